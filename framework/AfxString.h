@@ -1,0 +1,48 @@
+// An 8-bit string with MFC's shape, and the string-table loader behind it.
+// Texts are stored as UTF-16 in the string table and handed out in the
+// ANSI code page of the running thread, as the "A" functions expect.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* text) : m_str(text != nullptr ? text : "") {}  // NOLINT: implicit like MFC
+    explicit CString(std::string text) : m_str(std::move(text)) {}
+
+    // Replaces the text with string `nID` of the resource module. A missing
+    // id returns FALSE and leaves the text as it was.
+    BOOL LoadString(UINT nID);
+
+    const char* GetString() const { return m_str.c_str(); }
+    operator const char*() const { return m_str.c_str(); }  // NOLINT: implicit like MFC
+    const std::string& str() const { return m_str; }
+    int GetLength() const { return static_cast<int>(m_str.size()); }
+    bool IsEmpty() const { return m_str.empty(); }
+    void Empty() { m_str.clear(); }
+
+    CString& operator+=(const CString& other) { m_str += other.m_str; return *this; }
+    CString& operator+=(const char* text) { if (text != nullptr) m_str += text; return *this; }
+    friend CString operator+(CString left, const CString& right) { return left += right; }
+    friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
+    friend bool operator!=(const CString& a, const CString& b) { return a.m_str != b.m_str; }
+
+private:
+    std::string m_str;
+};
+
+// Finds string `id` in `module`'s string table. With `language` 0 the
+// system chooses among the languages present, as for any resource lookup;
+// otherwise exactly that language is used. Returns false when the id is
+// absent (`text` is then left as it was).
+bool AfxLoadStringW(HINSTANCE module, UINT id, std::wstring& text, LANGID language = 0);
+
+// The same, converted to `codePage` (CP_THREAD_ACP: the running thread's).
+bool AfxLoadStringA(HINSTANCE module, UINT id, std::string& text, UINT codePage = CP_THREAD_ACP,
+                    LANGID language = 0);
+
+// UTF-16 to an 8-bit code page; characters the code page lacks become '?'.
+std::string AfxWideToCodePage(const std::wstring& text, UINT codePage);

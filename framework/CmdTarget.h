@@ -1,0 +1,36 @@
+// Root of every class that takes messages or commands through a message map.
+#pragma once
+
+#include "AfxMsgMap.h"
+
+// Filled by OnCmdMsg instead of calling the handler, for callers that only
+// ask whether a command has one.
+struct AFX_CMDHANDLERINFO {
+    CCmdTarget* pTarget;
+    AFX_PMSG pmf;
+};
+
+class CCmdTarget {
+public:
+    CCmdTarget() = default;
+    virtual ~CCmdTarget() = default;
+    CCmdTarget(const CCmdTarget&) = delete;
+    CCmdTarget& operator=(const CCmdTarget&) = delete;
+
+    // Looks up a command (nCode CN_COMMAND or a control notification) or a
+    // command-UI update (CN_UPDATE_COMMAND_UI, pExtra the CCmdUI*) in the
+    // map chain. Returns TRUE when an entry handled it, or, with
+    // pHandlerInfo given, when there is an entry (which is then not called).
+    virtual BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo);
+
+    // First entry in the chain starting at `map` that matches, or null.
+    static const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* map, UINT nMessage,
+                                                    UINT nCode, UINT nID);
+
+protected:
+    static const AFX_MSGMAP* GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+    // Calls a message entry's handler with the arguments its signature takes.
+    LRESULT CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam);
+};

@@ -1,0 +1,6 @@
+// A static text control of a dialog.
+#pragma once
+
+#include "Wnd.h"
+
+class CStatic : public CWnd {};

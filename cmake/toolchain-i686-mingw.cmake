@@ -1,0 +1,6 @@
+# 32-bit Windows, the shipped target. The -posix compiler variant carries
+# std::mutex/std::thread, which GoogleTest needs.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(PERIMAND_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

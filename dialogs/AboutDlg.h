@@ -1,0 +1,27 @@
+// The version dialog: the product's version line and its makers' notice.
+#pragma once
+
+#include "Dialog.h"
+#include "Static.h"
+
+// 0 while a version dialog is open, so the command opens only one at a time.
+extern int aboutAllowed;
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+
+    BOOL OnInitDialog() override;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    // The base's OK handling, named as this class's own member so the map
+    // entry for button 1004 can take it.
+    afx_msg void OnOK() override;
+
+    CStatic versionText;  // control 1001
+    CStatic legalText;    // control 1002
+
+    DECLARE_MESSAGE_MAP()
+};

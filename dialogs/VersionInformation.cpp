@@ -1,0 +1,34 @@
+// The Version Information command and its one-at-a-time guard.
+#include "AboutDlg.h"
+#include "MainFrame.h"
+
+int aboutAllowed = 1;
+
+namespace {
+
+// Gives the guard back however the dialog ends.
+struct AboutAllowedAgain {
+    AboutAllowedAgain() = default;
+    AboutAllowedAgain(const AboutAllowedAgain&) = delete;
+    AboutAllowedAgain& operator=(const AboutAllowedAgain&) = delete;
+    ~AboutAllowedAgain() { aboutAllowed = 1; }
+};
+
+// Knows nothing of the frame on purpose: Close chosen from the tray menu
+// while the dialog is open destroys and deletes the frame inside this
+// modal loop.
+void RunVersionDialog() {
+    CAboutDlg dialog;
+    AboutAllowedAgain guard;  // declared last: the flag returns before the dialog object goes
+    dialog.DoModal();
+}
+
+}  // namespace
+
+void CMainFrame::OnVersionInformation() {
+    if (aboutAllowed == 0) return;  // one is open already
+    aboutAllowed = 0;
+    SetForegroundWindow();
+    RunVersionDialog();
+    // `this` may have been deleted by now: nothing may follow.
+}

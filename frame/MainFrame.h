@@ -1,0 +1,74 @@
+// The agent window: never shown, it owns the agent's run-time state, carries
+// the one-second timer and the title by which a second start finds the
+// running agent, and receives the tray icon's callbacks and the tray menu's
+// commands.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "FrameWnd.h"
+#include "Menu.h"
+#include "StatusSnapshot.h"
+
+class CCmdUI;
+
+// The shell sends mouse activity over the tray icon as this message.
+UINT const WM_TRAYNOTIFY = 0x1402;
+
+// The title a second start looks for.
+extern const char kAgentWindowTitle[];
+
+// The id of the one timer, and its period.
+UINT_PTR const kPollTimerId = 0;
+UINT const kPollPeriodMs = 1000;
+
+class CMainFrame : public CFrameWnd {
+public:
+    CMainFrame();
+
+    CMenu trayMenu;             // menu 131; its first popup is the tray menu
+    int agentRunning = 0;       // the monitoring service is taken to be running
+    int iconAdded = 0;          // the tray icon has been added successfully
+    StatusSnapshot statusSnapshot;
+
+    // Reads the shared status block into statusSnapshot and refreshes the
+    // tray. Returns true (block missing) when the block or its mutex could
+    // not be opened.
+    bool PollStatus();
+
+    // Adds, modifies or deletes the tray icon (NIM_ADD, NIM_MODIFY,
+    // NIM_DELETE). Returns the shell's result, or 0 when nothing was sent.
+    BOOL UpdateTrayIcon(DWORD action);
+
+    // Pops up the tray menu at the cursor.
+    void OnTrayNotify();
+
+    afx_msg int OnCreate(LPCREATESTRUCTA lpCreateStruct);
+    afx_msg void OnClose();
+    afx_msg void OnConfiguration();
+    afx_msg void OnTrayClose();
+    afx_msg void OnVersionInformation();
+    afx_msg void OnAgentStart();
+    afx_msg void OnAgentStop();
+    afx_msg void OnUpdateAgentStart(CCmdUI* pCmdUI);
+    afx_msg void OnUpdateAgentStop(CCmdUI* pCmdUI);
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+
+private:
+    // Adds the icon the first time (and again after the shell restarted),
+    // modifies it after that.
+    void RefreshTray();
+
+    // Makes the next tick add the icon anew, after the shell restarted.
+    void ForgetTrayIcon();
+
+    // Stops polling, removes the icon and queues the end of the message loop.
+    void BeginExit();
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,121 @@
+#include "ServiceCommandSequence.h"
+
+const char kAgentServiceName[] = "Vandrel Service";
+
+namespace {
+
+class SystemServiceControl final : public ServiceControlApi {
+public:
+    SC_HANDLE OpenSCManager(LPCSTR machine, LPCSTR database, DWORD access) override {
+        return ::OpenSCManagerA(machine, database, access);
+    }
+    SC_HANDLE OpenService(SC_HANDLE manager, LPCSTR name, DWORD access) override {
+        return ::OpenServiceA(manager, name, access);
+    }
+    BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
+        return ::QueryServiceStatus(service, status);
+    }
+    BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) override {
+        return ::StartServiceA(service, argc, argv);
+    }
+    BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
+        return ::ControlService(service, control, status);
+    }
+    BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
+    void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
+};
+
+SystemServiceControl g_systemServiceControl;
+ServiceControlApi* g_serviceControl = &g_systemServiceControl;
+
+bool IsPending(DWORD state) { return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING; }
+
+// One poll: wait, then ask. False when the state could not be read; the
+// record then holds nothing worth looking at.
+bool PollState(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status) {
+    scm.Sleep(kServicePollIntervalMs);
+    return scm.QueryServiceStatus(service, &status) != FALSE;
+}
+
+// Polls while the state read satisfies `keepWaiting`, at most `maxPolls`
+// times. The first wait comes before the first query. Ends at once when a
+// query fails.
+template <typename Predicate>
+void PollWhile(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status, int maxPolls,
+               Predicate keepWaiting) {
+    for (int poll = 0; poll < maxPolls; ++poll) {
+        if (!PollState(scm, service, status)) return;
+        if (!keepWaiting(status.dwCurrentState)) return;
+    }
+}
+
+// Opens the manager and then the service. Either stays empty on failure;
+// the manager is declared first so it is closed last.
+struct OpenedService {
+    UniqueScmHandle manager;
+    UniqueScmHandle service;
+};
+
+bool Open(ServiceControlApi& scm, DWORD serviceAccess, OpenedService& opened) {
+    SC_HANDLE manager = scm.OpenSCManager(nullptr, nullptr, kAgentManagerAccess);
+    if (manager == nullptr) return false;
+    opened.manager.reset({manager, &scm});
+    SC_HANDLE service = scm.OpenService(manager, kAgentServiceName, serviceAccess);
+    if (service == nullptr) return false;
+    opened.service.reset({service, &scm});
+    return true;
+}
+
+// Closes the service, then the manager.
+void Close(OpenedService& opened) {
+    opened.service.reset();
+    opened.manager.reset();
+}
+
+}  // namespace
+
+ServiceControlApi& ServiceControl() { return *g_serviceControl; }
+
+ServiceControlApi* SetServiceControl(ServiceControlApi* api) {
+    ServiceControlApi* previous = g_serviceControl;
+    g_serviceControl = api != nullptr ? api : &g_systemServiceControl;
+    return previous;
+}
+
+std::optional<int> RunAgentStart(ServiceControlApi& scm) {
+    OpenedService opened;
+    if (!Open(scm, kAgentStartAccess, opened)) {
+        Close(opened);
+        return std::nullopt;
+    }
+    SC_HANDLE service = opened.service.get().handle;
+    SERVICE_STATUS status{};
+
+    PollWhile(scm, service, status, kMaxPendingPolls, IsPending);
+    if (scm.StartService(service, 0, nullptr)) {
+        PollWhile(scm, service, status, kMaxPendingPolls,
+                  [](DWORD state) { return state == SERVICE_START_PENDING; });
+    }
+    Close(opened);
+    // Set even when the start failed: the next status poll corrects it.
+    return 1;
+}
+
+std::optional<int> RunAgentStop(ServiceControlApi& scm) {
+    OpenedService opened;
+    if (!Open(scm, kAgentStopAccess, opened)) {
+        Close(opened);
+        return std::nullopt;
+    }
+    SC_HANDLE service = opened.service.get().handle;
+    SERVICE_STATUS status{};
+
+    PollWhile(scm, service, status, kMaxPendingPolls, IsPending);
+    // Only whether the request was taken matters, not the state it returns.
+    if (scm.ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        PollWhile(scm, service, status, kMaxStopPolls,
+                  [](DWORD state) { return state != SERVICE_STOPPED; });
+    }
+    Close(opened);
+    return 0;
+}

@@ -1,0 +1,77 @@
+// The Agent Start and Agent Stop sequences against the Service Control
+// Manager, apart from the window, so tests can script what the manager
+// answers and count what is opened and closed.
+#pragma once
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <optional>
+
+#include "AfxHandle.h"
+
+// The monitoring service the two commands act on.
+extern const char kAgentServiceName[];
+
+DWORD const kAgentManagerAccess = SC_MANAGER_CONNECT;
+DWORD const kAgentStartAccess = SERVICE_QUERY_STATUS | SERVICE_START;
+DWORD const kAgentStopAccess = SERVICE_QUERY_STATUS | SERVICE_STOP;
+
+DWORD const kServicePollIntervalMs = 500;
+
+// A service that stays pending longer than 30 s is one the Service Control
+// Manager itself gives up on (its default start and stop time-out), and the
+// tray is frozen while we wait: the settle loop and the start-pending wait
+// each give up after this many polls. Leaving early costs nothing, as the
+// next status poll corrects the menu anyway.
+int const kMaxPendingPolls = 60;
+
+// After a stop request the service gets this many polls to reach STOPPED.
+int const kMaxStopPolls = 6;
+
+// The system calls the sequences make, as an interface tests can script.
+class ServiceControlApi {
+public:
+    virtual ~ServiceControlApi() = default;
+    virtual SC_HANDLE OpenSCManager(LPCSTR machine, LPCSTR database, DWORD access) = 0;
+    virtual SC_HANDLE OpenService(SC_HANDLE manager, LPCSTR name, DWORD access) = 0;
+    virtual BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;
+    virtual BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) = 0;
+    virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
+    virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
+    virtual void Sleep(DWORD milliseconds) = 0;
+};
+
+// The real Service Control Manager, unless a test has put another in place.
+ServiceControlApi& ServiceControl();
+
+// Replaces the interface in use (null: the real one again) and returns the
+// previous one.
+ServiceControlApi* SetServiceControl(ServiceControlApi* api);
+
+// A service or manager handle together with the interface that closes it,
+// so it is owned like any other handle (UniqueHandle) and closed through
+// the same seam that opened it.
+struct ScmHandleRef {
+    SC_HANDLE handle = nullptr;
+    ServiceControlApi* api = nullptr;
+    friend bool operator==(ScmHandleRef a, ScmHandleRef b) { return a.handle == b.handle; }
+    friend bool operator!=(ScmHandleRef a, ScmHandleRef b) { return a.handle != b.handle; }
+};
+
+namespace handle_traits {
+struct ScmSeam {
+    using type = ScmHandleRef;
+    static type invalid() noexcept { return {}; }
+    static void close(type h) noexcept { h.api->CloseServiceHandle(h.handle); }
+};
+}  // namespace handle_traits
+
+using UniqueScmHandle = UniqueHandle<handle_traits::ScmSeam>;
+
+// Each runs the whole command and returns the value agentRunning takes
+// afterwards (1 after a start, 0 after a stop, whether or not the action
+// succeeded), or nothing when the manager or the service could not be
+// opened and everything stays as it was.
+std::optional<int> RunAgentStart(ServiceControlApi& scm);
+std::optional<int> RunAgentStop(ServiceControlApi& scm);

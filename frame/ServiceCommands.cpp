@@ -1,0 +1,13 @@
+// Agent Start and Agent Stop: the monitoring service is started or stopped
+// synchronously on this thread, and the menu follows the result at once.
+#include "MainFrame.h"
+
+#include "ServiceCommandSequence.h"
+
+void CMainFrame::OnAgentStart() {
+    if (std::optional<int> running = RunAgentStart(ServiceControl())) agentRunning = *running;
+}
+
+void CMainFrame::OnAgentStop() {
+    if (std::optional<int> running = RunAgentStop(ServiceControl())) agentRunning = *running;
+}

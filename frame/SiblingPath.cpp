@@ -1,0 +1,31 @@
+#include "SiblingPath.h"
+
+#include <cstring>
+
+const char kConfigurationProgram[] = "Dellomark.exe";
+
+size_t FolderPartLength(const char* path, UINT codePage) {
+    size_t folder = 0;
+    size_t at = 0;
+    while (path[at] != '\0') {
+        if (path[at] == '\\') {
+            folder = at + 1;
+            ++at;
+        } else if (::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(path[at])) && path[at + 1] != '\0') {
+            at += 2;  // lead and trail byte are one character
+        } else {
+            ++at;
+        }
+    }
+    return folder;
+}
+
+bool ComposeSiblingPath(const char* modulePath, const char* fileName, UINT codePage,
+                        char (&out)[kPathBufferSize]) {
+    size_t folder = FolderPartLength(modulePath, codePage);
+    size_t name = std::strlen(fileName);
+    if (folder + name + 1 > kPathBufferSize) return false;
+    std::memcpy(out, modulePath, folder);
+    std::memcpy(out + folder, fileName, name + 1);
+    return true;
+}

@@ -1,0 +1,48 @@
+#include "StatusPresentation.h"
+
+#include "resource.h"
+
+#include <algorithm>
+
+std::optional<StatusPresentation> PresentationFor(std::uint32_t statusWord) {
+    switch (statusWord) {
+    case 0: return StatusPresentation{IDI_AGENT_STOP, {kMsgAgentStop, 0}, 1, 0};
+    case 1: return StatusPresentation{IDI_ON_BATTERY, {kMsgAcFail, kMsgBatteryNormal}, 2, 1};
+    case 2: return StatusPresentation{IDI_ON_BATTERY, {kMsgOnLine, kMsgBatteryLow}, 2, 1};
+    case 3: return StatusPresentation{IDI_ON_LINE, {kMsgOnLine, kMsgBatteryNormal}, 2, 1};
+    case 4: return StatusPresentation{IDI_COMMUNICATION_LOST, {kMsgCommunicationLost, 0}, 1, 1};
+    default: return std::nullopt;
+    }
+}
+
+UINT MessageTextId(UINT code) {
+    switch (code) {
+    case kMsgCommunicationLost: return IDS_COMMUNICATION_LOST;
+    case kMsgOnLine: return IDS_ON_LINE;
+    case kMsgBatteryNormal: return IDS_BATTERY_NORMAL;
+    case kMsgCommunicationNormal: return IDS_COMMUNICATION_NORMAL;
+    case kMsgAcFail: return IDS_AC_FAIL;
+    case kMsgBatteryLow: return IDS_BATTERY_LOW;
+    case kMsgAgentStop: return IDS_AGENT_STOP;
+    default: return IDS_ON_LINE;
+    }
+}
+
+std::string JoinTooltip(const std::string& first, const std::string* second) {
+    if (second == nullptr) return first;
+    return first + " " + *second;
+}
+
+size_t TooltipFitLength(const std::string& text, size_t fieldSize, UINT codePage) {
+    if (fieldSize == 0) return 0;
+    const size_t limit = std::min(fieldSize - 1, text.size());
+    size_t length = 0;
+    while (length < limit) {
+        // A lead byte goes with its trail byte or not at all; one whose trail
+        // byte is missing from the text is dropped as well.
+        size_t width = ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[length])) ? 2 : 1;
+        if (length + width > limit) break;
+        length += width;
+    }
+    return length;
+}

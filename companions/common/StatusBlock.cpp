@@ -1,0 +1,131 @@
+#include "StatusBlock.h"
+
+#include <sddl.h>
+
+#include <cstring>
+#include <utility>
+
+#include "Arguments.h"
+
+namespace status_block {
+namespace {
+
+
+// SY = LocalSystem, BA = administrators, IU = interactive users,
+// AU = authenticated users. GR on a section is SECTION_MAP_READ | SECTION_QUERY.
+char const kMappingSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;IU)(A;;GR;;;AU)";
+char const kMutexSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;IU)(A;;GA;;;AU)";
+
+// A security descriptor built from SDDL, freed with the object.
+class SddlAttributes {
+public:
+    explicit SddlAttributes(char const* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                                   nullptr)) {
+            memory_.reset(descriptor);
+            attributes_.lpSecurityDescriptor = descriptor;
+        } else {
+            error_ = ::GetLastError();
+        }
+    }
+    DWORD error() const { return error_; }
+    SECURITY_ATTRIBUTES* get() { return &attributes_; }
+
+private:
+    UniqueLocalMemory memory_;
+    SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    DWORD error_ = ERROR_SUCCESS;
+};
+
+// Create* hands back the existing object when the name is taken; we want none of it.
+CreateError Finish(HANDLE created, char const* name, UniqueKernelHandle& out) {
+    DWORD const error = ::GetLastError();
+    UniqueKernelHandle handle(created);
+    if (!handle) return {error, name};
+    if (error == ERROR_ALREADY_EXISTS) return {ERROR_ALREADY_EXISTS, name};
+    out = std::move(handle);
+    return {};
+}
+
+}  // namespace
+
+std::string CreateError::Describe() const {
+    std::string const name = std::string("\"") + (objectName ? objectName : "?") + "\"";
+    if (code == ERROR_ALREADY_EXISTS)
+        return name + " is already taken (is another publisher or the service running?)";
+    return "cannot create " + name + ": " + companions::DescribeWin32Error(code);
+}
+
+CreateError CreateStatusMapping(DWORD size, UniqueKernelHandle& out) {
+    SddlAttributes security(kMappingSddl);
+    if (security.error() != ERROR_SUCCESS) return {security.error(), kMappingName};
+    HANDLE const created = ::CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                                size, kMappingName);
+    return Finish(created, kMappingName, out);
+}
+
+CreateError CreateStatusMutex(bool initiallyOwned, UniqueKernelHandle& out) {
+    SddlAttributes security(kMutexSddl);
+    if (security.error() != ERROR_SUCCESS) return {security.error(), kMutexName};
+    HANDLE const created = ::CreateMutexA(security.get(), initiallyOwned ? TRUE : FALSE, kMutexName);
+    // An existing mutex is not owned by us even if we asked; Finish drops it.
+    return Finish(created, kMutexName, out);
+}
+
+void StoreWords(void const* view, DWORD size, StatusWords const& words) {
+    uint32_t const values[] = {words.word0, words.statusWord, words.word2};
+    unsigned char bytes[sizeof values];
+    for (size_t i = 0; i < 3; ++i) {
+        // Little-endian whatever the host, byte by byte.
+        for (size_t b = 0; b < 4; ++b) bytes[i * 4 + b] = static_cast<unsigned char>(values[i] >> (8 * b));
+    }
+    // The view was mapped for writing; UniqueMappedView only holds it as const.
+    std::memcpy(const_cast<void*>(view), bytes, size < sizeof bytes ? size : sizeof bytes);
+}
+
+CreateError StatusPublisher::Create(Options const& options) {
+    Close();
+    UniqueKernelHandle mapping;
+    CreateError error = CreateStatusMapping(options.mappingSize, mapping);
+    if (error.failed()) return error;
+
+    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!view) return {::GetLastError(), kMappingName};
+    StoreWords(view.get(), options.mappingSize, options.initial);
+
+    UniqueKernelHandle mutex;
+    error = CreateStatusMutex(options.holdMutex, mutex);
+    if (error.failed()) return error;
+
+    mapping_ = std::move(mapping);
+    view_ = std::move(view);
+    mutex_ = std::move(mutex);
+    size_ = options.mappingSize;
+    holding_ = options.holdMutex;
+    return {};
+}
+
+bool StatusPublisher::Write(StatusWords const& words, DWORD timeoutMs) {
+    if (!mutex_) return false;
+    DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+    StoreWords(view_.get(), size_, words);
+    ::ReleaseMutex(mutex_.get());
+    return true;
+}
+
+void StatusPublisher::ReleaseHold() {
+    if (holding_ && mutex_) ::ReleaseMutex(mutex_.get());
+    holding_ = false;
+}
+
+void StatusPublisher::Close() {
+    ReleaseHold();
+    view_.reset();
+    mapping_.reset();
+    mutex_.reset();
+    size_ = 0;
+}
+
+}  // namespace status_block

@@ -1,0 +1,16 @@
+#include "UpsSource.h"
+
+#include <utility>
+
+namespace vandrel {
+
+ScriptedUpsSource::ScriptedUpsSource(std::vector<uint32_t> words, DWORD stepMs)
+    : words_(std::move(words)), stepMs_(stepMs) {}
+
+uint32_t ScriptedUpsSource::NextStatusWord() {
+    uint32_t const word = words_[next_];
+    next_ = (next_ + 1) % words_.size();
+    return word;
+}
+
+}  // namespace vandrel

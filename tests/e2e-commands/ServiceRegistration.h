@@ -1,0 +1,29 @@
+// The "Vandrel Service" registration in the Wine session's real Service
+// Control Manager, as the end-to-end tests of the service commands need it.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace commands_e2e {
+
+// Installs the stand-in service with `options` (VandrelService's install
+// options). Empty when it worked, else what went wrong.
+std::string InstallService(const std::string& options);
+
+// Stops (waiting out any pending state) and deletes whatever registration
+// an earlier run left, and waits until the name is free. False when it could
+// not be removed.
+bool RemoveService();
+
+// The service's current state; nothing when it is not registered.
+std::optional<DWORD> ServiceState();
+
+// Polls until the service is in `state`; returns the last state seen.
+std::optional<DWORD> WaitForServiceState(DWORD state, DWORD timeoutMs);
+
+bool StartServiceNow();
+
+}  // namespace commands_e2e

@@ -1,0 +1,54 @@
+// The tray menu as the user meets it: only a right-button press opens it,
+// its five items in order, Escape closes it, and Close ends the agent.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "CommandsFixture.h"
+#include "e2e/Pump.h"
+#include "e2e/TopLevelWindows.h"
+#include "resource.h"
+
+namespace commands_e2e {
+namespace {
+
+class TrayMenu : public CommandsEndToEnd {};
+
+TEST_F(TrayMenu, OnlyARightButtonPressOpensItAndItsCloseEndsTheAgentAndRemovesTheIcon) {
+    StartAgent();
+    ASSERT_TRUE(WaitForTip(L"Agent Stop")) << "the icon was never added";
+    for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+                         WM_MOUSEMOVE}) {
+        ::PostMessageA(window_, kTrayNotify, 0, mouse);
+        ASSERT_TRUE(Answers());
+        e2e::PumpFor(100);  // a menu, had one been tracked, would be visible by now
+        EXPECT_EQ(nullptr, OpenMenuWindow()) << "mouse message 0x" << std::hex << mouse;
+    }
+
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(nullptr, menu) << "a right-button press opened no menu";
+    std::optional<menu_probe::OpenMenu> read = ReadMenu();
+    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(e2e::PumpUntil([&] { return OpenMenuWindow() == nullptr; }, kWaitMs)) << "Escape left it open";
+
+    ASSERT_TRUE(read.has_value());
+    ASSERT_EQ(5u, read->items.size());
+    const UINT ids[] = {ID_AGENT_START, ID_AGENT_STOP, ID_CONFIGURATION, ID_VERSION_INFORMATION, ID_TRAY_CLOSE};
+    const char16_t* texts[] = {u"Agent Start", u"Agent Stop", u"Configuration", u"Version Information", u"Close"};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(ids[i], read->items[i].id) << i;
+        EXPECT_TRUE(read->items[i].text == texts[i]) << i;
+    }
+    EXPECT_FALSE(::IsWindowVisible(window_));
+    ASSERT_TRUE(agent_->IsRunning());
+
+    const size_t before = tray_->Count();
+    menu = OpenTrayMenu();
+    ASSERT_NE(nullptr, menu);
+    ChooseItem(menu, 4);  // Close
+    EXPECT_EQ(std::optional<DWORD>(0), agent_->WaitForExit(kWaitMs));
+    EXPECT_TRUE(WaitForIconRemoved(before)) << "the tray icon was left behind";
+}
+
+}  // namespace
+}  // namespace commands_e2e

@@ -1,0 +1,73 @@
+#include "AgentWindowFixture.h"
+
+#include "resource.h"
+
+namespace status_test {
+
+std::vector<TrayCall> TrayRecorder::calls;
+BOOL TrayRecorder::answer = TRUE;
+std::function<void()> TrayRecorder::duringCall;
+
+BOOL WINAPI TrayRecorder::NotifyIcon(DWORD action, PNOTIFYICONDATAA data) {
+    TrayCall call;
+    call.action = action;
+    call.cbSize = data->cbSize;
+    call.window = data->hWnd;
+    call.id = data->uID;
+    call.flags = data->uFlags;
+    call.callbackMessage = data->uCallbackMessage;
+    call.icon = data->hIcon;
+    call.tip.assign(data->szTip, ::strnlen(data->szTip, sizeof data->szTip));
+    calls.push_back(call);
+    if (duringCall) duringCall();
+    return answer;
+}
+
+void TrayRecorder::Reset() {
+    calls.clear();
+    answer = TRUE;
+    duringCall = nullptr;
+}
+
+HICON OwnIcon(UINT iconId) {
+    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
+}
+
+void AgentWindowTest::SetUp() {
+    ASSERT_NE(932u, ::GetACP()) << "these cases compare the English texts";
+    savedShell_ = TrayShell();
+    TrayRecorder::Reset();
+    TrayShell().notifyIcon = &TrayRecorder::NotifyIcon;
+
+    frame_ = new CountingFrame;
+    // On failure LoadFrame has deleted the object already.
+    if (!frame_->LoadFrame(IDR_MAINFRAME, WS_POPUP | WS_DISABLED)) {
+        frame_ = nullptr;
+        FAIL() << "the agent window could not be created";
+    }
+    window_ = frame_->GetSafeHwnd();
+    // Ticks come from the tests only.
+    frame_->KillTimer(kPollTimerId);
+}
+
+void AgentWindowTest::TearDown() {
+    if (WindowAlive()) ::DestroyWindow(window_);
+    // The exit path queues WM_QUIT for this thread; later tests pump.
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    TrayShell() = savedShell_;
+    TrayRecorder::Reset();
+}
+
+LRESULT AgentWindowTest::Tick() { return ::SendMessageA(window_, WM_TIMER, kPollTimerId, 0); }
+
+void AgentWindowTest::Ticks(int count) {
+    for (int i = 0; i < count; ++i) Tick();
+}
+
+LRESULT AgentWindowTest::SendRegistered(const char* name) {
+    return ::SendMessageA(window_, ::RegisterWindowMessageA(name), 0, 0);
+}
+
+}  // namespace status_test

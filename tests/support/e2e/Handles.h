@@ -1,0 +1,43 @@
+// Owners for the handle kinds only tests use, on the agent's UniqueHandle.
+#pragma once
+
+#include <windows.h>
+
+#include "AfxHandle.h"
+
+namespace e2e {
+
+namespace traits {
+
+struct Window {
+    using type = HWND;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DestroyWindow(h); }
+};
+
+struct WinEventHook {
+    using type = HWINEVENTHOOK;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::UnhookWinEvent(h); }
+};
+
+struct WindowsHook {
+    using type = HHOOK;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+
+struct Module {
+    using type = HMODULE;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::FreeLibrary(h); }
+};
+
+}  // namespace traits
+
+using UniqueWindow = UniqueHandle<traits::Window>;
+using UniqueWinEventHook = UniqueHandle<traits::WinEventHook>;
+using UniqueWindowsHook = UniqueHandle<traits::WindowsHook>;
+using UniqueModule = UniqueHandle<traits::Module>;
+
+}  // namespace e2e

@@ -1,0 +1,57 @@
+// A program started by a test and watched from outside.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "AfxHandle.h"
+
+namespace e2e {
+
+// The destructor ends the process if it still runs, so a failed assertion
+// never leaves a program behind for the next test.
+class Process {
+public:
+    // Starts `program` with the command line `"<program>"` followed by `tail`
+    // exactly as given, blanks and quotes included: what the program sees of
+    // its command line is what many tests are about. The child gets none of
+    // the test's standard handles, so it cannot keep a test runner's output
+    // pipe open. A suspended start lets a watcher attach before the program
+    // runs; call Resume() then. Throws std::runtime_error on failure.
+    static Process Start(const std::string& program, const std::string& tail,
+                         bool suspended = false);
+
+    Process(Process&&) noexcept = default;
+    Process& operator=(Process&& other) noexcept;  // ends the process held before
+    ~Process();
+
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_.get(); }
+
+    void Resume();
+
+    // The exit code once the process has ended, or nothing while it still
+    // runs after `timeoutMs`. Dispatches this thread's messages meanwhile.
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+
+    bool IsRunning() const;
+
+    // Ends the process at once and waits for it to be gone.
+    void Kill();
+
+private:
+    Process(UniqueKernelHandle process, UniqueKernelHandle thread, DWORD id);
+
+    UniqueKernelHandle process_;
+    UniqueKernelHandle thread_;
+    DWORD id_ = 0;
+};
+
+// Ends every running process whose executable file is named `fileName`
+// (compared without regard to case), other than this one. Returns how many
+// it ended. For clearing what a crashed earlier run left in the session.
+int KillProcessesNamed(const std::string& fileName);
+
+}  // namespace e2e

@@ -1,0 +1,162 @@
+#include "StatusBlockDouble.h"
+
+#include <cstring>
+#include <string>
+
+#include "common/Arguments.h"
+
+namespace perimand_test {
+namespace {
+
+using status_block::kMappingName;
+using status_block::kMutexName;
+
+DWORD const kTakeMutexMs = 10000;   // a holder that cannot get the mutex in this time fails
+
+::testing::AssertionResult Failure(std::string const& what, DWORD error) {
+    return ::testing::AssertionFailure() << what << ": " << companions::DescribeWin32Error(error);
+}
+
+::testing::AssertionResult Failure(status_block::CreateError const& error) {
+    return ::testing::AssertionFailure() << error.Describe();
+}
+
+void HoldOnThread(HANDLE mutex, DWORD ms, bool abandon, HANDLE started, HANDLE cancel, DWORD* result) {
+    *result = ::WaitForSingleObject(mutex, kTakeMutexMs);
+    bool const held = *result == WAIT_OBJECT_0 || *result == WAIT_ABANDONED;
+    ::SetEvent(started);
+    if (!held || abandon) return;  // returning while owning it abandons it
+    ::WaitForSingleObject(cancel, ms);
+    ::ReleaseMutex(mutex);
+}
+
+}  // namespace
+
+AgentRead ReadLikeAgent(int attempts, DWORD waitMs) {
+    AgentRead read;
+    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kMappingName));
+    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName));
+    read.mappingOpened = static_cast<bool>(mapping);
+    read.mutexOpened = static_cast<bool>(mutex);
+    if (!mapping || !mutex) return read;
+
+    bool held = false;
+    for (int i = 0; i < attempts && !held; ++i) {
+        read.lastWait = ::WaitForSingleObject(mutex.get(), waitMs);
+        held = read.lastWait == WAIT_OBJECT_0 || read.lastWait == WAIT_ABANDONED;
+    }
+    if (!held) return read;
+    {
+        UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+        if (view) {
+            uint32_t words[3];
+            std::memcpy(words, view.get(), sizeof words);
+            read.words = {words[0], words[1], words[2]};
+            read.copied = true;
+        }
+    }
+    ::ReleaseMutex(mutex.get());
+    return read;
+}
+
+StatusBlockDouble::StatusBlockDouble() {
+    cancelHolds_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_TRUE(cancelHolds_) << companions::DescribeWin32Error(::GetLastError());
+    EXPECT_TRUE(lock_.held()) << "another test kept the shared names too long";
+}
+
+::testing::AssertionResult StatusBlockDouble::Publish(uint32_t statusWord, uint32_t word0, uint32_t word2) {
+    return Publish(StatusWords{word0, statusWord, word2});
+}
+
+::testing::AssertionResult StatusBlockDouble::Publish(StatusWords const& words, DWORD mappingSize) {
+    ::testing::AssertionResult const mapped = PublishMappingOnly(words, mappingSize);
+    if (!mapped) return mapped;
+    return PublishMutexOnly();
+}
+
+::testing::AssertionResult StatusBlockDouble::Map(DWORD size) {
+    status_block::CreateError const error = status_block::CreateStatusMapping(size, mapping_);
+    if (error.failed()) return Failure(error);
+    view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!view_) return Failure("cannot map the block", ::GetLastError());
+    size_ = size;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StatusBlockDouble::PublishMappingOnly(StatusWords const& words, DWORD mappingSize) {
+    if (mapping_) return ::testing::AssertionFailure() << "the double already has a mapping";
+    ::testing::AssertionResult const mapped = Map(mappingSize);
+    if (!mapped) return mapped;
+    status_block::StoreWords(view_.get(), size_, words);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StatusBlockDouble::PublishMutexOnly() {
+    if (mutex_) return ::testing::AssertionFailure() << "the double already has a mutex";
+    status_block::CreateError const error = status_block::CreateStatusMutex(false, mutex_);
+    if (error.failed()) return Failure(error);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StatusBlockDouble::SetWords(StatusWords const& words, DWORD timeoutMs) {
+    if (!view_) return ::testing::AssertionFailure() << "no mapping to write to";
+    if (!mutex_) return SetWordsIgnoringMutex(words);
+    DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+        return ::testing::AssertionFailure() << "the mutex stayed held (wait result " << wait << ")";
+    status_block::StoreWords(view_.get(), size_, words);
+    ::ReleaseMutex(mutex_.get());
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StatusBlockDouble::SetStatusWord(uint32_t statusWord) {
+    return SetWords(StatusWords{0, statusWord, 0});
+}
+
+::testing::AssertionResult StatusBlockDouble::SetWordsIgnoringMutex(StatusWords const& words) {
+    if (!view_) return ::testing::AssertionFailure() << "no mapping to write to";
+    status_block::StoreWords(view_.get(), size_, words);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult StatusBlockDouble::HoldMutexInThread(DWORD ms) { return StartHoldThread(ms, false); }
+::testing::AssertionResult StatusBlockDouble::AbandonMutex() { return StartHoldThread(0, true); }
+
+::testing::AssertionResult StatusBlockDouble::StartHoldThread(DWORD ms, bool abandon) {
+    if (!mutex_) return ::testing::AssertionFailure() << "no mutex to hold";
+    UniqueKernelHandle started(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!started) return Failure("cannot create an event", ::GetLastError());
+    DWORD waitResult = WAIT_FAILED;
+    holdThreads_.emplace_back(HoldOnThread, mutex_.get(), ms, abandon, started.get(), cancelHolds_.get(),
+                              &waitResult);
+    ::WaitForSingleObject(started.get(), INFINITE);  // the thread always sets it
+    if (abandon) {
+        // Abandoned only once the owning thread has really ended.
+        holdThreads_.back().join();
+        holdThreads_.pop_back();
+    }
+    if (waitResult != WAIT_OBJECT_0 && waitResult != WAIT_ABANDONED)
+        return ::testing::AssertionFailure() << "the holding thread could not take the mutex (wait result "
+                                             << waitResult << ")";
+    return ::testing::AssertionSuccess();
+}
+
+void StatusBlockDouble::EndHolds(bool cutShort) {
+    if (cutShort) ::SetEvent(cancelHolds_.get());
+    for (std::thread& thread : holdThreads_) thread.join();
+    holdThreads_.clear();
+    ::ResetEvent(cancelHolds_.get());
+}
+
+void StatusBlockDouble::WaitForHolds() { EndHolds(false); }
+
+void StatusBlockDouble::Clear() {
+    EndHolds(true);
+    view_.reset();
+    mapping_.reset();
+    mutex_.reset();
+    size_ = 0;
+}
+
+}  // namespace perimand_test

@@ -1,0 +1,115 @@
+// A Service Control Manager that answers from a script and writes down
+// every call, so the command sequences can be checked call by call.
+#pragma once
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ServiceCommandSequence.h"
+
+namespace commands_test {
+
+// One answer to QueryServiceStatus.
+struct QueryAnswer {
+    bool succeeds;
+    DWORD state;  // written into the record even on failure, as junk would be
+};
+
+inline QueryAnswer State(DWORD state) { return {true, state}; }
+inline QueryAnswer QueryFails() { return {false, SERVICE_START_PENDING}; }
+
+class ScriptedScm : public ServiceControlApi {
+public:
+    // What the manager does; all succeed unless a test says otherwise.
+    bool managerOpens = true;
+    bool serviceOpens = true;
+    bool startSucceeds = true;
+    bool controlSucceeds = true;
+    DWORD stateFromControl = SERVICE_STOP_PENDING;
+    std::deque<QueryAnswer> queries;                   // answered in order...
+    QueryAnswer whenScriptEnds = State(SERVICE_RUNNING);  // ...then this for ever
+
+    // What was asked.
+    std::vector<std::string> calls;  // "open manager", "query", "sleep", ...
+    DWORD managerAccess = 0;
+    std::string serviceName;
+    DWORD serviceAccess = 0;
+    DWORD totalSleepMs = 0;
+
+    static SC_HANDLE ManagerHandle() { return reinterpret_cast<SC_HANDLE>(0x1100); }
+    static SC_HANDLE ServiceHandle() { return reinterpret_cast<SC_HANDLE>(0x2200); }
+
+    int Count(const std::string& call) const { return CountAfter("", call); }
+
+    // Calls after the first `call` (exclusive; "" for all) that equal `what`.
+    int CountAfter(const std::string& call, const std::string& what) const {
+        int n = 0;
+        bool seen = call.empty();
+        for (const std::string& c : calls) {
+            if (seen && c == what) ++n;
+            seen = seen || c == call;
+        }
+        return n;
+    }
+
+    SC_HANDLE OpenSCManager(LPCSTR machine, LPCSTR database, DWORD access) override {
+        calls.push_back(machine == nullptr && database == nullptr ? "open manager" : "open remote manager");
+        managerAccess = access;
+        return managerOpens ? ManagerHandle() : nullptr;
+    }
+    SC_HANDLE OpenService(SC_HANDLE manager, LPCSTR name, DWORD access) override {
+        calls.push_back(manager == ManagerHandle() ? "open service" : "open service on a bad manager");
+        serviceName = name != nullptr ? name : "";
+        serviceAccess = access;
+        return serviceOpens ? ServiceHandle() : nullptr;
+    }
+    BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
+        calls.push_back(service == ServiceHandle() ? "query" : "query on a bad handle");
+        QueryAnswer answer = whenScriptEnds;
+        if (!queries.empty()) {
+            answer = queries.front();
+            queries.pop_front();
+        }
+        status->dwCurrentState = answer.state;
+        return answer.succeeds ? TRUE : FALSE;
+    }
+    BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) override {
+        calls.push_back(service == ServiceHandle() && argc == 0 && argv == nullptr ? "start"
+                                                                                   : "start with arguments");
+        return startSucceeds ? TRUE : FALSE;
+    }
+    BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
+        calls.push_back(service == ServiceHandle() && control == SERVICE_CONTROL_STOP ? "stop"
+                                                                                      : "other control");
+        status->dwCurrentState = stateFromControl;
+        return controlSucceeds ? TRUE : FALSE;
+    }
+    BOOL CloseServiceHandle(SC_HANDLE handle) override {
+        calls.push_back(handle == ManagerHandle()   ? "close manager"
+                        : handle == ServiceHandle() ? "close service"
+                                                    : "close stray");
+        return TRUE;
+    }
+    void Sleep(DWORD milliseconds) override {
+        calls.push_back("sleep");
+        totalSleepMs += milliseconds;
+    }
+};
+
+// Puts a scripted manager in place of the real one for a test's duration.
+class ScmSwap {
+public:
+    explicit ScmSwap(ServiceControlApi& api) : previous_(SetServiceControl(&api)) {}
+    ~ScmSwap() { SetServiceControl(previous_); }
+    ScmSwap(const ScmSwap&) = delete;
+    ScmSwap& operator=(const ScmSwap&) = delete;
+
+private:
+    ServiceControlApi* previous_;
+};
+
+}  // namespace commands_test

@@ -1,0 +1,159 @@
+// Agent Start and Agent Stop against a scripted Service Control Manager:
+// the rights asked for, the settle loop, the waits and their bounds, and
+// the handles, which must be closed service first, then manager, once.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ScriptedScm.h"
+#include "ServiceCommandSequence.h"
+
+namespace {
+
+using commands_test::QueryAnswer;
+using commands_test::QueryFails;
+using commands_test::ScriptedScm;
+using commands_test::State;
+
+using Calls = std::vector<std::string>;
+using Command = std::optional<int> (*)(ServiceControlApi&);
+
+// Every path that opened the service ends with exactly these two calls.
+void ExpectClosedServiceThenManager(const ScriptedScm& scm) {
+    ASSERT_GE(scm.calls.size(), 2u);
+    EXPECT_EQ("close service", scm.calls[scm.calls.size() - 2]);
+    EXPECT_EQ("close manager", scm.calls.back());
+    EXPECT_EQ(1, scm.Count("close service"));
+    EXPECT_EQ(1, scm.Count("close manager"));
+    EXPECT_EQ(0, scm.Count("close stray"));
+}
+
+TEST(AgentStart, StoppedServiceIsStartedAndWaitedForUntilRunning) {
+    ScriptedScm scm;
+    scm.queries = {State(SERVICE_STOPPED), State(SERVICE_START_PENDING), State(SERVICE_RUNNING)};
+
+    EXPECT_EQ(1, RunAgentStart(scm));
+
+    EXPECT_EQ(Calls({"open manager", "open service", "sleep", "query", "start", "sleep", "query", "sleep",
+                     "query", "close service", "close manager"}),
+              scm.calls);
+    EXPECT_EQ(DWORD{SC_MANAGER_CONNECT}, scm.managerAccess);
+    EXPECT_EQ("Vandrel Service", scm.serviceName);
+    EXPECT_EQ(DWORD{0x14}, scm.serviceAccess);  // query status | start
+    EXPECT_EQ(3u * 500u, scm.totalSleepMs);
+}
+
+TEST(AgentStart, SettleLoopWaitsOutAPendingServiceBeforeStarting) {
+    ScriptedScm scm;
+    scm.queries = {State(SERVICE_STOP_PENDING), State(SERVICE_START_PENDING), State(SERVICE_STOPPED),
+                   State(SERVICE_RUNNING)};
+
+    EXPECT_EQ(1, RunAgentStart(scm));
+
+    EXPECT_EQ(Calls({"open manager", "open service", "sleep", "query", "sleep", "query", "sleep", "query",
+                     "start", "sleep", "query", "close service", "close manager"}),
+              scm.calls);
+}
+
+TEST(AgentStop, RunningServiceIsAskedToStopAndPolledOnce) {
+    ScriptedScm scm;
+    scm.queries = {State(SERVICE_RUNNING), State(SERVICE_STOPPED)};
+
+    EXPECT_EQ(0, RunAgentStop(scm));
+
+    EXPECT_EQ(Calls({"open manager", "open service", "sleep", "query", "stop", "sleep", "query",
+                     "close service", "close manager"}),
+              scm.calls);
+    EXPECT_EQ(DWORD{SC_MANAGER_CONNECT}, scm.managerAccess);
+    EXPECT_EQ(DWORD{0x24}, scm.serviceAccess);  // query status | stop
+}
+
+TEST(AgentStop, SlowServiceIsPolledSixTimesAndLeftStopping) {
+    ScriptedScm scm;
+    scm.queries = {State(SERVICE_RUNNING)};
+    scm.whenScriptEnds = State(SERVICE_STOP_PENDING);
+    scm.stateFromControl = SERVICE_STOPPED;  // not to be taken for the first poll
+
+    EXPECT_EQ(0, RunAgentStop(scm));
+
+    EXPECT_EQ(kMaxStopPolls, scm.CountAfter("stop", "query"));
+    EXPECT_EQ(3500u, scm.totalSleepMs);  // one settle poll and six stop polls
+    ExpectClosedServiceThenManager(scm);
+}
+
+TEST(BothCommands, PendingWaitsAreBounded) {
+    ScriptedScm startStuck;
+    startStuck.queries = {State(SERVICE_STOPPED)};
+    startStuck.whenScriptEnds = State(SERVICE_START_PENDING);
+    EXPECT_EQ(1, RunAgentStart(startStuck));
+    EXPECT_EQ(kMaxPendingPolls, startStuck.CountAfter("start", "query"));
+    EXPECT_EQ(500u + 30000u, startStuck.totalSleepMs);
+    ExpectClosedServiceThenManager(startStuck);
+
+    ScriptedScm settleStuck;  // pending beforehand: given up, the stop still asked
+    settleStuck.whenScriptEnds = State(SERVICE_START_PENDING);
+    EXPECT_EQ(0, RunAgentStop(settleStuck));
+    EXPECT_EQ(kMaxPendingPolls + kMaxStopPolls, settleStuck.Count("query"));
+    EXPECT_EQ(1, settleStuck.Count("stop"));
+    ExpectClosedServiceThenManager(settleStuck);
+}
+
+TEST(BothCommands, FailedQueryEndsEachLoopThoughTheRecordLooksPending) {
+    struct Case {
+        const char* scenario;
+        Command run;
+        std::vector<QueryAnswer> queries;
+        DWORD thenForEver;
+        const char* action;
+        int queriesAfterAction;
+    } const cases[] = {
+        {"settle loop", &RunAgentStart, {QueryFails()}, SERVICE_RUNNING, "start", 1},
+        {"start wait", &RunAgentStart, {State(SERVICE_STOPPED), State(SERVICE_START_PENDING), QueryFails()},
+         SERVICE_START_PENDING, "start", 2},
+        {"stop polls", &RunAgentStop, {State(SERVICE_RUNNING), State(SERVICE_STOP_PENDING), QueryFails()},
+         SERVICE_STOP_PENDING, "stop", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        ScriptedScm scm;
+        scm.queries.assign(c.queries.begin(), c.queries.end());
+        scm.whenScriptEnds = State(c.thenForEver);
+        EXPECT_TRUE(c.run(scm).has_value());
+        EXPECT_EQ(1, scm.Count(c.action));
+        EXPECT_EQ(c.queriesAfterAction, scm.CountAfter(c.action, "query"));
+        ExpectClosedServiceThenManager(scm);
+    }
+}
+
+TEST(BothCommands, FailedActionSkipsTheWaitAndStillReportsTheIntendedState) {
+    ScriptedScm start;
+    start.queries = {State(SERVICE_RUNNING)};
+    start.startSucceeds = false;
+    EXPECT_EQ(1, RunAgentStart(start));
+    EXPECT_EQ(0, start.CountAfter("start", "query"));
+    ExpectClosedServiceThenManager(start);
+
+    ScriptedScm stop;
+    stop.queries = {State(SERVICE_STOPPED)};
+    stop.controlSucceeds = false;
+    EXPECT_EQ(0, RunAgentStop(stop));
+    EXPECT_EQ(0, stop.CountAfter("stop", "query"));
+    ExpectClosedServiceThenManager(stop);
+}
+
+TEST(BothCommands, UnopenedManagerOrServiceChangesNothingAndClosesOnlyWhatWasOpened) {
+    for (Command run : {Command{&RunAgentStart}, Command{&RunAgentStop}}) {
+        ScriptedScm noManager;
+        noManager.managerOpens = false;
+        EXPECT_EQ(std::nullopt, run(noManager));
+        EXPECT_EQ(Calls({"open manager"}), noManager.calls);
+
+        ScriptedScm noService;
+        noService.serviceOpens = false;
+        EXPECT_EQ(std::nullopt, run(noService));
+        EXPECT_EQ(Calls({"open manager", "open service", "close manager"}), noService.calls);
+    }
+}
+
+}  // namespace

@@ -1,8 +1,8 @@
-#include "PerimandApp.h"
+#include "app/PerimandApp.h"
 
-#include "MainFrame.h"
-#include "StopCommand.h"
-#include "resource.h"
+#include "frame/MainFrame.h"
+#include "app/StopCommand.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // agent to quit, ends beside one, or becomes the agent.
 #pragma once
 
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
 class CPerimandApp : public CWinApp {
 public:

@@ -1,4 +1,4 @@
-#include "StopCommand.h"
+#include "app/StopCommand.h"
 
 namespace {
 

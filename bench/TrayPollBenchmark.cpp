@@ -13,12 +13,12 @@
 #include <cstring>
 #include <vector>
 
-#include "AfxHandle.h"
-#include "FakeTray.h"
-#include "MainFrame.h"
-#include "common/StatusBlock.h"  // the publishing side
-#include "TrayShell.h"
-#include "resource.h"
+#include "common/UniqueHandle.h"
+#include "tests/support/tray/FakeTray.h"
+#include "frame/MainFrame.h"
+#include "companions/common/StatusPublisher.h"  // the publishing side
+#include "frame/TrayShell.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ BOOL WINAPI AcceptingShell(DWORD, PNOTIFYICONDATAA) { return TRUE; }
 // The same calls as one tick of the agent with status word 3, in the same
 // order, and nothing else. The owners compile to the plain close calls.
 void BareTick(HMODULE module, NOTIFYICONDATAA& record, bool callShell) {
-    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, status_block::kMappingName));
-    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, status_block::kMutexName));
+    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
+    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kStatusMutexName));
     if (!mapping || !mutex) return;
     DWORD waited = ::WaitForSingleObject(mutex.get(), kLockWaitMs);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return;

@@ -1,8 +1,8 @@
-#include "AboutDlg.h"
+#include "dialogs/AboutDlg.h"
 
-#include "AfxString.h"
-#include "DataExchange.h"
-#include "resource.h"
+#include "framework/AfxString.h"
+#include "framework/DataExchange.h"
+#include "res/resource.h"
 
 // Button 1004 is not IDOK, so it is mapped to the OK handling here; IDOK
 // and IDCANCEL (Enter, Escape, the close box) keep the base's entries.

@@ -1,8 +1,8 @@
 // The version dialog: the product's version line and its makers' notice.
 #pragma once
 
-#include "Dialog.h"
-#include "Static.h"
+#include "framework/Dialog.h"
+#include "framework/Static.h"
 
 // 0 while a version dialog is open, so the command opens only one at a time.
 extern int aboutAllowed;

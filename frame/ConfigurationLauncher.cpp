@@ -1,7 +1,7 @@
 // The Configuration command.
-#include "ConfigurationLauncher.h"
+#include "frame/ConfigurationLauncher.h"
 
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
 LauncherShellCalls& LauncherShell() {
     static LauncherShellCalls calls{&::GetModuleFileNameA, &::ShellExecuteA};

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "SiblingPath.h"
+#include "frame/SiblingPath.h"
 
 struct LauncherShellCalls {
     DWORD(WINAPI* getModuleFileName)(HMODULE module, LPSTR buffer, DWORD size);

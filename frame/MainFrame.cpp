@@ -1,8 +1,8 @@
 // The agent window's creation and its window procedure: the one place where
 // the exit triggers, the timer tick and the tray callback are recognised.
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 const char kAgentWindowTitle[] = "Orvastel";
 

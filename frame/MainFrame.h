@@ -7,9 +7,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "FrameWnd.h"
-#include "Menu.h"
-#include "StatusSnapshot.h"
+#include "framework/FrameWnd.h"
+#include "framework/Menu.h"
+#include "common/StatusBlock.h"
 
 class CCmdUI;
 

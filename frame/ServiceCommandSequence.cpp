@@ -1,4 +1,4 @@
-#include "ServiceCommandSequence.h"
+#include "frame/ServiceCommandSequence.h"
 
 const char kAgentServiceName[] = "Vandrel Service";
 

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 // The monitoring service the two commands act on.
 extern const char kAgentServiceName[];

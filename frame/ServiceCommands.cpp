@@ -1,8 +1,8 @@
 // Agent Start and Agent Stop: the monitoring service is started or stopped
 // synchronously on this thread, and the menu follows the result at once.
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
-#include "ServiceCommandSequence.h"
+#include "frame/ServiceCommandSequence.h"
 
 void CMainFrame::OnAgentStart() {
     if (std::optional<int> running = RunAgentStart(ServiceControl())) agentRunning = *running;

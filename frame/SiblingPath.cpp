@@ -1,4 +1,4 @@
-#include "SiblingPath.h"
+#include "frame/SiblingPath.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // Reading the shared status block that the monitoring service publishes.
 // Everything opened here is closed again before the tick ends.
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
-#include "AfxHandle.h"
-#include "StatusBlock.h"
+#include "common/UniqueHandle.h"
+#include "common/StatusBlock.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "StatusPresentation.h"
+#include "frame/StatusPresentation.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 #include <algorithm>
 

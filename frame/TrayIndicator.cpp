@@ -1,11 +1,11 @@
 // The notification-area icon: which icon and tooltip the status word shows,
 // and whether the service counts as running.
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
-#include "AfxString.h"
-#include "StatusPresentation.h"
-#include "TrayShell.h"
-#include "WinApp.h"
+#include "framework/AfxString.h"
+#include "frame/StatusPresentation.h"
+#include "frame/TrayShell.h"
+#include "framework/WinApp.h"
 
 #include <cstring>
 

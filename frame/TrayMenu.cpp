@@ -1,8 +1,8 @@
 // The tray menu: opening it at the cursor, enabling Agent Start or Agent
 // Stop, and the Close command.
-#include "MainFrame.h"
+#include "frame/MainFrame.h"
 
-#include "CmdUI.h"
+#include "framework/CmdUI.h"
 
 void CMainFrame::OnTrayNotify() {
     CMenu popup = trayMenu.GetSubMenu(0);

@@ -1,6 +1,6 @@
-#include "AfxString.h"
+#include "framework/AfxString.h"
 
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "CmdTarget.h"
+#include "framework/CmdTarget.h"
 
-#include "CmdUI.h"
+#include "framework/CmdUI.h"
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};

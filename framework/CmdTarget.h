@@ -1,7 +1,7 @@
 // Root of every class that takes messages or commands through a message map.
 #pragma once
 
-#include "AfxMsgMap.h"
+#include "framework/AfxMsgMap.h"
 
 // Filled by OnCmdMsg instead of calling the handler, for callers that only
 // ask whether a command has one.

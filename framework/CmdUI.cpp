@@ -1,7 +1,7 @@
-#include "CmdUI.h"
+#include "framework/CmdUI.h"
 
-#include "CmdTarget.h"
-#include "Menu.h"
+#include "framework/CmdTarget.h"
+#include "framework/Menu.h"
 
 void CCmdUI::Enable(BOOL bOn) {
     if (m_pMenu != nullptr && m_pMenu->m_hMenu != nullptr) {

@@ -1,6 +1,6 @@
-#include "DataExchange.h"
+#include "framework/DataExchange.h"
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     HWND control = nullptr;

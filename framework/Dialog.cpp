@@ -1,6 +1,6 @@
-#include "Dialog.h"
+#include "framework/Dialog.h"
 
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)

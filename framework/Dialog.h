@@ -1,7 +1,7 @@
 // A modal dialog built from a dialog template resource.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CDialog : public CWnd {
 public:

@@ -1,8 +1,8 @@
-#include "FrameWnd.h"
+#include "framework/FrameWnd.h"
 
-#include "CmdUI.h"
-#include "Menu.h"
-#include "WinApp.h"
+#include "framework/CmdUI.h"
+#include "framework/Menu.h"
+#include "framework/WinApp.h"
 
 namespace {
 

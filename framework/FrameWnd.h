@@ -1,8 +1,8 @@
 // A top-level frame window built from the resources that share one id.
 #pragma once
 
-#include "AfxString.h"
-#include "Wnd.h"
+#include "framework/AfxString.h"
+#include "framework/Wnd.h"
 
 struct CCreateContext;
 

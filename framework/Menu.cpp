@@ -1,7 +1,7 @@
-#include "Menu.h"
+#include "framework/Menu.h"
 
-#include "WinApp.h"
-#include "Wnd.h"
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
 
 CMenu::CMenu(CMenu&& other) noexcept : m_hMenu(other.m_hMenu), m_owned(other.m_owned) {
     other.m_hMenu = nullptr;

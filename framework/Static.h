@@ -1,6 +1,6 @@
 // A static text control of a dialog.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CStatic : public CWnd {};

@@ -2,8 +2,8 @@
 // initialisation; AfxWinMain runs its InitInstance and message loop.
 #pragma once
 
-#include "AfxString.h"
-#include "CmdTarget.h"
+#include "framework/AfxString.h"
+#include "framework/CmdTarget.h"
 
 class CWnd;
 

@@ -1,9 +1,9 @@
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "CmdUI.h"
-#include "DataExchange.h"
-#include "Menu.h"
-#include "WinApp.h"
+#include "framework/CmdUI.h"
+#include "framework/DataExchange.h"
+#include "framework/Menu.h"
+#include "framework/WinApp.h"
 
 #include <cstdio>
 #include <set>

@@ -4,7 +4,7 @@
 // PostNcDestroy may delete the object.
 #pragma once
 
-#include "CmdTarget.h"
+#include "framework/CmdTarget.h"
 
 class CDataExchange;
 class CMenu;

@@ -1,8 +1,8 @@
-#include "Arguments.h"
+#include "companions/common/Arguments.h"
 
 #include <windows.h>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace companions {
 

@@ -7,13 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "common/Arguments.h"
-#include "AfxHandle.h"
-#include "common/StatusBlock.h"
+#include "companions/common/Arguments.h"
+#include "common/UniqueHandle.h"
+#include "companions/common/StatusPublisher.h"
 
 namespace {
 
-using status_block::StatusWords;
 
 int const kExitOk = 0;
 int const kExitFailed = 1;
@@ -34,7 +33,7 @@ char const kUsage[] =
     "  --hold-mutex-ms N  the block appears with its mutex held, for N ms\n";
 
 struct Options {
-    StatusWords words;
+    StatusSnapshot words;
     uint32_t holdMs = 0;
     uint32_t seconds = 0;  // 0: until stopped
     std::string stopEvent;

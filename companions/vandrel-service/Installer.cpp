@@ -1,4 +1,4 @@
-#include "Installer.h"
+#include "companions/vandrel-service/Installer.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "common/Arguments.h"
-#include "AfxHandle.h"
-#include "ServiceHost.h"
+#include "companions/common/Arguments.h"
+#include "common/UniqueHandle.h"
+#include "companions/vandrel-service/ServiceHost.h"
 
 namespace vandrel {
 namespace {

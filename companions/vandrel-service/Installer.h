@@ -2,7 +2,7 @@
 // return a non-zero exit code on failure.
 #pragma once
 
-#include "ServiceOptions.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "ServiceHost.h"
+#include "companions/vandrel-service/ServiceHost.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <mutex>
 #include <string>
 
-#include "common/Arguments.h"
-#include "AfxHandle.h"
-#include "Simulation.h"
+#include "companions/common/Arguments.h"
+#include "common/UniqueHandle.h"
+#include "companions/vandrel-service/Simulation.h"
 
 namespace vandrel {
 namespace {

@@ -1,7 +1,7 @@
 // Running as a real service under the Service Control Manager.
 #pragma once
 
-#include "ServiceOptions.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 
 namespace vandrel {
 

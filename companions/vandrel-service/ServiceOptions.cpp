@@ -1,6 +1,6 @@
-#include "ServiceOptions.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 
-#include "common/Arguments.h"
+#include "companions/common/Arguments.h"
 
 namespace vandrel {
 namespace {

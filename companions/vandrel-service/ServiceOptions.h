@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "UpsSource.h"
+#include "companions/vandrel-service/UpsSource.h"
 
 namespace vandrel {
 

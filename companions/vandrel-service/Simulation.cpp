@@ -1,4 +1,4 @@
-#include "Simulation.h"
+#include "companions/vandrel-service/Simulation.h"
 
 #include <system_error>
 #include <utility>
@@ -28,7 +28,7 @@ status_block::CreateError Simulation::Start() {
 void Simulation::Run() {
     // The first word went in with Create; each stands for the source's interval.
     while (::WaitForSingleObject(quit_.get(), source_->IntervalMs()) == WAIT_TIMEOUT) {
-        status_block::StatusWords words;
+        StatusSnapshot words;
         words.statusWord = source_->NextStatusWord();
         words.word0 = ++writes_;
         publisher_.Write(words, kWriteTimeoutMs);

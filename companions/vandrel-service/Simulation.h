@@ -6,9 +6,9 @@
 #include <memory>
 #include <thread>
 
-#include "AfxHandle.h"
-#include "common/StatusBlock.h"
-#include "UpsSource.h"
+#include "common/UniqueHandle.h"
+#include "companions/common/StatusPublisher.h"
+#include "companions/vandrel-service/UpsSource.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "UpsSource.h"
+#include "companions/vandrel-service/UpsSource.h"
 
 #include <utility>
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Installer.h"
-#include "ServiceHost.h"
-#include "ServiceOptions.h"
+#include "companions/vandrel-service/Installer.h"
+#include "companions/vandrel-service/ServiceHost.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 
 namespace {
 

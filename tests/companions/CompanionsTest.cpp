@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "AfxHandle.h"
-#include "ChildProcess.h"
-#include "StatusBlockDouble.h"
-#include "e2e/TempFolder.h"
+#include "common/UniqueHandle.h"
+#include "tests/support/status/ChildProcess.h"
+#include "tests/support/status/StatusBlockDouble.h"
+#include "tests/support/e2e/TempFolder.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "CommandsFixture.h"
+#include "tests/e2e-commands/CommandsFixture.h"
 
 #include <shellapi.h>
 
 #include <iostream>
 
-#include "ServiceRegistration.h"
-#include "e2e/Pump.h"
-#include "e2e/TopLevelWindows.h"
+#include "tests/e2e-commands/ServiceRegistration.h"
+#include "tests/support/e2e/Pump.h"
+#include "tests/support/e2e/TopLevelWindows.h"
 
 namespace commands_e2e {
 

@@ -13,11 +13,11 @@
 #include <optional>
 #include <string>
 
-#include "FakeTray.h"
-#include "MenuProbe.h"
-#include "SharedNamesLock.h"
-#include "e2e/Process.h"
-#include "e2e/TempFolder.h"
+#include "tests/support/tray/FakeTray.h"
+#include "tests/support/menuhook/MenuProbe.h"
+#include "tests/support/status/SharedNamesLock.h"
+#include "tests/support/e2e/Process.h"
+#include "tests/support/e2e/TempFolder.h"
 
 namespace commands_e2e {
 

@@ -6,10 +6,10 @@
 
 #include <iostream>
 
-#include "CommandsFixture.h"
-#include "ServiceRegistration.h"
-#include "e2e/Pump.h"
-#include "resource.h"
+#include "tests/e2e-commands/CommandsFixture.h"
+#include "tests/e2e-commands/ServiceRegistration.h"
+#include "tests/support/e2e/Pump.h"
+#include "res/resource.h"
 
 namespace commands_e2e {
 namespace {

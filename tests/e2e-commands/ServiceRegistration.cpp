@@ -1,8 +1,8 @@
-#include "ServiceRegistration.h"
+#include "tests/e2e-commands/ServiceRegistration.h"
 
-#include "AfxHandle.h"
-#include "e2e/Process.h"
-#include "e2e/TempFolder.h"
+#include "common/UniqueHandle.h"
+#include "tests/support/e2e/Process.h"
+#include "tests/support/e2e/TempFolder.h"
 
 namespace commands_e2e {
 

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "CommandsFixture.h"
-#include "e2e/Pump.h"
-#include "e2e/TopLevelWindows.h"
-#include "resource.h"
+#include "tests/e2e-commands/CommandsFixture.h"
+#include "tests/support/e2e/Pump.h"
+#include "tests/support/e2e/TopLevelWindows.h"
+#include "res/resource.h"
 
 namespace commands_e2e {
 namespace {

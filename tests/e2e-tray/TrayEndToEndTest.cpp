@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
-#include "FakeTray.h"
-#include "StatusBlockDouble.h"
-#include "e2e/Process.h"
-#include "e2e/TempFolder.h"
-#include "e2e/TopLevelWindows.h"
-#include "resource.h"
+#include "tests/support/tray/FakeTray.h"
+#include "tests/support/status/StatusBlockDouble.h"
+#include "tests/support/e2e/Process.h"
+#include "tests/support/e2e/TempFolder.h"
+#include "tests/support/e2e/TopLevelWindows.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "AgentTest.h"
+#include "tests/e2e/AgentTest.h"
 
 #include <iostream>
 
-#include "e2e/Pump.h"
-#include "e2e/TopLevelWindows.h"
+#include "tests/support/e2e/Pump.h"
+#include "tests/support/e2e/TopLevelWindows.h"
 
 namespace agent_e2e {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e/Process.h"
-#include "e2e/TempFolder.h"
+#include "tests/support/e2e/Process.h"
+#include "tests/support/e2e/TempFolder.h"
 
 namespace agent_e2e {
 

@@ -4,9 +4,9 @@
 // message and on WM_CLOSE.
 #include <gtest/gtest.h>
 
-#include "AgentTest.h"
-#include "e2e/TopLevelWindows.h"
-#include "e2e/WindowProbe.h"
+#include "tests/e2e/AgentTest.h"
+#include "tests/support/e2e/TopLevelWindows.h"
+#include "tests/support/e2e/WindowProbe.h"
 
 namespace agent_e2e {
 namespace {

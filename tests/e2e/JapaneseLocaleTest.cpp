@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "AgentTest.h"
-#include "e2e/TopLevelWindows.h"
-#include "e2e/WindowProbe.h"
+#include "tests/e2e/AgentTest.h"
+#include "tests/support/e2e/TopLevelWindows.h"
+#include "tests/support/e2e/WindowProbe.h"
 
 namespace agent_e2e {
 namespace {

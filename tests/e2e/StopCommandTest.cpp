@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "AgentTest.h"
-#include "e2e/TopLevelWindows.h"
+#include "tests/e2e/AgentTest.h"
+#include "tests/support/e2e/TopLevelWindows.h"
 
 namespace agent_e2e {
 namespace {

@@ -1,7 +1,7 @@
 // The agent's texts, tray menu and version dialog exist in English and in
 // Japanese under the same ids; everything else is stored once. Each language's
 // copy is read directly, so both are checked whatever the running locale.
-#include "ResourceTemplates.h"
+#include "tests/resources/ResourceTemplates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ResourceTemplates.h"
+#include "tests/resources/ResourceTemplates.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ResourceTemplates.h"
+#include "tests/resources/ResourceTemplates.h"
 
 namespace {
 

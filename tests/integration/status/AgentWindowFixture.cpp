@@ -1,6 +1,6 @@
-#include "AgentWindowFixture.h"
+#include "tests/integration/status/AgentWindowFixture.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 namespace status_test {
 

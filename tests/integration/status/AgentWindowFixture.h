@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "MainFrame.h"
-#include "StatusBlockDouble.h"
-#include "TrayShell.h"
+#include "frame/MainFrame.h"
+#include "tests/support/status/StatusBlockDouble.h"
+#include "frame/TrayShell.h"
 
 namespace status_test {
 

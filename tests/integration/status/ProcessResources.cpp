@@ -1,4 +1,4 @@
-#include "ProcessResources.h"
+#include "tests/integration/status/ProcessResources.h"
 
 namespace status_test {
 

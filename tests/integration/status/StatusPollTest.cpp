@@ -1,17 +1,16 @@
 // The poll against real named objects: every state the monitoring side can
 // leave the block in, and nothing left behind after thousands of ticks.
-#include "AgentWindowFixture.h"
+#include "tests/integration/status/AgentWindowFixture.h"
 
 #include <thread>
 
-#include "AfxHandle.h"
-#include "ProcessResources.h"
-#include "resource.h"
+#include "common/UniqueHandle.h"
+#include "tests/integration/status/ProcessResources.h"
+#include "res/resource.h"
 
 namespace status_test {
 namespace {
 
-using status_block::StatusWords;
 using StatusPoll = AgentWindowTest;
 
 // Longer than the poll's five 100 ms waits with room to spare.
@@ -29,7 +28,7 @@ void ExpectSnapshot(const StatusSnapshot& snapshot, std::uint32_t word0, std::ui
 bool MutexFreeForOthers() {
     bool free = false;
     std::thread other([&free] {
-        UniqueKernelHandle mutex(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, status_block::kMutexName));
+        UniqueKernelHandle mutex(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kStatusMutexName));
         if (!mutex) return;
         DWORD result = ::WaitForSingleObject(mutex.get(), 0);
         free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
@@ -45,7 +44,7 @@ TEST_F(StatusPoll, IncompleteBlockZeroesTheSnapshotAndIsReportedMissing) {
         SCOPED_TRACE(part);
         block_.Clear();
         if (part == 1) {
-            ASSERT_TRUE(block_.PublishMappingOnly(StatusWords{1, 3, 2}));
+            ASSERT_TRUE(block_.PublishMappingOnly(StatusSnapshot{1, 3, 2}));
         } else if (part == 2) {
             ASSERT_TRUE(block_.PublishMutexOnly());
         }
@@ -58,7 +57,7 @@ TEST_F(StatusPoll, IncompleteBlockZeroesTheSnapshotAndIsReportedMissing) {
 }
 
 TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexIsReleased) {
-    ASSERT_TRUE(block_.Publish(StatusWords{0xA1B2C3D4u, 3, 0x01020304u}));
+    ASSERT_TRUE(block_.Publish(StatusSnapshot{0xA1B2C3D4u, 3, 0x01020304u}));
     std::vector<bool> freeDuringCall;
     TrayRecorder::duringCall = [&freeDuringCall] { freeDuringCall.push_back(MutexFreeForOthers()); };
     EXPECT_FALSE(frame_->PollStatus());
@@ -73,10 +72,10 @@ TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexI
 // The writer keeps the mutex through all five waits: the tick changes
 // neither the snapshot nor the tray, and the next free tick reads again.
 TEST_F(StatusPoll, MutexHeldThroughAllFiveWaitsChangesNothing) {
-    ASSERT_TRUE(block_.Publish(StatusWords{11, 3, 22}));
+    ASSERT_TRUE(block_.Publish(StatusSnapshot{11, 3, 22}));
     ASSERT_FALSE(frame_->PollStatus());
     ASSERT_TRUE(block_.HoldMutexInThread(kHoldMs));
-    ASSERT_TRUE(block_.SetWordsIgnoringMutex(StatusWords{33, 1, 44}));
+    ASSERT_TRUE(block_.SetWordsIgnoringMutex(StatusSnapshot{33, 1, 44}));
 
     EXPECT_FALSE(frame_->PollStatus()) << "a held mutex is no missing block";
     ExpectSnapshot(frame_->statusSnapshot, 11, 3, 22);
@@ -92,7 +91,7 @@ TEST_F(StatusPoll, MutexHeldThroughAllFiveWaitsChangesNothing) {
 // A writer that died holding the mutex: the next tick takes it, reads the
 // block and gives the mutex back.
 TEST_F(StatusPoll, AbandonedMutexIsTakenAndRead) {
-    ASSERT_TRUE(block_.Publish(StatusWords{5, 4, 6}));
+    ASSERT_TRUE(block_.Publish(StatusSnapshot{5, 4, 6}));
     ASSERT_TRUE(block_.AbandonMutex());
     EXPECT_FALSE(frame_->PollStatus());
     ExpectSnapshot(frame_->statusSnapshot, 5, 4, 6);

@@ -1,8 +1,8 @@
 // The tray as the agent window drives it tick by tick, seen through the
 // notification-area seam, with a real status block behind every tick.
-#include "AgentWindowFixture.h"
+#include "tests/integration/status/AgentWindowFixture.h"
 
-#include "resource.h"
+#include "res/resource.h"
 
 namespace status_test {
 namespace {

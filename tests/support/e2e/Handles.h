@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace e2e {
 

@@ -1,12 +1,12 @@
-#include "e2e/HookProbe.h"
+#include "tests/support/e2e/HookProbe.h"
 
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
-#include "e2e/Handles.h"
-#include "e2e/TempFolder.h"
-#include "e2e/TopLevelWindows.h"
+#include "tests/support/e2e/Handles.h"
+#include "tests/support/e2e/TempFolder.h"
+#include "tests/support/e2e/TopLevelWindows.h"
 
 namespace e2e {
 

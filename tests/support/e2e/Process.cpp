@@ -1,11 +1,11 @@
-#include "e2e/Process.h"
+#include "tests/support/e2e/Process.h"
 
 #include <tlhelp32.h>
 
 #include <stdexcept>
 #include <vector>
 
-#include "e2e/Pump.h"
+#include "tests/support/e2e/Pump.h"
 
 namespace e2e {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace e2e {
 

@@ -1,4 +1,4 @@
-#include "e2e/Pump.h"
+#include "tests/support/e2e/Pump.h"
 
 namespace e2e {
 

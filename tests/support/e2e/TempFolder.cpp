@@ -1,10 +1,10 @@
-#include "e2e/TempFolder.h"
+#include "tests/support/e2e/TempFolder.h"
 
 #include <windows.h>
 
 #include <stdexcept>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace e2e {
 

@@ -1,8 +1,8 @@
-#include "e2e/TopLevelWindows.h"
+#include "tests/support/e2e/TopLevelWindows.h"
 
 #include <stdexcept>
 
-#include "e2e/Pump.h"
+#include "tests/support/e2e/Pump.h"
 
 namespace e2e {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/Handles.h"
+#include "tests/support/e2e/Handles.h"
 
 namespace e2e {
 

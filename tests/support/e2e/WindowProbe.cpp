@@ -1,8 +1,8 @@
-#include "e2e/WindowProbe.h"
+#include "tests/support/e2e/WindowProbe.h"
 
 #include <cstring>
 
-#include "e2e/HookProbe.h"
+#include "tests/support/e2e/HookProbe.h"
 
 namespace e2e {
 

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "e2e/ProbeProtocol.h"
-#include "e2e/Pump.h"
+#include "tests/support/e2e/ProbeProtocol.h"
+#include "tests/support/e2e/Pump.h"
 
 namespace e2e {
 

@@ -1,8 +1,8 @@
-#include "MenuProbe.h"
+#include "tests/support/menuhook/MenuProbe.h"
 
 #include <cstring>
 
-#include "e2e/HookProbe.h"
+#include "tests/support/e2e/HookProbe.h"
 
 namespace menu_probe {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "MenuProbeProtocol.h"
+#include "tests/support/menuhook/MenuProbeProtocol.h"
 
 namespace menu_probe {
 

@@ -3,7 +3,7 @@
 // menu the thread has open, and passes every message on untouched.
 #include <windows.h>
 
-#include "MenuProbeProtocol.h"
+#include "tests/support/menuhook/MenuProbeProtocol.h"
 
 namespace {
 

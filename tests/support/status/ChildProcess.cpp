@@ -1,9 +1,9 @@
-#include "ChildProcess.h"
+#include "tests/support/status/ChildProcess.h"
 
 #include <atomic>
 #include <vector>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace perimand_test {
 namespace {

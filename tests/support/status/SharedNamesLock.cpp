@@ -1,4 +1,4 @@
-#include "SharedNamesLock.h"
+#include "tests/support/status/SharedNamesLock.h"
 
 namespace perimand_test {
 namespace {

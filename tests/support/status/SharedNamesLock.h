@@ -4,7 +4,7 @@
 // same thread may take it again).
 #pragma once
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace perimand_test {
 

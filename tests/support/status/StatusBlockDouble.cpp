@@ -1,15 +1,13 @@
-#include "StatusBlockDouble.h"
+#include "tests/support/status/StatusBlockDouble.h"
 
 #include <cstring>
 #include <string>
 
-#include "common/Arguments.h"
+#include "companions/common/Arguments.h"
 
 namespace perimand_test {
 namespace {
 
-using status_block::kMappingName;
-using status_block::kMutexName;
 
 DWORD const kTakeMutexMs = 10000;   // a holder that cannot get the mutex in this time fails
 
@@ -34,8 +32,8 @@ void HoldOnThread(HANDLE mutex, DWORD ms, bool abandon, HANDLE started, HANDLE c
 
 AgentRead ReadLikeAgent(int attempts, DWORD waitMs) {
     AgentRead read;
-    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kMappingName));
-    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName));
+    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
+    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kStatusMutexName));
     read.mappingOpened = static_cast<bool>(mapping);
     read.mutexOpened = static_cast<bool>(mutex);
     if (!mapping || !mutex) return read;
@@ -66,10 +64,10 @@ StatusBlockDouble::StatusBlockDouble() {
 }
 
 ::testing::AssertionResult StatusBlockDouble::Publish(uint32_t statusWord, uint32_t word0, uint32_t word2) {
-    return Publish(StatusWords{word0, statusWord, word2});
+    return Publish(StatusSnapshot{word0, statusWord, word2});
 }
 
-::testing::AssertionResult StatusBlockDouble::Publish(StatusWords const& words, DWORD mappingSize) {
+::testing::AssertionResult StatusBlockDouble::Publish(StatusSnapshot const& words, DWORD mappingSize) {
     ::testing::AssertionResult const mapped = PublishMappingOnly(words, mappingSize);
     if (!mapped) return mapped;
     return PublishMutexOnly();
@@ -84,7 +82,7 @@ StatusBlockDouble::StatusBlockDouble() {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult StatusBlockDouble::PublishMappingOnly(StatusWords const& words, DWORD mappingSize) {
+::testing::AssertionResult StatusBlockDouble::PublishMappingOnly(StatusSnapshot const& words, DWORD mappingSize) {
     if (mapping_) return ::testing::AssertionFailure() << "the double already has a mapping";
     ::testing::AssertionResult const mapped = Map(mappingSize);
     if (!mapped) return mapped;
@@ -99,7 +97,7 @@ StatusBlockDouble::StatusBlockDouble() {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult StatusBlockDouble::SetWords(StatusWords const& words, DWORD timeoutMs) {
+::testing::AssertionResult StatusBlockDouble::SetWords(StatusSnapshot const& words, DWORD timeoutMs) {
     if (!view_) return ::testing::AssertionFailure() << "no mapping to write to";
     if (!mutex_) return SetWordsIgnoringMutex(words);
     DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
@@ -111,10 +109,10 @@ StatusBlockDouble::StatusBlockDouble() {
 }
 
 ::testing::AssertionResult StatusBlockDouble::SetStatusWord(uint32_t statusWord) {
-    return SetWords(StatusWords{0, statusWord, 0});
+    return SetWords(StatusSnapshot{0, statusWord, 0});
 }
 
-::testing::AssertionResult StatusBlockDouble::SetWordsIgnoringMutex(StatusWords const& words) {
+::testing::AssertionResult StatusBlockDouble::SetWordsIgnoringMutex(StatusSnapshot const& words) {
     if (!view_) return ::testing::AssertionFailure() << "no mapping to write to";
     status_block::StoreWords(view_.get(), size_, words);
     return ::testing::AssertionSuccess();

@@ -16,13 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "AfxHandle.h"
-#include "SharedNamesLock.h"
-#include "common/StatusBlock.h"
+#include "common/UniqueHandle.h"
+#include "tests/support/status/SharedNamesLock.h"
+#include "companions/common/StatusPublisher.h"
 
 namespace perimand_test {
 
-using status_block::StatusWords;
 
 // What a reader that follows the agent's protocol finds: open the mapping
 // (FILE_MAP_READ), then the mutex (MUTEX_ALL_ACCESS), up to `attempts` waits
@@ -32,7 +31,7 @@ struct AgentRead {
     bool mutexOpened = false;
     DWORD lastWait = WAIT_FAILED;     // result of the last wait made
     bool copied = false;              // the words below are valid
-    StatusWords words;
+    StatusSnapshot words;
 };
 AgentRead ReadLikeAgent(int attempts = 5, DWORD waitMs = 100);
 
@@ -46,18 +45,18 @@ public:
     // Mapping and mutex, words in place. `mappingSize` below 12 keeps only
     // the words that fit.
     ::testing::AssertionResult Publish(uint32_t statusWord, uint32_t word0 = 0, uint32_t word2 = 0);
-    ::testing::AssertionResult Publish(StatusWords const& words, DWORD mappingSize = status_block::kBlockSize);
-    ::testing::AssertionResult PublishMappingOnly(StatusWords const& words = {},
-                                                  DWORD mappingSize = status_block::kBlockSize);
+    ::testing::AssertionResult Publish(StatusSnapshot const& words, DWORD mappingSize = kStatusBlockSize);
+    ::testing::AssertionResult PublishMappingOnly(StatusSnapshot const& words = {},
+                                                  DWORD mappingSize = kStatusBlockSize);
     ::testing::AssertionResult PublishMutexOnly();
 
     // New words, written under the mutex like the service does (or straight
     // into the view when there is no mutex). Waits at most `timeoutMs`.
-    ::testing::AssertionResult SetWords(StatusWords const& words, DWORD timeoutMs = 5000);
+    ::testing::AssertionResult SetWords(StatusSnapshot const& words, DWORD timeoutMs = 5000);
     ::testing::AssertionResult SetStatusWord(uint32_t statusWord);
     // Writes past the lock: how a test changes the block while somebody
     // else holds the mutex, to see that a reader does not pick it up.
-    ::testing::AssertionResult SetWordsIgnoringMutex(StatusWords const& words);
+    ::testing::AssertionResult SetWordsIgnoringMutex(StatusSnapshot const& words);
 
     // Another thread of this process takes the mutex and keeps it for `ms`.
     // Returns once the hold has begun.

@@ -1,4 +1,4 @@
-#include "FakeTray.h"
+#include "tests/support/tray/FakeTray.h"
 
 #include <algorithm>
 #include <chrono>

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "AfxHandle.h"
+#include "common/UniqueHandle.h"
 
 namespace fake_tray {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "ConfigurationLauncher.h"
-#include "MainFrame.h"
-#include "ScriptedScm.h"
-#include "TrayShell.h"
-#include "WinApp.h"
-#include "resource.h"
+#include "frame/ConfigurationLauncher.h"
+#include "frame/MainFrame.h"
+#include "tests/unit/commands/ScriptedScm.h"
+#include "frame/TrayShell.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ServiceCommandSequence.h"
+#include "frame/ServiceCommandSequence.h"
 
 namespace commands_test {
 

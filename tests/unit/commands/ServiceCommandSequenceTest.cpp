@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedScm.h"
-#include "ServiceCommandSequence.h"
+#include "tests/unit/commands/ScriptedScm.h"
+#include "frame/ServiceCommandSequence.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "SiblingPath.h"
+#include "frame/SiblingPath.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "StatusPresentation.h"
-#include "resource.h"
+#include "frame/StatusPresentation.h"
+#include "res/resource.h"
 
 namespace {
 

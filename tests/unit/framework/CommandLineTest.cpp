@@ -1,6 +1,6 @@
 // What the start-up takes as the argument, and whether it is the stop command.
-#include "StopCommand.h"
-#include "WinApp.h"
+#include "app/StopCommand.h"
+#include "framework/WinApp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The modal dialog loop: how it ends, what it leaves behind and how the
 // dialog's controls reach the object. Each dialog is driven
 // from inside its own loop by messages posted during OnInitDialog.
-#include "DataExchange.h"
-#include "Dialog.h"
-#include "FrameWnd.h"
-#include "FrameworkTestIds.h"
-#include "Static.h"
-#include "WinApp.h"
+#include "framework/DataExchange.h"
+#include "framework/Dialog.h"
+#include "framework/FrameWnd.h"
+#include "tests/unit/framework/FrameworkTestIds.h"
+#include "framework/Static.h"
+#include "framework/WinApp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // A real frame window driven by real messages: which handler a message or
 // command reaches, how the popup menu's items are enabled, and when the
 // window's object is deleted.
-#include "AfxHandle.h"
-#include "CmdUI.h"
-#include "FrameWnd.h"
-#include "WinApp.h"
+#include "common/UniqueHandle.h"
+#include "framework/CmdUI.h"
+#include "framework/FrameWnd.h"
+#include "framework/WinApp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Who destroys what: menus held by CMenu, and the owning-handle template.
-#include "AfxHandle.h"
-#include "FrameworkTestIds.h"
-#include "Menu.h"
+#include "common/UniqueHandle.h"
+#include "tests/unit/framework/FrameworkTestIds.h"
+#include "framework/Menu.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Texts from the string table, by id, in the language asked for and in the
 // code page the "A" functions expect.
-#include "AfxString.h"
-#include "FrameworkTestIds.h"
+#include "framework/AfxString.h"
+#include "tests/unit/framework/FrameworkTestIds.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // every message on untouched.
 #include <windows.h>
 
-#include "../ProbeProtocol.h"
+#include "tests/support/e2e/ProbeProtocol.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The Version Information command and its one-at-a-time guard.
-#include "AboutDlg.h"
-#include "MainFrame.h"
+#include "dialogs/AboutDlg.h"
+#include "frame/MainFrame.h"
 
 int aboutAllowed = 1;
 

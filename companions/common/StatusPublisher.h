@@ -8,22 +8,10 @@
 #include <cstdint>
 #include <string>
 
-#include "AfxHandle.h"
+#include "common/StatusBlock.h"
+#include "common/UniqueHandle.h"
 
 namespace status_block {
-
-// The mutex carries the name ending in "FileMap" and the mapping the other
-// one; the swap looks odd but it is what every reader expects.
-char const kMappingName[] = "Global\\SHARINGUPSSTATUS";
-char const kMutexName[] = "Global\\UpsStatusSyncFileMap";
-
-DWORD const kBlockSize = 12;  // word 0, statusWord, word 2
-
-struct StatusWords {
-    uint32_t word0 = 0;
-    uint32_t statusWord = 0;
-    uint32_t word2 = 0;
-};
 
 // Why creating one of the two objects failed, with the object's name so a
 // tool can tell the user which one is in the way.
@@ -44,13 +32,13 @@ CreateError CreateStatusMapping(DWORD size, UniqueKernelHandle& out);
 CreateError CreateStatusMutex(bool initiallyOwned, UniqueKernelHandle& out);
 
 // Stores as many of the three words as fit into `size` bytes at `view`.
-void StoreWords(void const* view, DWORD size, StatusWords const& words);
+void StoreWords(void const* view, DWORD size, StatusSnapshot const& words);
 
 class StatusPublisher {
 public:
     struct Options {
-        StatusWords initial;
-        DWORD mappingSize = kBlockSize;
+        StatusSnapshot initial;
+        DWORD mappingSize = kStatusBlockSize;
         // The block appears with its mutex already held by the creating
         // thread, until ReleaseHold().
         bool holdMutex = false;
@@ -70,7 +58,7 @@ public:
 
     // Takes the mutex (an abandoned one counts as taken), stores the words
     // and releases it. False when the mutex could not be had in time.
-    bool Write(StatusWords const& words, DWORD timeoutMs);
+    bool Write(StatusSnapshot const& words, DWORD timeoutMs);
 
     // Ends the hold begun by Options::holdMutex. Call on the creating thread.
     void ReleaseHold();

@@ -1,11 +1,11 @@
-#include "StatusBlock.h"
+#include "companions/common/StatusPublisher.h"
 
 #include <sddl.h>
 
 #include <cstring>
 #include <utility>
 
-#include "Arguments.h"
+#include "companions/common/Arguments.h"
 
 namespace status_block {
 namespace {
@@ -59,21 +59,21 @@ std::string CreateError::Describe() const {
 
 CreateError CreateStatusMapping(DWORD size, UniqueKernelHandle& out) {
     SddlAttributes security(kMappingSddl);
-    if (security.error() != ERROR_SUCCESS) return {security.error(), kMappingName};
+    if (security.error() != ERROR_SUCCESS) return {security.error(), kStatusMappingName};
     HANDLE const created = ::CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
-                                                size, kMappingName);
-    return Finish(created, kMappingName, out);
+                                                size, kStatusMappingName);
+    return Finish(created, kStatusMappingName, out);
 }
 
 CreateError CreateStatusMutex(bool initiallyOwned, UniqueKernelHandle& out) {
     SddlAttributes security(kMutexSddl);
-    if (security.error() != ERROR_SUCCESS) return {security.error(), kMutexName};
-    HANDLE const created = ::CreateMutexA(security.get(), initiallyOwned ? TRUE : FALSE, kMutexName);
+    if (security.error() != ERROR_SUCCESS) return {security.error(), kStatusMutexName};
+    HANDLE const created = ::CreateMutexA(security.get(), initiallyOwned ? TRUE : FALSE, kStatusMutexName);
     // An existing mutex is not owned by us even if we asked; Finish drops it.
-    return Finish(created, kMutexName, out);
+    return Finish(created, kStatusMutexName, out);
 }
 
-void StoreWords(void const* view, DWORD size, StatusWords const& words) {
+void StoreWords(void const* view, DWORD size, StatusSnapshot const& words) {
     uint32_t const values[] = {words.word0, words.statusWord, words.word2};
     unsigned char bytes[sizeof values];
     for (size_t i = 0; i < 3; ++i) {
@@ -91,7 +91,7 @@ CreateError StatusPublisher::Create(Options const& options) {
     if (error.failed()) return error;
 
     UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
-    if (!view) return {::GetLastError(), kMappingName};
+    if (!view) return {::GetLastError(), kStatusMappingName};
     StoreWords(view.get(), options.mappingSize, options.initial);
 
     UniqueKernelHandle mutex;
@@ -106,7 +106,7 @@ CreateError StatusPublisher::Create(Options const& options) {
     return {};
 }
 
-bool StatusPublisher::Write(StatusWords const& words, DWORD timeoutMs) {
+bool StatusPublisher::Write(StatusSnapshot const& words, DWORD timeoutMs) {
     if (!mutex_) return false;
     DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;

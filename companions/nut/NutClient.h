@@ -1,0 +1,44 @@
+// A read-only client of a Network UPS Tools server (upsd), on Winsock.
+// It never sends LOGIN: that would count this machine as one the UPS
+// powers and hold up the primary's shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nut {
+
+std::uint16_t const kDefaultPort = 3493;
+
+// A UPS as NUT writes it: upsname@host[:port].
+struct UpsAddress {
+    std::string upsName;
+    std::string host;
+    std::uint16_t port = kDefaultPort;
+};
+
+// Reads "upsname@host[:port]". Returns an empty string on success, else one
+// line saying what is wrong ("the UPS name is empty", "the port must be a
+// number from 1 to 65535"...); `out` is written only on success.
+std::string ParseUpsAddress(std::string const& text, UpsAddress& out);
+
+// "ups@host:3493": always with the port, as ParseUpsAddress reads it back.
+std::string FormatUpsAddress(UpsAddress const& address);
+
+// What one round of questions to the server gave.
+struct UpsReading {
+    bool answered = false;       // the server gave ups.status
+    std::string status;          // "OL CHRG", as the server sent it
+    int charge = -1;             // battery.charge in percent, -1 when not reported
+    std::string failure;         // why not, for people: "connection refused",
+                                 // "unknown UPS", "data stale", "driver not connected",
+                                 // "no answer", "malformed reply"...
+    std::uint32_t statusWord = 4;  // the word to publish (2 LB/FSD, 1 OB, 3 OL, 4 otherwise)
+};
+
+// Connects, asks for ups.status and battery.charge, says LOGOUT and closes,
+// all within about `timeoutMs` in all. For the service's status command and
+// the configuration program's connection test.
+UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs);
+
+}  // namespace nut

@@ -43,7 +43,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 linger=${PERIMAND_WINESERVER_LINGER:-600}
-ready_mark=$WINEPREFIX/.perimand-ready
+# Bumped whenever make_prefix changes, so older prefixes are made anew.
+ready_mark=$WINEPREFIX/.perimand-ready-2
 
 # Every helper below runs with fd 9 (the lock) closed: a wineserver that
 # inherited it would hold the lock for its whole life.
@@ -57,10 +58,25 @@ make_prefix() {
         || die "could not select the null graphics driver"
     quiet "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         || die "could not set the X11 driver options"
+    no_crash_debugger
     # Let the boot session end so the registry is on disk and the next server
     # we start is a persistent one.
     quiet wineserver -w || true
     touch "$ready_mark"
+}
+
+# A crashing program would otherwise start winedbg --auto, which holds the
+# test's pipes open until the time-out. A debugger command that returns at
+# once lets the program end with its exception code. Both registry views:
+# 32-bit programs read the other one. Deleting the value is not enough, as
+# Wine then falls back to winedbg.
+no_crash_debugger() {
+    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' view
+    for view in 64 32; do
+        quiet "$wine64" reg add "$key" /v Debugger /d 'cmd /c rem %ld %ld' /f "/reg:$view" \
+            || die "could not turn off the crash debugger ($view-bit view)"
+        quiet "$wine64" reg add "$key" /v Auto /d 1 /f "/reg:$view" || true
+    done
 }
 
 # Starts a persistent server when none runs for the prefix, then one small

@@ -64,10 +64,23 @@ void CMainFrame::ForgetTrayIcon() {
     iconAdded = 0;
 }
 
+CMainFrame::NestedScope::~NestedScope() {
+    UINT const held = frame_.exitDeferral_.Leave();
+    if (held != 0) ::PostMessageA(frame_.m_hWnd, held, 0, 0);
+}
+
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     UINT exitBroadcast = ExitBroadcastMessage();
     // 0 means the name could not be registered; it must not make WM_NULL an exit.
-    if ((exitBroadcast != 0 && message == exitBroadcast) || message == WM_CLOSE) BeginExit();
+    if ((exitBroadcast != 0 && message == exitBroadcast) || message == WM_CLOSE) {
+        if (exitDeferral_.Defer(message)) {
+            // Close the tray menu, if that is where we are; the trigger comes
+            // back through the main loop once the nesting has ended.
+            ::EndMenu();
+            return 0;
+        }
+        BeginExit();
+    }
 
     if (message == WM_TIMER && wParam == kPollTimerId) {
         if (PollStatus()) return 1;

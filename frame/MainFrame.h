@@ -7,9 +7,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/StatusBlock.h"
+#include "frame/ExitDeferral.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
-#include "common/StatusBlock.h"
 
 class CCmdUI;
 
@@ -69,6 +70,22 @@ private:
 
     // Stops polling, removes the icon and queues the end of the message loop.
     void BeginExit();
+
+    // Marks a nested message loop or cross-process send: an exit trigger
+    // that arrives inside one is held and posted again once the outermost
+    // has ended.
+    class NestedScope {
+    public:
+        explicit NestedScope(CMainFrame& frame) : frame_(frame) { frame_.exitDeferral_.Enter(); }
+        ~NestedScope();
+        NestedScope(const NestedScope&) = delete;
+        NestedScope& operator=(const NestedScope&) = delete;
+
+    private:
+        CMainFrame& frame_;
+    };
+
+    ExitDeferral exitDeferral_;
 
     DECLARE_MESSAGE_MAP()
 };

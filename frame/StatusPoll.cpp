@@ -51,7 +51,10 @@ bool CMainFrame::PollStatus() {
 void CMainFrame::RefreshTray() {
     if (iconAdded) {
         UpdateTrayIcon(NIM_MODIFY);
-    } else {
-        iconAdded = UpdateTrayIcon(NIM_ADD) ? 1 : 0;
+        return;
     }
+    // A busy shell can time out on an add that it still carries out, and it
+    // then refuses every later add of the icon as a duplicate. A modify that
+    // it accepts shows that the icon is there after all.
+    iconAdded = (UpdateTrayIcon(NIM_ADD) || UpdateTrayIcon(NIM_MODIFY)) ? 1 : 0;
 }

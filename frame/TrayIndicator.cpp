@@ -43,6 +43,9 @@ NOTIFYICONDATAA BlankRecord(HWND window) {
 
 BOOL CMainFrame::UpdateTrayIcon(DWORD action) {
     NOTIFYICONDATAA record = BlankRecord(m_hWnd);
+    // The call is a send to the shell's process, which can deliver sent
+    // messages (a close, say) to this window while it waits.
+    NestedScope shellCall(*this);
     if (action == NIM_DELETE) return TrayShell().notifyIcon(NIM_DELETE, &record);
 
     std::optional<StatusPresentation> row = PresentationFor(statusSnapshot.statusWord);

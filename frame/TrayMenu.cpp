@@ -13,6 +13,7 @@ void CMainFrame::OnTrayNotify() {
     // Without the foreground the menu would not close when the user
     // clicks elsewhere.
     SetForegroundWindow();
+    NestedScope menuLoop(*this);
     // No TPM_NONOTIFY: the menu must send WM_INITMENUPOPUP for the update pass.
     popup.TrackPopupMenu(TPM_RIGHTALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, this);
     ShowWindow(SW_MINIMIZE);

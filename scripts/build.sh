@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds the two build trees:
 #   build/i686    the shipped product, 32-bit: build/i686/Perimand.exe
-#   build/x86_64  the same sources for 64-bit Windows, which the tests run
-#                 under Wine where the kernel cannot execute 32-bit code
+#   build/x86_64  the same sources for 64-bit Windows, tested too: some
+#                 kernels cannot execute 32-bit code
 # Usage: scripts/build.sh [--agent-only] [--jobs N]
 #   --agent-only  build only the agent and the programs run-agent.sh starts
 set -euo pipefail
@@ -23,18 +23,12 @@ done
 
 build_type=${PERIMAND_BUILD_TYPE:-Release}
 
-# Only the tree the tests will run in needs them built; the other one
-# holds just the programs.
-test_arch=$(runnable_arch)
-
+# Both trees carry the tests: where 32-bit code cannot run, the i686 tree's
+# static checks still run (scripts/test.sh).
 for arch in i686 x86_64; do
     tree=$root/build/$arch
-    with_tests=OFF
-    [[ $arch == "$test_arch" ]] && with_tests=ON
     options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake"
-             -DCMAKE_BUILD_TYPE="$build_type" -DPERIMAND_TESTS=$with_tests)
-    # The runnable tree also checks the shipped executable's headers.
-    [[ $arch == x86_64 ]] && options+=(-DPERIMAND_SHIPPED_EXE="$root/build/i686/Perimand.exe")
+             -DCMAKE_BUILD_TYPE="$build_type" -DPERIMAND_TESTS=ON)
     say "configuring $tree"
     cmake -S "$root" -B "$tree" "${options[@]}" >/dev/null
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs the whole test suite
-# under Wine. Where the kernel executes 32-bit code the shipped i686 build is
-# tested; elsewhere the x86_64 build of the same sources. The last line of
-# output reads "N passed, N failed"; the exit status is non-zero on any
-# failure.
+# under Wine. Where the kernel executes 32-bit code, the suite runs on the
+# shipped i686 build and then on the x86_64 build of the same sources;
+# elsewhere it runs on x86_64, and the i686 tree gets its static checks (the
+# tests labelled "host", which read files and run nothing under Wine). The
+# last line of output reads "N passed, N failed" over everything that ran;
+# the exit status is non-zero on any failure.
 # Usage: scripts/test.sh [extra ctest arguments, e.g. -R StopCommand]
+# PERIMAND_RUN_ARCH=i686|x86_64: run the whole suite on that tree alone.
 # PERIMAND_TEST_JOBS: tests run side by side (default 1: the agent tests
 # share one Wine session, and a quiet machine keeps waits short).
 set -euo pipefail
@@ -13,25 +16,32 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 
-arch=$(runnable_arch)
-tree=$root/build/$arch
-[[ $arch == i686 ]] || say "this kernel cannot execute 32-bit programs: testing the x86_64 build"
-results=$tree/test-results.xml
-rm -f "$results"
+# Each entry: tree, then "all" or "host".
+runs=()
+if [[ -n ${PERIMAND_RUN_ARCH:-} ]]; then
+    runs=("$PERIMAND_RUN_ARCH all")
+elif can_run_32bit; then
+    runs=("i686 all" "x86_64 all")
+else
+    say "this kernel cannot execute 32-bit programs: the suite runs on x86_64, the i686 tree gets its static checks"
+    runs=("x86_64 all" "i686 host")
+fi
 
-# The session normally ends with the last test; make sure of it whatever happens.
-trap 'quiet "$root/cmake/wine-run.sh" --state-dir "$tree/wine" --shutdown || true' EXIT
+trees=()
+for run in "${runs[@]}"; do trees+=("$root/build/${run%% *}"); done
+# Each session normally ends with its last test; make sure of it whatever happens.
+end_sessions() {
+    local tree
+    for tree in "${trees[@]}"; do
+        quiet "$root/cmake/wine-run.sh" --state-dir "$tree/wine" --shutdown || true
+    done
+}
+trap end_sessions EXIT
 
-say "running the tests in $tree"
-start=$(now)
-status=0
-ctest --test-dir "$tree" --output-on-failure --output-junit "$results" \
-      -j "${PERIMAND_TEST_JOBS:-1}" "$@" || status=$?
-say "tests ran in $(( $(now) - start )) s"
-
-# Count from ctest's own record of each test: skipped and disabled tests are
-# neither passed nor failed.
-counts=$(python3 - "$results" <<'PY' || echo "0 0 0"
+# Counts from ctest's own record of each test: skipped and disabled tests
+# are neither passed nor failed.
+count_results() {
+    python3 - "$1" <<'PY' || echo "0 0 0"
 import sys, xml.etree.ElementTree as ET
 passed = failed = skipped = 0
 for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
@@ -44,11 +54,32 @@ for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
         failed += 1
 print(passed, failed, skipped)
 PY
-)
-read -r passed failed skipped <<<"$counts"
-if [[ $status -ne 0 && $failed -eq 0 ]]; then
-    failed=1   # ctest itself failed (no results, a discovery error...)
-fi
-[[ $skipped -eq 0 ]] || echo "($skipped skipped)"
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 && $passed -gt 0 ]]
+}
+
+total_passed=0 total_failed=0 total_skipped=0
+for run in "${runs[@]}"; do
+    arch=${run%% *} scope=${run##* }
+    tree=$root/build/$arch
+    results=$tree/test-results.xml
+    rm -f "$results"
+    selection=()
+    [[ $scope == host ]] && selection=(-L host)
+    say "running the tests in $tree${selection:+ (static checks only)}"
+    start=$(now)
+    status=0
+    ctest --test-dir "$tree" --output-on-failure --output-junit "$results" \
+          -j "${PERIMAND_TEST_JOBS:-1}" "${selection[@]}" "$@" || status=$?
+    quiet "$root/cmake/wine-run.sh" --state-dir "$tree/wine" --shutdown || true
+    read -r passed failed skipped <<<"$(count_results "$results")"
+    if [[ $status -ne 0 && $failed -eq 0 ]]; then
+        failed=1   # ctest itself failed (no results, a discovery error...)
+    fi
+    say "$arch: $passed passed, $failed failed, $skipped skipped in $(( $(now) - start )) s"
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
+done
+
+[[ $total_skipped -eq 0 ]] || echo "($total_skipped skipped)"
+echo "$total_passed passed, $total_failed failed"
+[[ $total_failed -eq 0 && $total_passed -gt 0 ]]

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/e2e-commands/CommandsFixture.h"
 #include "tests/support/e2e/Pump.h"
 #include "tests/support/e2e/TopLevelWindows.h"
@@ -48,6 +50,38 @@ TEST_F(TrayMenu, OnlyARightButtonPressOpensItAndItsCloseEndsTheAgentAndRemovesTh
     ChooseItem(menu, 4);  // Close
     EXPECT_EQ(std::optional<DWORD>(0), agent_->WaitForExit(kWaitMs));
     EXPECT_TRUE(WaitForIconRemoved(before)) << "the tray icon was left behind";
+}
+
+// Whatever ends the agent while its menu is open closes the menu, removes the
+// icon and ends the process with code 0: the menu's own loop neither swallows
+// the quit nor outlives the window it belongs to.
+class TrayMenuOpenAtExit : public TrayMenu {
+protected:
+    void ExpectCleanExitWith(const std::function<void()>& trigger) {
+        StartAgent();
+        ASSERT_TRUE(WaitForTip(L"Agent Stop")) << "the icon was never added";
+        const size_t before = tray_->Count();
+        ASSERT_NE(nullptr, OpenTrayMenu()) << "a right-button press opened no menu";
+        trigger();
+        EXPECT_EQ(std::optional<DWORD>(0), agent_->WaitForExit(kWaitMs));
+        EXPECT_TRUE(WaitForIconRemoved(before)) << "the tray icon was left behind";
+        EXPECT_EQ(nullptr, ::FindWindowA(nullptr, kAgentTitle));
+    }
+};
+
+TEST_F(TrayMenuOpenAtExit, CloseMessage) {
+    ExpectCleanExitWith([&] { ::PostMessageA(window_, WM_CLOSE, 0, 0); });
+}
+
+TEST_F(TrayMenuOpenAtExit, ExitBroadcast) {
+    ExpectCleanExitWith([&] { ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("Exit"), 0, 0); });
+}
+
+TEST_F(TrayMenuOpenAtExit, StopCommand) {
+    ExpectCleanExitWith([&] {
+        e2e::Process stop = e2e::Process::Start(agentPath_, " stop");
+        EXPECT_EQ(std::optional<DWORD>(0), stop.WaitForExit(kWaitMs));
+    });
 }
 
 }  // namespace

@@ -149,13 +149,38 @@ TEST_F(TrayEndToEnd, RefusedAddIsRetriedOnTheNextTick) {
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), refused->action);
     EXPECT_FALSE(refused->accepted);
 
-    std::optional<Notification> retried = tray_->WaitForIndex(1, kWaitMs);
+    // The agent asks whether the icon is there after all; this shell says no.
+    std::optional<Notification> confirm = tray_->WaitForIndex(1, kWaitMs);
+    ASSERT_TRUE(confirm.has_value());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), confirm->action);
+    EXPECT_FALSE(confirm->accepted);
+
+    std::optional<FakeTray::Found> retried = WaitFor(NIM_ADD, 2);
     ASSERT_TRUE(retried.has_value());
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), retried->action);
-    EXPECT_TRUE(retried->accepted);
-    std::optional<Notification> next = tray_->WaitForIndex(2, kWaitMs);
+    EXPECT_TRUE(retried->notification.accepted);
+    std::optional<Notification> next = tray_->WaitForIndex(retried->index + 1, kWaitMs);
     ASSERT_TRUE(next.has_value());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), next->action);
+    EXPECT_TRUE(next->accepted);
+}
+
+TEST_F(TrayEndToEnd, AddThatTimedOutButStuckStillFollowsTheStatus) {
+    ASSERT_TRUE(block_.Publish(3));
+    tray_->TimeOutNextAdd();
+    StartAgent();
+    std::optional<FakeTray::Found> added = WaitFor(NIM_ADD, 0);
+    ASSERT_TRUE(added.has_value());
+    EXPECT_FALSE(added->notification.accepted);
+
+    ASSERT_TRUE(block_.SetStatusWord(1));
+    ExpectShown(added->index + 1, L"AC Fail Battery Normal", IDI_ON_BATTERY);
+    ASSERT_TRUE(block_.SetStatusWord(4));
+    ExpectShown(added->index + 1, L"Communication lost", IDI_COMMUNICATION_LOST);
+    for (const Notification& seen : tray_->Notifications()) {
+        if (seen.action == NIM_ADD) {
+            EXPECT_EQ(L"On Line Battery Normal", seen.tip) << "added twice";
+        }
+    }
 }
 
 // Runs under the generated Japanese locale only.

@@ -1,5 +1,7 @@
 #include "tests/support/tray/FakeTray.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -187,6 +189,29 @@ BOOL FakeTray::OnCopyData(const COPYDATASTRUCT& data) {
                 break;
             }
         }
+        const std::pair<DWORD, UINT> icon(note.window, note.id);
+        const bool held = held_.count(icon) != 0;
+        if (note.accepted) {
+            switch (note.action) {
+            case NIM_ADD:
+                note.accepted = !held;
+                held_.insert(icon);
+                if (note.accepted && addTimeouts_ > 0) {
+                    --addTimeouts_;
+                    note.accepted = false;  // added all the same
+                }
+                break;
+            case NIM_MODIFY:
+                note.accepted = held;
+                break;
+            case NIM_DELETE:
+                note.accepted = held;
+                held_.erase(icon);
+                break;
+            default:
+                break;
+            }
+        }
         ++count_;
         if (keepRecords_) records_.push_back(note);
     }
@@ -198,6 +223,11 @@ BOOL FakeTray::OnCopyData(const COPYDATASTRUCT& data) {
 void FakeTray::RefuseNext(DWORD action, unsigned count) {
     std::lock_guard<std::mutex> lock(mutex_);
     refusals_.push_back({action, count});
+}
+
+void FakeTray::TimeOutNextAdd(unsigned count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    addTimeouts_ += count;
 }
 
 void FakeTray::KeepRecords(bool keep) {

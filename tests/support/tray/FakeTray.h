@@ -6,6 +6,9 @@
 // messages, so a program under test can notify it while the test thread
 // waits. It records every request and answers as the test chooses.
 //
+// Like a real shell it holds icons: it refuses NIM_MODIFY and NIM_DELETE of
+// an icon it does not hold and a second NIM_ADD of one it holds.
+//
 // Create it before the program under test starts: the first top-level window
 // of the class wins, and Wine looks it up on every call.
 #pragma once
@@ -17,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,6 +63,10 @@ public:
     // then fails in the program that sent them. Requests are still recorded.
     void RefuseNext(DWORD action, unsigned count = 1);
 
+    // The next `count` adds are carried out but answered FALSE, as a shell
+    // that is busy (at logon, say) times out on an add it still performs.
+    void TimeOutNextAdd(unsigned count = 1);
+
     // When false, requests are answered but not kept (only counted); for
     // long runs such as benchmarks.
     void KeepRecords(bool keep);
@@ -100,6 +108,8 @@ private:
         unsigned count;
     };
     std::vector<Refusal> refusals_;
+    unsigned addTimeouts_ = 0;
+    std::set<std::pair<DWORD, UINT>> held_;  // (window, id) of the icons shown
     UniqueKernelHandle arrived_;  // auto-reset: set on every request, for waiters that pump
 };
 

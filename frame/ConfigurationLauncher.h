@@ -1,21 +1,22 @@
 // The Configuration command: starts the configuration program from the
-// agent's own folder. The two system calls sit behind a table that tests
-// can point elsewhere, since a real system won't hand back a cut path on
-// demand.
+// agent's own folder. The two system calls sit behind a seam, since a real
+// system won't hand back a cut path on demand.
 #pragma once
 
 #include <windows.h>
 
+#include "common/Seam.h"
 #include "frame/SiblingPath.h"
 
-struct LauncherShellCalls {
-    DWORD(WINAPI* getModuleFileName)(HMODULE module, LPSTR buffer, DWORD size);
-    HINSTANCE(WINAPI* shellExecute)(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
-                                    LPCSTR directory, INT show);
+class LauncherShellApi {
+public:
+    virtual ~LauncherShellApi() = default;
+    virtual DWORD ModuleFileName(HMODULE module, LPSTR buffer, DWORD size) = 0;
+    virtual HINSTANCE Execute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                   LPCSTR directory, INT show) = 0;
 };
-
-// The table in use; the live system unless a test has replaced it.
-LauncherShellCalls& LauncherShell();
+template <>
+LauncherShellApi* Seam<LauncherShellApi>::current_;
 
 // Fills `buffer` with the full path of the configuration program beside
 // the running executable, reading the path in `codePage` (the ANSI one

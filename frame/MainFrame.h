@@ -1,7 +1,8 @@
 // The agent window: never shown, it owns the agent's run-time state, carries
 // the one-second timer and the title by which a second start finds the
 // running agent, and receives the tray icon's callbacks and the tray menu's
-// commands.
+// commands. Everything it holds is its own; the shell, the menu and tests
+// reach it through messages.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +10,11 @@
 
 #include "common/StatusBlock.h"
 #include "frame/ExitDeferral.h"
+#include "frame/TrayShell.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
 
 class CCmdUI;
-
-// The shell sends mouse activity over the tray icon as this message.
-UINT const WM_TRAYNOTIFY = 0x1402;
 
 // The title a second start looks for.
 extern const char kAgentWindowTitle[];
@@ -28,6 +27,11 @@ class CMainFrame : public CFrameWnd {
 public:
     CMainFrame();
 
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
     CMenu trayMenu;             // menu 131; its first popup is the tray menu
     int agentRunning = 0;       // the monitoring service is taken to be running
     int iconAdded = 0;          // the tray icon has been added successfully
@@ -42,6 +46,16 @@ public:
     // NIM_DELETE). Returns the shell's result, or 0 when nothing was sent.
     BOOL UpdateTrayIcon(DWORD action);
 
+    // Adds the icon the first time (and again after the shell restarted),
+    // modifies it after that.
+    void RefreshTray();
+
+    // Makes the next tick add the icon anew, after the shell restarted.
+    void ForgetTrayIcon();
+
+    // Stops polling, removes the icon and queues the end of the message loop.
+    void BeginExit();
+
     // Pops up the tray menu at the cursor.
     void OnTrayNotify();
 
@@ -54,22 +68,6 @@ public:
     afx_msg void OnAgentStop();
     afx_msg void OnUpdateAgentStart(CCmdUI* pCmdUI);
     afx_msg void OnUpdateAgentStop(CCmdUI* pCmdUI);
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-protected:
-    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
-
-private:
-    // Adds the icon the first time (and again after the shell restarted),
-    // modifies it after that.
-    void RefreshTray();
-
-    // Makes the next tick add the icon anew, after the shell restarted.
-    void ForgetTrayIcon();
-
-    // Stops polling, removes the icon and queues the end of the message loop.
-    void BeginExit();
 
     // Marks a nested message loop or cross-process send: an exit trigger
     // that arrives inside one is held and posted again once the outermost

@@ -26,7 +26,6 @@ public:
 };
 
 SystemServiceControl g_systemServiceControl;
-ServiceControlApi* g_serviceControl = &g_systemServiceControl;
 
 bool IsPending(DWORD state) { return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING; }
 
@@ -40,9 +39,8 @@ bool PollState(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status
 // Polls while the state read satisfies `keepWaiting`, at most `maxPolls`
 // times. The first wait comes before the first query. Ends at once when a
 // query fails.
-template <typename Predicate>
 void PollWhile(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status, int maxPolls,
-               Predicate keepWaiting) {
+               bool (*keepWaiting)(DWORD state)) {
     for (int poll = 0; poll < maxPolls; ++poll) {
         if (!PollState(scm, service, status)) return;
         if (!keepWaiting(status.dwCurrentState)) return;
@@ -74,17 +72,31 @@ void Close(OpenedService& opened) {
 
 }  // namespace
 
-ServiceControlApi& ServiceControl() { return *g_serviceControl; }
+template <>
+ServiceControlApi* Seam<ServiceControlApi>::current_ = &g_systemServiceControl;
 
-ServiceControlApi* SetServiceControl(ServiceControlApi* api) {
-    ServiceControlApi* previous = g_serviceControl;
-    g_serviceControl = api != nullptr ? api : &g_systemServiceControl;
-    return previous;
+namespace {
+
+BOOL StartAction(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS&) {
+    return scm.StartService(service, 0, nullptr);
 }
 
-std::optional<int> RunAgentStart(ServiceControlApi& scm) {
+// Only whether the request was taken matters, not the state it returns.
+BOOL StopAction(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status) {
+    return scm.ControlService(service, SERVICE_CONTROL_STOP, &status);
+}
+
+bool IsStartPending(DWORD state) { return state == SERVICE_START_PENDING; }
+bool IsNotStopped(DWORD state) { return state != SERVICE_STOPPED; }
+
+}  // namespace
+
+const ServiceCommand kAgentStart{kAgentStartAccess, &StartAction, kMaxPendingPolls, &IsStartPending, 1};
+const ServiceCommand kAgentStop{kAgentStopAccess, &StopAction, kMaxStopPolls, &IsNotStopped, 0};
+
+std::optional<int> RunServiceCommand(ServiceControlApi& scm, const ServiceCommand& command) {
     OpenedService opened;
-    if (!Open(scm, kAgentStartAccess, opened)) {
+    if (!Open(scm, command.serviceAccess, opened)) {
         Close(opened);
         return std::nullopt;
     }
@@ -92,30 +104,8 @@ std::optional<int> RunAgentStart(ServiceControlApi& scm) {
     SERVICE_STATUS status{};
 
     PollWhile(scm, service, status, kMaxPendingPolls, IsPending);
-    if (scm.StartService(service, 0, nullptr)) {
-        PollWhile(scm, service, status, kMaxPendingPolls,
-                  [](DWORD state) { return state == SERVICE_START_PENDING; });
-    }
+    if (command.act(scm, service, status)) PollWhile(scm, service, status, command.maxWaitPolls, command.keepWaiting);
     Close(opened);
-    // Set even when the start failed: the next status poll corrects it.
-    return 1;
-}
-
-std::optional<int> RunAgentStop(ServiceControlApi& scm) {
-    OpenedService opened;
-    if (!Open(scm, kAgentStopAccess, opened)) {
-        Close(opened);
-        return std::nullopt;
-    }
-    SC_HANDLE service = opened.service.get().handle;
-    SERVICE_STATUS status{};
-
-    PollWhile(scm, service, status, kMaxPendingPolls, IsPending);
-    // Only whether the request was taken matters, not the state it returns.
-    if (scm.ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-        PollWhile(scm, service, status, kMaxStopPolls,
-                  [](DWORD state) { return state != SERVICE_STOPPED; });
-    }
-    Close(opened);
-    return 0;
+    // Set even when the action failed: the next status poll corrects it.
+    return command.runningAfter;
 }

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "common/Seam.h"
 #include "common/UniqueHandle.h"
 
 // The monitoring service the two commands act on.
@@ -42,12 +43,8 @@ public:
     virtual void Sleep(DWORD milliseconds) = 0;
 };
 
-// The real Service Control Manager, unless a test has put another in place.
-ServiceControlApi& ServiceControl();
-
-// Replaces the interface in use (null: the real one again) and returns the
-// previous one.
-ServiceControlApi* SetServiceControl(ServiceControlApi* api);
+template <>
+ServiceControlApi* Seam<ServiceControlApi>::current_;
 
 // A service or manager handle together with the interface that closes it,
 // so it is owned like any other handle (UniqueHandle) and closed through
@@ -69,9 +66,25 @@ struct ScmSeam {
 
 using UniqueScmHandle = UniqueHandle<handle_traits::ScmSeam>;
 
-// Each runs the whole command and returns the value agentRunning takes
-// afterwards (1 after a start, 0 after a stop, whether or not the action
+// One command as data: the access it asks for, its action, how long it then
+// waits and for what, and the value agentRunning takes afterwards.
+struct ServiceCommand {
+    DWORD serviceAccess;
+    BOOL (*act)(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status);
+    int maxWaitPolls;
+    bool (*keepWaiting)(DWORD state);
+    int runningAfter;
+};
+
+extern const ServiceCommand kAgentStart;  // StartService, then wait out START_PENDING
+extern const ServiceCommand kAgentStop;   // stop control, then up to six polls for STOPPED
+
+// Runs the whole command: open the manager and the service, let a pending
+// state settle, act, wait, close the service and then the manager. Returns
+// the value agentRunning takes afterwards (set whether or not the action
 // succeeded), or nothing when the manager or the service could not be
 // opened and everything stays as it was.
-std::optional<int> RunAgentStart(ServiceControlApi& scm);
-std::optional<int> RunAgentStop(ServiceControlApi& scm);
+std::optional<int> RunServiceCommand(ServiceControlApi& scm, const ServiceCommand& command);
+
+inline std::optional<int> RunAgentStart(ServiceControlApi& scm) { return RunServiceCommand(scm, kAgentStart); }
+inline std::optional<int> RunAgentStop(ServiceControlApi& scm) { return RunServiceCommand(scm, kAgentStop); }

@@ -5,9 +5,9 @@
 #include "frame/ServiceCommandSequence.h"
 
 void CMainFrame::OnAgentStart() {
-    if (std::optional<int> running = RunAgentStart(ServiceControl())) agentRunning = *running;
+    if (std::optional<int> running = RunAgentStart(Seam<ServiceControlApi>::Current())) agentRunning = *running;
 }
 
 void CMainFrame::OnAgentStop() {
-    if (std::optional<int> running = RunAgentStop(ServiceControl())) agentRunning = *running;
+    if (std::optional<int> running = RunAgentStop(Seam<ServiceControlApi>::Current())) agentRunning = *running;
 }

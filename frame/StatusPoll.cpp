@@ -1,50 +1,23 @@
-// Reading the shared status block that the monitoring service publishes.
-// Everything opened here is closed again before the tick ends.
+// The timer tick's read of the shared status block, and the tray refresh
+// that follows it.
 #include "frame/MainFrame.h"
 
-#include "common/UniqueHandle.h"
-#include "common/StatusBlock.h"
-
-#include <cstring>
-
-namespace {
-
-constexpr int kLockAttempts = 5;
-constexpr DWORD kLockAttemptMs = 100;
-
-// Both results mean the mutex is now ours; an abandoned one was left by a
-// writer that died, and the block is still worth reading.
-bool Holds(DWORD waitResult) {
-    return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED;
-}
-
-}  // namespace
+#include "frame/StatusBlockReader.h"
 
 bool CMainFrame::PollStatus() {
-    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
-    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kStatusMutexName));
-    if (!mapping || !mutex) {
+    StatusBlockRead read = ReadStatusBlock();
+    switch (read.outcome) {
+    case StatusBlockRead::kMissing:
         statusSnapshot = StatusSnapshot{};
         RefreshTray();
         return true;
+    case StatusBlockRead::kBusy:
+        return false;  // this tick changes nothing
+    case StatusBlockRead::kRead:
+        statusSnapshot = read.words;
+        RefreshTray();
+        return false;
     }
-
-    MutexLock lock;
-    for (int attempt = 0; attempt < kLockAttempts && !lock; ++attempt) {
-        if (Holds(::WaitForSingleObject(mutex.get(), kLockAttemptMs))) lock.reset(mutex.get());
-    }
-    if (!lock) return false;  // the writer kept it: this tick changes nothing
-
-    StatusSnapshot read;
-    {
-        UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-        if (!view) return false;
-        std::memcpy(&read, view.get(), sizeof read);
-    }
-    lock.reset();  // released before the shell is called
-
-    statusSnapshot = read;
-    RefreshTray();
     return false;
 }
 

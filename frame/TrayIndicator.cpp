@@ -2,26 +2,24 @@
 // and whether the service counts as running.
 #include "frame/MainFrame.h"
 
-#include "framework/AfxString.h"
-#include "frame/StatusPresentation.h"
-#include "frame/TrayShell.h"
-#include "framework/WinApp.h"
-
 #include <cstring>
 
-TrayShellCalls& TrayShell() {
-    static TrayShellCalls calls{&::Shell_NotifyIconA};
-    return calls;
-}
+#include "frame/StatusPresentation.h"
+#include "frame/TrayShell.h"
+#include "framework/AfxString.h"
+#include "framework/WinApp.h"
 
 namespace {
 
-// The record layout that carries the balloon fields and guidItem; on
-// 32-bit Windows it is 504 bytes.
-constexpr DWORD kNotifyIconDataSize = NOTIFYICONDATAA_V3_SIZE;
 #ifndef _WIN64
 static_assert(kNotifyIconDataSize == 504, "record size the shell expects");
 #endif
+
+class LiveTrayShell final : public TrayShellApi {
+public:
+    BOOL NotifyIcon(DWORD action, NOTIFYICONDATAA* data) override { return ::Shell_NotifyIconA(action, data); }
+};
+LiveTrayShell g_liveTrayShell;
 
 // Strings are loaded anew each time: a missing one reads as empty.
 std::string LoadText(UINT code) {
@@ -30,7 +28,12 @@ std::string LoadText(UINT code) {
     return text;
 }
 
-NOTIFYICONDATAA BlankRecord(HWND window) {
+}  // namespace
+
+template <>
+TrayShellApi* Seam<TrayShellApi>::current_ = &g_liveTrayShell;
+
+NOTIFYICONDATAA TrayRecord(HWND window) {
     NOTIFYICONDATAA record;
     std::memset(&record, 0, sizeof record);
     record.cbSize = kNotifyIconDataSize;
@@ -39,14 +42,24 @@ NOTIFYICONDATAA BlankRecord(HWND window) {
     return record;
 }
 
-}  // namespace
+NOTIFYICONDATAA TrayRecord(HWND window, HICON icon, const std::string& tooltip, UINT codePage) {
+    NOTIFYICONDATAA record = TrayRecord(window);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAYNOTIFY;
+    record.hIcon = icon;
+    size_t fit = TooltipFitLength(tooltip, sizeof record.szTip, codePage);
+    ::lstrcpynA(record.szTip, tooltip.c_str(), static_cast<int>(fit + 1));
+    return record;
+}
 
 BOOL CMainFrame::UpdateTrayIcon(DWORD action) {
-    NOTIFYICONDATAA record = BlankRecord(m_hWnd);
     // The call is a send to the shell's process, which can deliver sent
     // messages (a close, say) to this window while it waits.
     NestedScope shellCall(*this);
-    if (action == NIM_DELETE) return TrayShell().notifyIcon(NIM_DELETE, &record);
+    if (action == NIM_DELETE) {
+        NOTIFYICONDATAA record = TrayRecord(m_hWnd);
+        return Seam<TrayShellApi>::Current().NotifyIcon(NIM_DELETE, &record);
+    }
 
     std::optional<StatusPresentation> row = PresentationFor(statusSnapshot.statusWord);
     if (!row) return 0;
@@ -54,13 +67,9 @@ BOOL CMainFrame::UpdateTrayIcon(DWORD action) {
 
     std::string first = LoadText(row->codes[0]);
     std::string second = row->codeCount > 1 ? LoadText(row->codes[1]) : std::string();
-    std::string tooltip = JoinTooltip(first, row->codeCount > 1 ? &second : nullptr);
-
-    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    record.uCallbackMessage = WM_TRAYNOTIFY;
-    record.hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(row->iconId));
+    HICON icon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(row->iconId));
     // Cut in the code page the texts were converted to on loading.
-    size_t fit = TooltipFitLength(tooltip, sizeof record.szTip, CP_THREAD_ACP);
-    ::lstrcpynA(record.szTip, tooltip.c_str(), static_cast<int>(fit + 1));
-    return TrayShell().notifyIcon(action, &record);
+    NOTIFYICONDATAA record = TrayRecord(m_hWnd, icon, JoinTooltip(first, row->codeCount > 1 ? &second : nullptr),
+                                        CP_THREAD_ACP);
+    return Seam<TrayShellApi>::Current().NotifyIcon(action, &record);
 }

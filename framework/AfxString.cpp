@@ -10,43 +10,50 @@ constexpr UINT kStringsPerBlock = 16;
 
 }  // namespace
 
-bool AfxLoadStringW(HINSTANCE module, UINT id, std::wstring& text, LANGID language) {
+namespace {
+
+// The string's UTF-16 text inside the loaded resource, or null when the id
+// is not there. Found strings are never empty: the table has no such entry.
+const WCHAR* FindString(HINSTANCE module, UINT id, LANGID language, int& length) {
     LPCWSTR blockName = MAKEINTRESOURCEW(id / kStringsPerBlock + 1);
     HRSRC found = language == 0
                       ? ::FindResourceW(module, blockName, MAKEINTRESOURCEW(6))
                       : ::FindResourceExW(module, MAKEINTRESOURCEW(6), blockName, language);
-    if (found == nullptr) return false;
+    if (found == nullptr) return nullptr;
     HGLOBAL loaded = ::LoadResource(module, found);
     const auto* block = static_cast<const WCHAR*>(loaded ? ::LockResource(loaded) : nullptr);
-    if (block == nullptr) return false;
+    if (block == nullptr) return nullptr;
     const WCHAR* end = block + ::SizeofResource(module, found) / sizeof(WCHAR);
 
     const WCHAR* entry = block;
     for (UINT index = 0; index < id % kStringsPerBlock; ++index) {
-        if (entry >= end) return false;
+        if (entry >= end) return nullptr;
         entry += 1 + *entry;
     }
-    if (entry >= end || *entry == 0 || entry + 1 + *entry > end) return false;
-    text.assign(entry + 1, *entry);
-    return true;
+    if (entry >= end || *entry == 0 || entry + 1 + *entry > end) return nullptr;
+    length = *entry;
+    return entry + 1;
 }
 
-std::string AfxWideToCodePage(const std::wstring& text, UINT codePage) {
-    if (text.empty()) return {};
-    int length = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
+std::string WideToCodePage(const WCHAR* text, int length, UINT codePage) {
     if (length <= 0) return {};
-    std::string converted(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &converted[0],
-                          length, nullptr, nullptr);
+    int size = ::WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string converted(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, text, length, &converted[0], size, nullptr, nullptr);
     return converted;
 }
 
+}  // namespace
+
+// Converts straight from the resource: the program itself has no use for
+// wide strings.
 bool AfxLoadStringA(HINSTANCE module, UINT id, std::string& text, UINT codePage,
                     LANGID language) {
-    std::wstring wide;
-    if (!AfxLoadStringW(module, id, wide, language)) return false;
-    text = AfxWideToCodePage(wide, codePage);
+    int length = 0;
+    const WCHAR* found = FindString(module, id, language, length);
+    if (found == nullptr) return false;
+    text = WideToCodePage(found, length, codePage);
     return true;
 }
 

@@ -34,15 +34,11 @@ private:
     std::string m_str;
 };
 
-// Finds string `id` in `module`'s string table. With `language` 0 the
+// Finds string `id` in `module`'s string table and converts it to
+// `codePage` (CP_THREAD_ACP: the running thread's). With `language` 0 the
 // system chooses among the languages present, as for any resource lookup;
 // otherwise exactly that language is used. Returns false when the id is
 // absent (`text` is then left as it was).
-bool AfxLoadStringW(HINSTANCE module, UINT id, std::wstring& text, LANGID language = 0);
-
-// The same, converted to `codePage` (CP_THREAD_ACP: the running thread's).
 bool AfxLoadStringA(HINSTANCE module, UINT id, std::string& text, UINT codePage = CP_THREAD_ACP,
                     LANGID language = 0);
 
-// UTF-16 to an 8-bit code page; characters the code page lacks become '?'.
-std::string AfxWideToCodePage(const std::wstring& text, UINT codePage);

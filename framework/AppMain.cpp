@@ -3,3 +3,4 @@
 #include "framework/WinApp.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }
+

@@ -5,17 +5,39 @@
 #include "framework/Menu.h"
 #include "framework/WinApp.h"
 
-#include <cstdio>
-#include <set>
+#include <algorithm>
+#include <cstdint>
+#include <list>
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// HWND -> object, per thread, as windows belong to the thread that made them.
-std::unordered_map<HWND, CWnd*>& HandleMap() {
-    thread_local std::unordered_map<HWND, CWnd*> map;
+// HWND -> object. The framework's windows are made and served on the
+// user-interface thread (a worker thread only posts to them), and a
+// program holds a handful at a time, so a short list does.
+using HandleEntry = std::pair<HWND, CWnd*>;
+std::vector<HandleEntry>& HandleMap() {
+    static std::vector<HandleEntry> map;
     return map;
+}
+
+std::vector<HandleEntry>::iterator FindHandle(HWND hWnd) {
+    auto& map = HandleMap();
+    return std::find_if(map.begin(), map.end(), [hWnd](const HandleEntry& entry) { return entry.first == hWnd; });
+}
+
+// Appends `value` in hexadecimal; the class names below are built from it.
+void AppendHex(std::string& text, std::uintptr_t value) {
+    char digits[2 * sizeof value + 1];
+    int at = static_cast<int>(sizeof digits) - 1;
+    digits[at] = '\0';
+    do {
+        digits[--at] = "0123456789abcdef"[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    text += &digits[at];
 }
 
 // Set while CreateWindowEx runs for an object, so a failed creation can
@@ -25,7 +47,7 @@ struct WindowCreation {
     CWnd* wnd = nullptr;
     bool bound = false;
 };
-thread_local WindowCreation* t_creation = nullptr;
+WindowCreation* t_creation = nullptr;
 
 }  // namespace
 
@@ -47,24 +69,27 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
     if (hWnd == nullptr) return nullptr;
-    auto& map = HandleMap();
-    auto found = map.find(hWnd);
-    return found != map.end() ? found->second : nullptr;
+    auto found = FindHandle(hWnd);
+    return found != HandleMap().end() ? found->second : nullptr;
 }
 
 BOOL CWnd::Attach(HWND hWnd) {
     if (hWnd == nullptr || m_hWnd != nullptr) return FALSE;
     m_hWnd = hWnd;
-    HandleMap()[hWnd] = this;
+    auto found = FindHandle(hWnd);
+    if (found != HandleMap().end()) {
+        found->second = this;
+    } else {
+        HandleMap().emplace_back(hWnd, this);
+    }
     return TRUE;
 }
 
 HWND CWnd::Detach() {
     HWND hWnd = m_hWnd;
     if (hWnd != nullptr) {
-        auto& map = HandleMap();
-        auto found = map.find(hWnd);
-        if (found != map.end() && found->second == this) map.erase(found);
+        auto found = FindHandle(hWnd);
+        if (found != HandleMap().end() && found->second == this) HandleMap().erase(found);
     }
     m_hWnd = nullptr;
     return hWnd;
@@ -254,13 +279,19 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon) {
-    static std::set<std::string> names;
+    // A list: its strings never move, so the names handed out stay valid.
+    static std::list<std::string> names;
     HINSTANCE instance = AfxGetInstanceHandle();
-    char name[96];
-    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(instance),
-                  nClassStyle, static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
-                  static_cast<void*>(hIcon));
-    const std::string& stored = *names.insert(name).first;
+    std::string name = "Afx";
+    for (std::uintptr_t part : {reinterpret_cast<std::uintptr_t>(instance), std::uintptr_t{nClassStyle},
+                                reinterpret_cast<std::uintptr_t>(hCursor),
+                                reinterpret_cast<std::uintptr_t>(hbrBackground),
+                                reinterpret_cast<std::uintptr_t>(hIcon)}) {
+        name += ':';
+        AppendHex(name, part);
+    }
+    auto known = std::find(names.begin(), names.end(), name);
+    const std::string& stored = known != names.end() ? *known : (names.push_back(name), names.back());
 
     WNDCLASSA existing{};
     if (!::GetClassInfoA(instance, stored.c_str(), &existing)) {

@@ -23,12 +23,16 @@ done
 
 build_type=${PERIMAND_BUILD_TYPE:-Release}
 
-# Both trees carry the tests: where 32-bit code cannot run, the i686 tree's
-# static checks still run (scripts/test.sh).
+# Both trees carry the tests. Where 32-bit code cannot run, the i686 tree
+# registers only its static checks (scripts/test.sh runs them).
+runs_32bit=OFF
+can_run_32bit && runs_32bit=ON
 for arch in i686 x86_64; do
     tree=$root/build/$arch
+    wine_tests=ON
+    [[ $arch == i686 ]] && wine_tests=$runs_32bit
     options=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake"
-             -DCMAKE_BUILD_TYPE="$build_type" -DPERIMAND_TESTS=ON)
+             -DCMAKE_BUILD_TYPE="$build_type" -DPERIMAND_TESTS=ON -DPERIMAND_WINE_TESTS=$wine_tests)
     say "configuring $tree"
     cmake -S "$root" -B "$tree" "${options[@]}" >/dev/null
 

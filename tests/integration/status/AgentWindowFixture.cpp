@@ -1,14 +1,11 @@
 #include "tests/integration/status/AgentWindowFixture.h"
 
 #include "res/resource.h"
+#include "tests/support/frame/CommandState.h"
 
 namespace status_test {
 
-std::vector<TrayCall> TrayRecorder::calls;
-BOOL TrayRecorder::answer = TRUE;
-std::function<void()> TrayRecorder::duringCall;
-
-BOOL WINAPI TrayRecorder::NotifyIcon(DWORD action, PNOTIFYICONDATAA data) {
+BOOL TrayRecorder::NotifyIcon(DWORD action, NOTIFYICONDATAA* data) {
     TrayCall call;
     call.action = action;
     call.cbSize = data->cbSize;
@@ -23,21 +20,12 @@ BOOL WINAPI TrayRecorder::NotifyIcon(DWORD action, PNOTIFYICONDATAA data) {
     return answer;
 }
 
-void TrayRecorder::Reset() {
-    calls.clear();
-    answer = TRUE;
-    duringCall = nullptr;
-}
-
 HICON OwnIcon(UINT iconId) {
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId));
 }
 
 void AgentWindowTest::SetUp() {
     ASSERT_NE(932u, ::GetACP()) << "these cases compare the English texts";
-    savedShell_ = TrayShell();
-    TrayRecorder::Reset();
-    TrayShell().notifyIcon = &TrayRecorder::NotifyIcon;
 
     frame_ = new CountingFrame;
     // On failure LoadFrame has deleted the object already.
@@ -56,8 +44,6 @@ void AgentWindowTest::TearDown() {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    TrayShell() = savedShell_;
-    TrayRecorder::Reset();
 }
 
 LRESULT AgentWindowTest::Tick() { return ::SendMessageA(window_, WM_TIMER, kPollTimerId, 0); }
@@ -65,6 +51,8 @@ LRESULT AgentWindowTest::Tick() { return ::SendMessageA(window_, WM_TIMER, kPoll
 void AgentWindowTest::Ticks(int count) {
     for (int i = 0; i < count; ++i) Tick();
 }
+
+bool AgentWindowTest::StartOffered() const { return frame_test::CommandEnabled(*frame_, ID_AGENT_START); }
 
 LRESULT AgentWindowTest::SendRegistered(const char* name) {
     return ::SendMessageA(window_, ::RegisterWindowMessageA(name), 0, 0);

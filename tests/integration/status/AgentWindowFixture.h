@@ -15,6 +15,7 @@
 #include "frame/MainFrame.h"
 #include "tests/support/status/StatusBlockDouble.h"
 #include "frame/TrayShell.h"
+#include "common/Seam.h"
 
 namespace status_test {
 
@@ -30,14 +31,13 @@ struct TrayCall {
     std::string tip;
 };
 
-// Stands in for Shell_NotifyIconA. Plain function pointer, so its state is
-// global; the fixture resets it for every test.
-struct TrayRecorder {
-    static std::vector<TrayCall> calls;
-    static BOOL answer;                      // returned by every call
-    static std::function<void()> duringCall; // runs inside each call when set
-    static BOOL WINAPI NotifyIcon(DWORD action, PNOTIFYICONDATAA data);
-    static void Reset();
+// Stands in for Shell_NotifyIconA.
+class TrayRecorder final : public TrayShellApi {
+public:
+    std::vector<TrayCall> calls;
+    BOOL answer = TRUE;                // returned by every call
+    std::function<void()> duringCall;  // runs inside each call when set
+    BOOL NotifyIcon(DWORD action, NOTIFYICONDATAA* data) override;
 };
 
 // The icon a resource id of this executable loads to (icons are shared, so
@@ -70,12 +70,16 @@ protected:
 
     bool WindowAlive() const { return ::IsWindow(window_) != FALSE; }
 
+    // Which of Agent Start and Agent Stop the tray menu would offer now.
+    bool StartOffered() const;
+
     perimand_test::StatusBlockDouble block_;
+    TrayRecorder tray_;
     CountingFrame* frame_ = nullptr;  // deleted by the framework with its window
     HWND window_ = nullptr;
 
 private:
-    TrayShellCalls savedShell_{};
+    ScopedSeam<TrayShellApi> traySwap_{tray_};
 };
 
 }  // namespace status_test

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/UniqueHandle.h"
+#include "frame/StatusBlockReader.h"
 #include "tests/integration/status/ProcessResources.h"
 #include "res/resource.h"
 
@@ -16,11 +17,12 @@ using StatusPoll = AgentWindowTest;
 // Longer than the poll's five 100 ms waits with room to spare.
 constexpr DWORD kHoldMs = 2500;
 
-void ExpectSnapshot(const StatusSnapshot& snapshot, std::uint32_t word0, std::uint32_t statusWord,
-                    std::uint32_t word2) {
-    EXPECT_EQ(word0, snapshot.word0);
-    EXPECT_EQ(statusWord, snapshot.statusWord);
-    EXPECT_EQ(word2, snapshot.word2);
+void ExpectRead(std::uint32_t word0, std::uint32_t statusWord, std::uint32_t word2) {
+    StatusBlockRead read = ReadStatusBlock();
+    ASSERT_EQ(StatusBlockRead::kRead, read.outcome);
+    EXPECT_EQ(word0, read.words.word0);
+    EXPECT_EQ(statusWord, read.words.statusWord);
+    EXPECT_EQ(word2, read.words.word2);
 }
 
 // Whether another thread can take the block's mutex at once: the poll must
@@ -38,34 +40,40 @@ bool MutexFreeForOthers() {
     return free;
 }
 
-// Absent, mapping only, mutex only: each counts as no block at all.
-TEST_F(StatusPoll, IncompleteBlockZeroesTheSnapshotAndIsReportedMissing) {
+// Absent, mapping only, mutex only: each counts as no block at all, and the
+// tick shows "Agent Stop" whatever it showed before, then ends there.
+TEST_F(StatusPoll, IncompleteBlockIsReportedMissingAndShowsAgentStop) {
     for (int part = 0; part < 3; ++part) {
         SCOPED_TRACE(part);
+        block_.Clear();
+        ASSERT_TRUE(block_.Publish(StatusSnapshot{5, 3, 7}));
+        Tick();
         block_.Clear();
         if (part == 1) {
             ASSERT_TRUE(block_.PublishMappingOnly(StatusSnapshot{1, 3, 2}));
         } else if (part == 2) {
             ASSERT_TRUE(block_.PublishMutexOnly());
         }
-        frame_->statusSnapshot = StatusSnapshot{5, 3, 7};
-        EXPECT_TRUE(frame_->PollStatus());
-        ExpectSnapshot(frame_->statusSnapshot, 0, 0, 0);
-        ASSERT_FALSE(TrayRecorder::calls.empty());
-        EXPECT_EQ("Agent Stop", TrayRecorder::calls.back().tip);
+        EXPECT_EQ(StatusBlockRead::kMissing, ReadStatusBlock().outcome);
+        const int passedOn = frame_->ticksPassedOn;
+        EXPECT_EQ(1, Tick());
+        EXPECT_EQ(passedOn, frame_->ticksPassedOn) << "a tick without a block ends in the agent";
+        ASSERT_FALSE(tray_.calls.empty());
+        EXPECT_EQ("Agent Stop", tray_.calls.back().tip);
+        EXPECT_TRUE(StartOffered());
     }
 }
 
 TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexIsReleased) {
     ASSERT_TRUE(block_.Publish(StatusSnapshot{0xA1B2C3D4u, 3, 0x01020304u}));
     std::vector<bool> freeDuringCall;
-    TrayRecorder::duringCall = [&freeDuringCall] { freeDuringCall.push_back(MutexFreeForOthers()); };
-    EXPECT_FALSE(frame_->PollStatus());
+    tray_.duringCall = [&freeDuringCall] { freeDuringCall.push_back(MutexFreeForOthers()); };
+    ExpectRead(0xA1B2C3D4u, 3, 0x01020304u);
+    EXPECT_EQ(0, Tick());
     EXPECT_EQ(std::vector<bool>{true}, freeDuringCall);
-    ExpectSnapshot(frame_->statusSnapshot, 0xA1B2C3D4u, 3, 0x01020304u);
-    ASSERT_EQ(1u, TrayRecorder::calls.size());
-    EXPECT_EQ(OwnIcon(IDI_ON_LINE), TrayRecorder::calls[0].icon);
-    EXPECT_EQ("On Line Battery Normal", TrayRecorder::calls[0].tip);
+    ASSERT_EQ(1u, tray_.calls.size());
+    EXPECT_EQ(OwnIcon(IDI_ON_LINE), tray_.calls[0].icon);
+    EXPECT_EQ("On Line Battery Normal", tray_.calls[0].tip);
     EXPECT_TRUE(MutexFreeForOthers());
 }
 
@@ -73,19 +81,19 @@ TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexI
 // neither the snapshot nor the tray, and the next free tick reads again.
 TEST_F(StatusPoll, MutexHeldThroughAllFiveWaitsChangesNothing) {
     ASSERT_TRUE(block_.Publish(StatusSnapshot{11, 3, 22}));
-    ASSERT_FALSE(frame_->PollStatus());
+    ASSERT_EQ(0, Tick());
     ASSERT_TRUE(block_.HoldMutexInThread(kHoldMs));
     ASSERT_TRUE(block_.SetWordsIgnoringMutex(StatusSnapshot{33, 1, 44}));
 
-    EXPECT_FALSE(frame_->PollStatus()) << "a held mutex is no missing block";
-    ExpectSnapshot(frame_->statusSnapshot, 11, 3, 22);
-    EXPECT_EQ(1u, TrayRecorder::calls.size());
+    EXPECT_EQ(0, Tick()) << "a held mutex is no missing block";
+    EXPECT_EQ(1u, tray_.calls.size());
+    EXPECT_EQ(StatusBlockRead::kBusy, ReadStatusBlock().outcome);
 
     block_.WaitForHolds();
-    EXPECT_FALSE(frame_->PollStatus());
-    ExpectSnapshot(frame_->statusSnapshot, 33, 1, 44);
-    ASSERT_EQ(2u, TrayRecorder::calls.size());
-    EXPECT_EQ("AC Fail Battery Normal", TrayRecorder::calls[1].tip);
+    ExpectRead(33, 1, 44);
+    EXPECT_EQ(0, Tick());
+    ASSERT_EQ(2u, tray_.calls.size());
+    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[1].tip);
 }
 
 // A writer that died holding the mutex: the next tick takes it, reads the
@@ -93,10 +101,9 @@ TEST_F(StatusPoll, MutexHeldThroughAllFiveWaitsChangesNothing) {
 TEST_F(StatusPoll, AbandonedMutexIsTakenAndRead) {
     ASSERT_TRUE(block_.Publish(StatusSnapshot{5, 4, 6}));
     ASSERT_TRUE(block_.AbandonMutex());
-    EXPECT_FALSE(frame_->PollStatus());
-    ExpectSnapshot(frame_->statusSnapshot, 5, 4, 6);
-    ASSERT_EQ(1u, TrayRecorder::calls.size());
-    EXPECT_EQ("Communication lost", TrayRecorder::calls[0].tip);
+    EXPECT_EQ(0, Tick());
+    ASSERT_EQ(1u, tray_.calls.size());
+    EXPECT_EQ("Communication lost", tray_.calls[0].tip);
     EXPECT_TRUE(MutexFreeForOthers());
 }
 
@@ -115,7 +122,7 @@ TEST_F(StatusPoll, ThousandsOfTicksLeaveNoHandleViewOrWindowObjectBehind) {
         const DWORD userObjects = UserObjectCount();
         const DWORD gdiObjects = GdiObjectCount();
         ASSERT_GT(handles, 0u);
-        for (int i = 0; i < kTicks; ++i) frame_->PollStatus();
+        Ticks(kTicks);
 
         EXPECT_EQ(handles, OpenHandleCount());
         EXPECT_EQ(views, MappedViewCount());

@@ -27,8 +27,8 @@ const Shown kShown[] = {
 TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     ASSERT_TRUE(block_.Publish(3));
     Tick();
-    ASSERT_EQ(1u, TrayRecorder::calls.size());
-    const TrayCall& add = TrayRecorder::calls[0];
+    ASSERT_EQ(1u, tray_.calls.size());
+    const TrayCall& add = tray_.calls[0];
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.action);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V3_SIZE), add.cbSize);
     EXPECT_EQ(window_, add.window);
@@ -37,18 +37,32 @@ TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     EXPECT_EQ(0x1402u, add.callbackMessage);
     EXPECT_EQ(OwnIcon(IDI_ON_LINE), add.icon);
     EXPECT_EQ("On Line Battery Normal", add.tip);
-    EXPECT_EQ(1, frame_->iconAdded);
 
     EXPECT_EQ(1, frame_->ticksPassedOn);  // a tick with the block present goes on to the framework
 
     // A refused modification is not retried as an add.
-    TrayRecorder::answer = FALSE;
+    tray_.answer = FALSE;
     Ticks(2);
-    ASSERT_EQ(3u, TrayRecorder::calls.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), TrayRecorder::calls[1].action);
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), TrayRecorder::calls[2].action);
-    EXPECT_EQ("On Line Battery Normal", TrayRecorder::calls[2].tip);
-    EXPECT_EQ(1, frame_->iconAdded);
+    ASSERT_EQ(3u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[1].action);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[2].action);
+    EXPECT_EQ("On Line Battery Normal", tray_.calls[2].tip);
+}
+
+// A shell that timed out on the add but kept the icon accepts a modify:
+// the icon counts as added and is never added again.
+TEST_F(TrayRefresh, RefusedAddThatAModifyConfirmsCountsAsAdded) {
+    ASSERT_TRUE(block_.Publish(3));
+    int call = 0;
+    tray_.duringCall = [&] { tray_.answer = ++call > 1 ? TRUE : FALSE; };
+    Tick();
+    ASSERT_TRUE(block_.SetStatusWord(1));
+    Tick();
+    ASSERT_EQ(3u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[1].action);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[2].action);
+    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[2].tip);
 }
 
 TEST_F(TrayRefresh, EachStatusWordShowsItsIconTooltipAndServiceState) {
@@ -56,51 +70,49 @@ TEST_F(TrayRefresh, EachStatusWordShowsItsIconTooltipAndServiceState) {
     for (const Shown& shown : kShown) {
         SCOPED_TRACE(shown.statusWord);
         ASSERT_TRUE(block_.SetStatusWord(shown.statusWord));
-        frame_->agentRunning = 1 - shown.agentRunning;
-        TrayRecorder::calls.clear();
+        tray_.calls.clear();
         Tick();
-        ASSERT_EQ(1u, TrayRecorder::calls.size());
-        EXPECT_EQ(OwnIcon(shown.iconId), TrayRecorder::calls[0].icon);
-        EXPECT_EQ(shown.tip, TrayRecorder::calls[0].tip);
-        EXPECT_EQ(shown.agentRunning, frame_->agentRunning);
+        ASSERT_EQ(1u, tray_.calls.size());
+        EXPECT_EQ(OwnIcon(shown.iconId), tray_.calls[0].icon);
+        EXPECT_EQ(shown.tip, tray_.calls[0].tip);
+        EXPECT_EQ(shown.agentRunning == 0, StartOffered());
     }
 }
 
 TEST_F(TrayRefresh, OnlyThePollTimerPollsAndAnAbsentBlockStopsTheTickThere) {
-    frame_->agentRunning = 1;
     ::SendMessageA(window_, WM_TIMER, kPollTimerId + 1, 0);
-    EXPECT_TRUE(TrayRecorder::calls.empty());
+    EXPECT_TRUE(tray_.calls.empty());
     EXPECT_EQ(1, frame_->ticksPassedOn);
 
     EXPECT_EQ(1, Tick());
     EXPECT_EQ(1, frame_->ticksPassedOn);
-    ASSERT_EQ(1u, TrayRecorder::calls.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), TrayRecorder::calls[0].action);
-    EXPECT_EQ(OwnIcon(IDI_AGENT_STOP), TrayRecorder::calls[0].icon);
-    EXPECT_EQ("Agent Stop", TrayRecorder::calls[0].tip);
-    EXPECT_EQ(0, frame_->agentRunning);
+    ASSERT_EQ(1u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
+    EXPECT_EQ(OwnIcon(IDI_AGENT_STOP), tray_.calls[0].icon);
+    EXPECT_EQ("Agent Stop", tray_.calls[0].tip);
+    EXPECT_TRUE(StartOffered());
 }
 
 TEST_F(TrayRefresh, UnknownWordShowsNothingAndLeavesTheServiceStateAlone) {
     ASSERT_TRUE(block_.Publish(7));
     Ticks(3);
-    EXPECT_TRUE(TrayRecorder::calls.empty());
-    EXPECT_EQ(0, frame_->iconAdded);
-    EXPECT_EQ(7u, frame_->statusSnapshot.statusWord);
+    EXPECT_TRUE(tray_.calls.empty());
 
     ASSERT_TRUE(block_.SetStatusWord(1));
     Tick();
-    ASSERT_EQ(1u, TrayRecorder::calls.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), TrayRecorder::calls[0].action);
-    EXPECT_EQ("AC Fail Battery Normal", TrayRecorder::calls[0].tip);
+    ASSERT_EQ(1u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
+    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[0].tip);
 
-    frame_->agentRunning = 0;  // as a service command would have stored it since
+    EXPECT_FALSE(StartOffered());
     ASSERT_TRUE(block_.SetStatusWord(9));
     Ticks(2);
-    EXPECT_EQ(1u, TrayRecorder::calls.size());
-    EXPECT_EQ(0, frame_->agentRunning);
-    EXPECT_EQ(1, frame_->iconAdded);
-    EXPECT_EQ(9u, frame_->statusSnapshot.statusWord);
+    EXPECT_EQ(1u, tray_.calls.size());
+    EXPECT_FALSE(StartOffered()) << "word 9 changed what the menu offers";
+    ASSERT_TRUE(block_.SetStatusWord(4));
+    Tick();
+    ASSERT_EQ(2u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[1].action) << "the icon was added already";
 }
 
 TEST_F(TrayRefresh, TaskbarCreatedMakesTheNextTickAddTheIconAgain) {
@@ -109,13 +121,13 @@ TEST_F(TrayRefresh, TaskbarCreatedMakesTheNextTickAddTheIconAgain) {
     SendRegistered("TaskbarCreated");
     // A shell that still has the icon would refuse a second add forever;
     // removing it first makes the add succeed in either case.
-    ASSERT_EQ(3u, TrayRecorder::calls.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), TrayRecorder::calls[2].action);
+    ASSERT_EQ(3u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), tray_.calls[2].action);
     Ticks(2);
-    ASSERT_EQ(5u, TrayRecorder::calls.size());
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), TrayRecorder::calls[3].action);
-    EXPECT_EQ("Communication lost", TrayRecorder::calls[3].tip);
-    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), TrayRecorder::calls[4].action);
+    ASSERT_EQ(5u, tray_.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[3].action);
+    EXPECT_EQ("Communication lost", tray_.calls[3].tip);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[4].action);
 }
 
 // Exit by the Close command's WM_CLOSE or by the broadcast "Exit", with a
@@ -129,7 +141,7 @@ TEST_P(TrayRemoval, ExitDeletesTheIconWhateverTheStatusWord) {
     Tick();
     ASSERT_TRUE(block_.SetStatusWord(9));
     Tick();
-    const int runningBefore = frame_->agentRunning;
+    const bool startOfferedBefore = StartOffered();
 
     if (GetParam() == Trigger::Close) {
         ::SendMessageA(window_, WM_CLOSE, 0, 0);
@@ -137,10 +149,10 @@ TEST_P(TrayRemoval, ExitDeletesTheIconWhateverTheStatusWord) {
     } else {
         SendRegistered("Exit");
         ASSERT_TRUE(WindowAlive());
-        EXPECT_EQ(runningBefore, frame_->agentRunning);
+        EXPECT_EQ(startOfferedBefore, StartOffered());
     }
-    ASSERT_EQ(2u, TrayRecorder::calls.size());
-    const TrayCall& removal = TrayRecorder::calls.back();
+    ASSERT_EQ(2u, tray_.calls.size());
+    const TrayCall& removal = tray_.calls.back();
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), removal.action);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V3_SIZE), removal.cbSize);
     EXPECT_EQ(window_, removal.window);

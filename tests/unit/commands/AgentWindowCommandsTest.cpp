@@ -18,6 +18,8 @@
 #include "frame/TrayShell.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
+#include "tests/support/frame/CommandState.h"
+#include "tests/support/status/StatusBlockDouble.h"
 
 namespace {
 
@@ -30,25 +32,31 @@ constexpr UINT kMenuItems[] = {ID_AGENT_START, ID_AGENT_STOP, ID_CONFIGURATION, 
 constexpr UINT kScriptDelayMs = 50;
 constexpr DWORD kPumpMs = 200;
 
-BOOL WINAPI AcceptingShell(DWORD, PNOTIFYICONDATAA) { return TRUE; }
+class AcceptingShell final : public TrayShellApi {
+public:
+    BOOL NotifyIcon(DWORD, NOTIFYICONDATAA*) override { return TRUE; }
+};
 
 // The configuration launcher's calls, scripted.
-std::string g_modulePath;
-std::vector<std::string> g_shellCalls;
+class ScriptedLauncher final : public LauncherShellApi {
+public:
+    std::string modulePath;
+    std::vector<std::string> shellCalls;
 
-// Like the system: copies what fits, terminated, and returns the count, or
-// the size itself when the path was cut.
-DWORD WINAPI ScriptedGetModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
-    lstrcpynA(buffer, g_modulePath.c_str(), static_cast<int>(size));
-    return g_modulePath.size() >= size ? size : static_cast<DWORD>(g_modulePath.size());
-}
+    // Like the system: copies what fits, terminated, and returns the count,
+    // or the size itself when the path was cut.
+    DWORD ModuleFileName(HMODULE, LPSTR buffer, DWORD size) override {
+        lstrcpynA(buffer, modulePath.c_str(), static_cast<int>(size));
+        return modulePath.size() >= size ? size : static_cast<DWORD>(modulePath.size());
+    }
 
-HINSTANCE WINAPI RecordingShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                                       INT show) {
-    g_shellCalls.push_back(std::string(verb) + "|" + file + "|" + parameters + "|" +
-                           (directory ? directory : "<null>") + "|" + std::to_string(show));
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
-}
+    HINSTANCE Execute(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                           INT show) override {
+        shellCalls.push_back(std::string(verb) + "|" + file + "|" + parameters + "|" +
+                             (directory ? directory : "<null>") + "|" + std::to_string(show));
+        return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+    }
+};
 
 void InsideMenu();
 
@@ -90,9 +98,17 @@ void DropQuitMessages() {
     }
 }
 
-// What the scripts saw, and the frame they act on.
+// The status word a poll reads: 3 (running) or 0 (stopped).
+void PollReads(perimand_test::StatusBlockDouble& block, HWND frame, bool running) {
+    block.Clear();
+    block.Publish(running ? 3u : 0u);
+    ::SendMessageA(frame, WM_TIMER, kPollTimerId, 0);
+}
+
+// What the scripts saw, and the window they act on.
 struct Seen {
-    CMainFrame* frameObject = nullptr;
+    HWND frame = nullptr;
+    perimand_test::StatusBlockDouble* block = nullptr;
     std::vector<UINT> itemStates;  // MF_* state of each item of kMenuItems
     bool menuOpen = false;
     int flagWhenChosen = -1;       // agentRunning set just before the choice
@@ -106,14 +122,15 @@ Seen g_seen;
 void InsideMenu() {
     HWND menuWindow = OurMenuWindow();
     g_seen.menuOpen = menuWindow != nullptr;
-    HMENU popup = ::GetSubMenu(g_seen.frameObject->trayMenu.GetSafeHmenu(), 0);
+    HMENU popup = menuWindow != nullptr ? reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0))
+                                        : nullptr;
     g_seen.itemStates.clear();
     for (UINT id : kMenuItems) g_seen.itemStates.push_back(::GetMenuState(popup, id, MF_BYCOMMAND));
     if (menuWindow == nullptr || g_seen.keyDowns == 0) {
         ::EndMenu();
         return;
     }
-    g_seen.frameObject->agentRunning = g_seen.flagWhenChosen;
+    PollReads(*g_seen.block, g_seen.frame, g_seen.flagWhenChosen != 0);
     for (int i = 0; i < g_seen.keyDowns; ++i) ::PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
     ::PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
 }
@@ -122,12 +139,6 @@ class AgentWindowCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         DropQuitMessages();
-        savedTray_ = TrayShell();
-        TrayShell().notifyIcon = &AcceptingShell;
-        savedLauncher_ = LauncherShell();
-        LauncherShell() = {&ScriptedGetModuleFileName, &RecordingShellExecute};
-        g_modulePath.clear();
-        g_shellCalls.clear();
         g_seen = Seen{};
 
         ASSERT_EQ(nullptr, AfxGetApp());
@@ -138,22 +149,24 @@ protected:
         hwnd_ = frame_->GetSafeHwnd();
         // Ticks would read whatever status block the session holds.
         ::KillTimer(hwnd_, kPollTimerId);
-        ASSERT_NE(nullptr, frame_->trayMenu.GetSafeHmenu());
-        g_seen.frameObject = frame_;
+        g_seen.frame = hwnd_;
+        g_seen.block = &block_;
     }
 
     void TearDown() override {
         if (::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
         app_.reset();
         DropQuitMessages();
-        TrayShell() = savedTray_;
-        LauncherShell() = savedLauncher_;
     }
 
     void ShowStatusWord(std::uint32_t word) {
-        frame_->statusSnapshot.statusWord = word;
-        frame_->UpdateTrayIcon(NIM_MODIFY);
+        block_.Clear();
+        ASSERT_TRUE(block_.Publish(word));
+        ::SendMessageA(hwnd_, WM_TIMER, kPollTimerId, 0);
     }
+
+    // Which of Agent Start and Agent Stop the tray menu would offer now.
+    bool StartOffered() { return frame_test::CommandEnabled(*frame_, ID_AGENT_START); }
 
     void Command(UINT id) { ::SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
@@ -164,11 +177,14 @@ protected:
         ::SendMessageA(hwnd_, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
     }
 
+    AcceptingShell tray_;
+    ScopedSeam<TrayShellApi> traySwap_{tray_};
+    ScriptedLauncher launcher_;
+    ScopedSeam<LauncherShellApi> launcherSwap_{launcher_};
+    perimand_test::StatusBlockDouble block_;
     std::unique_ptr<CWinApp> app_;
     CMainFrame* frame_ = nullptr;
     HWND hwnd_ = nullptr;
-    TrayShellCalls savedTray_{};
-    LauncherShellCalls savedLauncher_{};
 };
 
 TEST_F(AgentWindowCommands, TrayMenuOffersStartOnlyWhenStoppedAndStopOnlyWhenRunning) {
@@ -221,17 +237,18 @@ TEST_F(AgentWindowCommands, FailedCommandsSetTheFlagButUnopenedServiceLeavesIt) 
     scm.startSucceeds = scm.controlSucceeds = false;
     scm.whenScriptEnds = State(SERVICE_STOPPED);
     Command(ID_AGENT_START);
-    EXPECT_EQ(1, frame_->agentRunning);
+    EXPECT_FALSE(StartOffered()) << "a failed start still counts the service as running";
     Command(ID_AGENT_STOP);
-    EXPECT_EQ(0, frame_->agentRunning);
+    EXPECT_TRUE(StartOffered()) << "a failed stop still counts the service as stopped";
 
     scm.serviceOpens = false;
     Command(ID_AGENT_START);
-    EXPECT_EQ(0, frame_->agentRunning);
-    frame_->agentRunning = 1;
+    EXPECT_TRUE(StartOffered()) << "a service that could not be opened changes nothing";
+    scm.serviceOpens = true;
+    Command(ID_AGENT_START);
     scm.managerOpens = false;
     Command(ID_AGENT_STOP);
-    EXPECT_EQ(1, frame_->agentRunning);
+    EXPECT_FALSE(StartOffered()) << "a manager that could not be opened changes nothing";
 }
 
 TEST_F(AgentWindowCommands, ConfigurationOpensTheSiblingOnlyFromAWholePathWithRoomForTheName) {
@@ -251,15 +268,15 @@ TEST_F(AgentWindowCommands, ConfigurationOpensTheSiblingOnlyFromAWholePathWithRo
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
-        g_modulePath = c.modulePath;
-        g_shellCalls.clear();
+        launcher_.modulePath = c.modulePath;
+        launcher_.shellCalls.clear();
         Command(ID_CONFIGURATION);
         if (c.opened == nullptr) {
-            EXPECT_TRUE(g_shellCalls.empty());
+            EXPECT_TRUE(launcher_.shellCalls.empty());
         } else {
             EXPECT_EQ(std::vector<std::string>{"open|" + std::string(c.opened) + "||<null>|" +
                                                std::to_string(SW_SHOWNORMAL)},
-                      g_shellCalls);
+                      launcher_.shellCalls);
         }
     }
 }

@@ -101,15 +101,6 @@ public:
 };
 
 // Puts a scripted manager in place of the real one for a test's duration.
-class ScmSwap {
-public:
-    explicit ScmSwap(ServiceControlApi& api) : previous_(SetServiceControl(&api)) {}
-    ~ScmSwap() { SetServiceControl(previous_); }
-    ScmSwap(const ScmSwap&) = delete;
-    ScmSwap& operator=(const ScmSwap&) = delete;
-
-private:
-    ServiceControlApi* previous_;
-};
+using ScmSwap = ScopedSeam<ServiceControlApi>;
 
 }  // namespace commands_test

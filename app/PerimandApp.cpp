@@ -30,7 +30,7 @@ BOOL CPerimandApp::InitInstance() {
 
     auto* frame = new CMainFrame;
     m_pMainWnd = frame;
-    if (!frame->LoadFrame(IDR_MAINFRAME, kAgentWindowStyle, nullptr, nullptr)) {
+    if (!frame->LoadFrame(IDR_MAINFRAME, kAgentWindowStyle, nullptr)) {
         // The frame has deleted itself; there is no window to show or hide.
         m_pMainWnd = nullptr;
         return FALSE;

@@ -18,8 +18,6 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_LEGAL_TEXT, legalText);
 }
 
-void CAboutDlg::OnOK() { CDialog::OnOK(); }
-
 BOOL CAboutDlg::OnInitDialog() {
     BOOL result = CDialog::OnInitDialog();
 

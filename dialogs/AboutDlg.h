@@ -16,10 +16,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
-    // The base's OK handling, named as this class's own member so the map
-    // entry for button 1004 can take it.
-    afx_msg void OnOK() override;
-
     CStatic versionText;  // control 1001
     CStatic legalText;    // control 1002
 

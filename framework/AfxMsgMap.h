@@ -71,10 +71,19 @@ Handler AfxHandlerCast(AFX_PMSG pfn) {
     return reinterpret_cast<Handler>(pfn);
 }
 
-// Takes a member of the class being mapped with exactly the signature
-// R(Args...) (the explicit template arguments make the compiler check it).
+// The type of a handler of the class being mapped with the signature
+// R(Args...). Named through a template so that nothing is deduced from the
+// member given: a handler the class inherits converts to it like its own.
 template <typename Class, typename R, typename... Args>
-AFX_PMSG AfxMapHandler(R (Class::*pfn)(Args...)) {
+struct AfxHandlerType {
+    using type = R (Class::*)(Args...);
+};
+
+// Takes a handler with exactly the signature R(Args...) (the explicit
+// template arguments make the compiler check it), the class's own or one it
+// inherits.
+template <typename Class, typename R, typename... Args>
+AFX_PMSG AfxMapHandler(typename AfxHandlerType<Class, R, Args...>::type pfn) {
     return reinterpret_cast<AFX_PMSG>(static_cast<R (CCmdTarget::*)(Args...)>(pfn));
 }
 #pragma GCC diagnostic pop

@@ -24,11 +24,6 @@ public:
     bool IsEmpty() const { return m_str.empty(); }
     void Empty() { m_str.clear(); }
 
-    CString& operator+=(const CString& other) { m_str += other.m_str; return *this; }
-    CString& operator+=(const char* text) { if (text != nullptr) m_str += text; return *this; }
-    friend CString operator+(CString left, const CString& right) { return left += right; }
-    friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
-    friend bool operator!=(const CString& a, const CString& b) { return a.m_str != b.m_str; }
 
 private:
     std::string m_str;

@@ -1,6 +1,7 @@
 #include "framework/CmdTarget.h"
 
 #include "framework/CmdUI.h"
+#include "framework/Menu.h"
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
@@ -32,23 +33,14 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
         pHandlerInfo->pmf = entry->pfn;
         return TRUE;
     }
-    switch (entry->nSig) {
-    case AfxSig_vv:
-        (this->*entry->pfn)();
-        return TRUE;
-    case AfxSig_cmdui: {
-        auto* cmdUI = static_cast<CCmdUI*>(pExtra);
-        if (cmdUI == nullptr) return FALSE;
-        (this->*AfxHandlerCast<void (CCmdTarget::*)(CCmdUI*)>(entry->pfn))(cmdUI);
-        return TRUE;
-    }
-    default:
-        return FALSE;
-    }
+    // An update entry needs the item to update.
+    if (entry->nSig == AfxSig_cmdui && pExtra == nullptr) return FALSE;
+    CallMessageHandler(*entry, 0, 0, pExtra);
+    return TRUE;
 }
 
-LRESULT CCmdTarget::CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam,
-                                       LPARAM lParam) {
+LRESULT CCmdTarget::CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam,
+                                       void* pExtra) {
     switch (entry.nSig) {
     case AfxSig_vv:
         (this->*entry.pfn)();
@@ -57,8 +49,17 @@ LRESULT CCmdTarget::CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wPa
         return (this->*AfxHandlerCast<int (CCmdTarget::*)(LPCREATESTRUCTA)>(entry.pfn))(
             reinterpret_cast<LPCREATESTRUCTA>(lParam));
     case AfxSig_lwl:
-        return (this->*AfxHandlerCast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>(entry.pfn))(
-            wParam, lParam);
+        return (this->*AfxHandlerCast<LRESULT (CCmdTarget::*)(WPARAM, LPARAM)>(entry.pfn))(wParam, lParam);
+    case AfxSig_cmdui:
+        (this->*AfxHandlerCast<void (CCmdTarget::*)(CCmdUI*)>(entry.pfn))(static_cast<CCmdUI*>(pExtra));
+        return 0;
+    case AfxSig_vmub: {
+        // The popup belongs to the menu being shown: borrowed, never destroyed.
+        CMenu popup = CMenu::Borrow(reinterpret_cast<HMENU>(wParam));
+        (this->*AfxHandlerCast<void (CCmdTarget::*)(CMenu*, UINT, BOOL)>(entry.pfn))(&popup, LOWORD(lParam),
+                                                                                    HIWORD(lParam));
+        return 0;
+    }
     default:
         return 0;
     }

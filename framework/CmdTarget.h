@@ -31,6 +31,9 @@ protected:
     static const AFX_MSGMAP* GetThisMessageMap();
     virtual const AFX_MSGMAP* GetMessageMap() const;
 
-    // Calls a message entry's handler with the arguments its signature takes.
-    LRESULT CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam);
+    // Calls an entry's handler with the arguments its signature takes: the
+    // one place that turns a stored handler back into its own type.
+    // `pExtra` is the CCmdUI of an update entry.
+    LRESULT CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam,
+                               void* pExtra = nullptr);
 };

@@ -79,9 +79,10 @@ BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pRes
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
-        if (wnd == nullptr && message == WM_INITDIALOG) {
+        if (message == WM_INITDIALOG && lParam != 0) {
+            // As for windows: the dialog being made wins over a stale entry.
             wnd = reinterpret_cast<CDialog*>(lParam);
-            if (wnd != nullptr) wnd->Attach(hWnd);
+            wnd->Bind(hWnd);
         }
         if (wnd == nullptr) return FALSE;
         LRESULT result = 0;
@@ -92,6 +93,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
         return TRUE;
     } catch (...) {
+        AfxTraceException("a dialog procedure");
         return FALSE;
     }
 }

@@ -21,8 +21,7 @@ CFrameWnd::~CFrameWnd() {
     if (m_hMenuDefault != nullptr && !m_bMenuGivenToWindow) ::DestroyMenu(m_hMenuDefault);
 }
 
-BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd,
-                          CCreateContext* /*pContext*/) {
+BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd) {
     HINSTANCE module = AfxGetResourceHandle();
     LPCSTR resource = MAKEINTRESOURCEA(nIDResource);
 
@@ -36,7 +35,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     m_hAccelTable = ::LoadAcceleratorsA(module, resource);
     m_hMenuDefault = ::LoadMenuA(module, resource);
 
-    LPCSTR windowClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)),
+    LPCSTR windowClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
                                              reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), m_hIcon);
     HWND parent = pParentWnd != nullptr ? pParentWnd->GetSafeHwnd() : nullptr;
     // A window that cannot be created hands the object to PostNcDestroy,
@@ -51,13 +50,19 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA& cs) {
     if (cs.lpszClass == nullptr) {
-        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)),
+        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
                                            reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     }
     return cs.lpszClass != nullptr;
 }
 
 void CFrameWnd::PostNcDestroy() { delete this; }
+
+BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg) {
+    if (m_hAccelTable == nullptr || m_hWnd == nullptr) return FALSE;
+    if (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd)) return FALSE;
+    return ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, pMsg) != 0;
+}
 
 BOOL CFrameWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
     if (CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo)) return TRUE;

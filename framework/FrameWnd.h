@@ -4,8 +4,6 @@
 #include "framework/AfxString.h"
 #include "framework/Wnd.h"
 
-struct CCreateContext;
-
 class CFrameWnd : public CWnd {
 public:
     CFrameWnd() = default;
@@ -21,7 +19,10 @@ public:
     // nIDResource and creates the window with them. On failure the object
     // has been handed to PostNcDestroy (deleted) and must not be used.
     virtual BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle = WS_OVERLAPPEDWINDOW,
-                           CWnd* pParentWnd = nullptr, CCreateContext* pContext = nullptr);
+                           CWnd* pParentWnd = nullptr);
+
+    // Translates the frame's accelerators for it and its children.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     // Routes commands to the frame first, then to the application.
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;

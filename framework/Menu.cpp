@@ -64,10 +64,6 @@ UINT CMenu::GetMenuItemID(int nPos) const {
     return m_hMenu != nullptr ? ::GetMenuItemID(m_hMenu, nPos) : static_cast<UINT>(-1);
 }
 
-UINT CMenu::GetMenuState(UINT nID, UINT nFlags) const {
-    return m_hMenu != nullptr ? ::GetMenuState(m_hMenu, nID, nFlags) : static_cast<UINT>(-1);
-}
-
 BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect) const {
     if (m_hMenu == nullptr || pWnd == nullptr) return FALSE;
     return ::TrackPopupMenu(m_hMenu, nFlags, x, y, 0, pWnd->GetSafeHwnd(), lpRect);

@@ -29,7 +29,6 @@ public:
     CMenu GetSubMenu(int nPos) const;
     int GetMenuItemCount() const;
     UINT GetMenuItemID(int nPos) const;
-    UINT GetMenuState(UINT nID, UINT nFlags) const;
     BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect = nullptr) const;
 
 private:

@@ -1,12 +1,12 @@
 #include "framework/WinApp.h"
 
+#include "framework/AfxRes.h"
 #include "framework/Wnd.h"
 
 namespace {
 
 CWinApp* g_app = nullptr;
 
-constexpr UINT kAppTitleStringId = 57344;  // AFX_IDS_APP_TITLE
 
 }  // namespace
 
@@ -31,6 +31,7 @@ int CWinApp::Run() {
             msg.wParam = 0;
             break;
         }
+        if (m_pMainWnd != nullptr && m_pMainWnd->PreTranslateMessage(&msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
@@ -68,7 +69,7 @@ int AfxWinMain(HINSTANCE hInstance) {
     if (app == nullptr) return -1;
     app->m_hInstance = hInstance;
     app->m_lpCmdLine = AfxSkipProgramName(::GetCommandLineA());
-    if (app->m_strAppName.IsEmpty()) app->m_strAppName.LoadString(kAppTitleStringId);
+    if (app->m_strAppName.IsEmpty()) app->m_strAppName.LoadString(AFX_IDS_APP_TITLE);
 
     if (!app->InitInstance()) return app->ExitInstance();
     return app->Run();

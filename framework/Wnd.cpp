@@ -6,6 +6,7 @@
 #include "framework/WinApp.h"
 
 #include <algorithm>
+#include <exception>
 #include <cstdint>
 #include <list>
 #include <string>
@@ -75,6 +76,11 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
 
 BOOL CWnd::Attach(HWND hWnd) {
     if (hWnd == nullptr || m_hWnd != nullptr) return FALSE;
+    Bind(hWnd);
+    return TRUE;
+}
+
+void CWnd::Bind(HWND hWnd) {
     m_hWnd = hWnd;
     auto found = FindHandle(hWnd);
     if (found != HandleMap().end()) {
@@ -82,7 +88,6 @@ BOOL CWnd::Attach(HWND hWnd) {
     } else {
         HandleMap().emplace_back(hWnd, this);
     }
-    return TRUE;
 }
 
 HWND CWnd::Detach() {
@@ -96,13 +101,13 @@ HWND CWnd::Detach() {
 }
 
 BOOL CWnd::PreCreateWindow(CREATESTRUCTA& cs) {
-    if (cs.lpszClass == nullptr) cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
+    if (cs.lpszClass == nullptr) cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW));
     return TRUE;
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                     int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
-                    LPVOID /*lpParam*/) {
+                    LPVOID lpParam) {
     CREATESTRUCTA cs{};
     cs.dwExStyle = dwExStyle;
     cs.lpszClass = lpszClassName;
@@ -115,7 +120,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     cs.hwndParent = hWndParent;
     cs.hMenu = nIDorHMenu;
     cs.hInstance = AfxGetInstanceHandle();
-    cs.lpCreateParams = this;
+    cs.lpCreateParams = lpParam;
 
     if (!PreCreateWindow(cs)) {
         PostNcDestroy();
@@ -126,7 +131,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     t_creation = &creation;
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName,
                                   static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx, cs.cy,
-                                  cs.hwndParent, cs.hMenu, cs.hInstance, this);
+                                  cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
     t_creation = outer;
     if (hWnd == nullptr) {
         // A window that reached the object has had its WM_NCDESTROY, which
@@ -143,17 +148,8 @@ BOOL CWnd::DestroyWindow() {
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
 void CWnd::SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-
-int CWnd::GetWindowText(LPSTR lpszString, int nMaxCount) const {
-    return ::GetWindowTextA(m_hWnd, lpszString, nMaxCount);
-}
-
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::SendMessageA(m_hWnd, message, wParam, lParam);
-}
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::PostMessageA(m_hWnd, message, wParam, lParam);
@@ -218,12 +214,6 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     }
     const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(GetMessageMap(), message, 0, 0);
     if (entry == nullptr) return FALSE;
-    if (entry->nSig == AfxSig_vmub) {
-        CMenu popup = CMenu::Borrow(reinterpret_cast<HMENU>(wParam));
-        (this->*AfxHandlerCast<void (CCmdTarget::*)(CMenu*, UINT, BOOL)>(entry->pfn))(
-            &popup, LOWORD(lParam), HIWORD(lParam));
-        return TRUE;
-    }
     *pResult = CallMessageHandler(*entry, wParam, lParam);
     return TRUE;
 }
@@ -246,6 +236,8 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 int CWnd::OnCreate(LPCREATESTRUCTA /*lpCreateStruct*/) { return 0; }
 
+BOOL CWnd::PreTranslateMessage(MSG* /*pMsg*/) { return FALSE; }
+
 void CWnd::OnNcDestroy() {
     DefWindowProc(WM_NCDESTROY, 0, 0);
     if (m_bContinueModal) EndModalLoop(IDABORT);
@@ -259,21 +251,35 @@ void CWnd::OnNcDestroy() {
     PostNcDestroy();
 }
 
+void AfxTraceException(const char* where) {
+    std::string trace = "Perimand framework: exception dropped in ";
+    trace += where;
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        trace += ": ";
+        trace += error.what();
+    } catch (...) {
+    }
+    trace += "\n";
+    ::OutputDebugStringA(trace.c_str());
+}
+
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
-        if (wnd == nullptr && message == WM_NCCREATE) {
-            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
-            wnd = static_cast<CWnd*>(cs->lpCreateParams);
-            if (wnd != nullptr) {
-                wnd->Attach(hWnd);
-                if (t_creation != nullptr && t_creation->wnd == wnd) t_creation->bound = true;
-            }
+        // The first message of a window made by CreateEx binds it to the
+        // object being created, even where a dead window of the same handle
+        // value left an entry behind.
+        if (message == WM_NCCREATE && t_creation != nullptr && !t_creation->bound) {
+            t_creation->wnd->Bind(hWnd);
+            t_creation->bound = true;
         }
+        CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
         if (wnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
         return wnd->WindowProc(message, wParam, lParam);
     } catch (...) {
         // No exception may unwind through the system's dispatch code.
+        AfxTraceException("a window procedure");
         return 0;
     }
 }

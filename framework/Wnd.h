@@ -1,7 +1,7 @@
 // A window bound to a C++ object. The binding is made when the window
-// receives WM_NCCREATE (the object travels in lpCreateParams) or, for
-// dialogs, WM_INITDIALOG, and undone at WM_NCDESTROY, after which
-// PostNcDestroy may delete the object.
+// receives its first message, WM_NCCREATE, from the CreateEx that is making
+// it (or, for dialogs, WM_INITDIALOG), and undone at WM_NCDESTROY, after
+// which PostNcDestroy may delete the object.
 #pragma once
 
 #include "framework/CmdTarget.h"
@@ -27,19 +27,15 @@ public:
     BOOL Attach(HWND hWnd);
     HWND Detach();
 
-    // Creates the window. lpParam is not passed on: lpCreateParams carries
-    // the object being bound.
+    // Creates the window; lpParam reaches OnCreate as lpCreateParams.
     BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                   int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
                   LPVOID lpParam = nullptr);
     virtual BOOL DestroyWindow();
 
     BOOL ShowWindow(int nCmdShow);
-    BOOL IsWindowVisible() const;
     BOOL SetForegroundWindow();
     void SetWindowText(LPCSTR lpszString);
-    int GetWindowText(LPSTR lpszString, int nMaxCount) const;
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
@@ -52,13 +48,17 @@ public:
     // message is posted again so the loop outside ends as well.
     int RunModalLoop();
     virtual void EndModalLoop(int nResult);
-    BOOL ContinueModal() const { return m_bContinueModal; }
 
     // The entry point every message of a bound window goes through.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Dispatches through the message map; FALSE when nothing handled it.
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+    // Gets each message the application's loop takes for this window (or,
+    // for the main window, its children) before it is dispatched; TRUE when
+    // it was used up here.
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
 
 protected:
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -79,9 +79,16 @@ protected:
 
 private:
     void OnNcDestroy();
+    // Binds this object to `hWnd`, replacing whatever a handle of that value
+    // was bound to before.
+    void Bind(HWND hWnd);
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };
+
+// Leaves a trace, for a debugger, of the exception being handled; called
+// from the catch blocks that keep exceptions out of the system's code.
+void AfxTraceException(const char* where);
 
 // The window procedure of every class registered by AfxRegisterWndClass.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

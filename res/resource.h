@@ -13,7 +13,7 @@
 #define IDS_AGENT_STOP              107
 #define IDS_VERSION_LINE            108
 #define IDS_LEGAL_NOTICE            109
-#define AFX_IDS_APP_TITLE           57344
+#include "framework/AfxRes.h"   // AFX_IDS_APP_TITLE
 
 // The hidden frame's resources (title string, menu, accelerators, icon).
 #define IDR_MAINFRAME               128

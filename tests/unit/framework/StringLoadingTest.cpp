@@ -18,7 +18,7 @@ TEST(StringLoading, MissingIdLeavesTheTextUnchanged) {
         SCOPED_TRACE(id);
         CString text("kept");
         EXPECT_FALSE(text.LoadString(id));
-        EXPECT_EQ(CString("kept"), text);
+        EXPECT_STREQ("kept", text.GetString());
     }
 }
 
@@ -35,7 +35,7 @@ TEST(JapaneseLocale, LoadStringChoosesJapaneseInShiftJis) {
     ASSERT_EQ(kShiftJis, GetACP());
     CString text;
     EXPECT_TRUE(text.LoadString(IDS_TEST_GREETING));
-    EXPECT_EQ(CString(kJapaneseGreetingShiftJis), text);
+    EXPECT_STREQ(kJapaneseGreetingShiftJis, text.GetString());
 }
 
 }  // namespace

@@ -8,17 +8,12 @@
 #include <shellapi.h>
 
 #include "common/StatusBlock.h"
+#include "frame/AgentIdentity.h"
 #include "frame/ExitDeferral.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
 
 class CCmdUI;
-
-// The shell sends mouse activity over the tray icon as this message.
-UINT const WM_TRAYNOTIFY = 0x1402;
-
-// The title a second start looks for.
-extern const char kAgentWindowTitle[];
 
 // The id of the one timer, and its period.
 UINT_PTR const kPollTimerId = 0;

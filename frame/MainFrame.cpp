@@ -4,8 +4,6 @@
 
 #include "res/resource.h"
 
-const char kAgentWindowTitle[] = "Orvastel";
-
 namespace {
 
 // Registered messages are looked up on every message: the number is the

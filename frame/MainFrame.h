@@ -9,15 +9,13 @@
 #include <shellapi.h>
 
 #include "common/StatusBlock.h"
+#include "frame/AgentIdentity.h"
 #include "frame/ExitDeferral.h"
 #include "frame/TrayShell.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
 
 class CCmdUI;
-
-// The title a second start looks for.
-extern const char kAgentWindowTitle[];
 
 // The id of the one timer, and its period.
 UINT_PTR const kPollTimerId = 0;

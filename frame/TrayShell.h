@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/Seam.h"
+#include "frame/AgentIdentity.h"
 
 class TrayShellApi {
 public:
@@ -16,9 +17,6 @@ public:
 };
 template <>
 TrayShellApi* Seam<TrayShellApi>::current_;
-
-// The shell sends mouse activity over the tray icon as this message.
-UINT const WM_TRAYNOTIFY = 0x1402;
 
 // The record layout that carries the balloon fields and guidItem; on
 // 32-bit Windows it is 504 bytes.

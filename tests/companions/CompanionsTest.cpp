@@ -8,15 +8,15 @@
 #include <string>
 
 #include "common/UniqueHandle.h"
-#include "tests/support/status/ChildProcess.h"
 #include "tests/support/status/StatusBlockDouble.h"
+#include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
 
 namespace {
 
 using perimand_test::AgentRead;
 using perimand_test::ReadLikeAgent;
-using perimand_test::RunResult;
+using e2e::RunResult;
 
 char const kServiceName[] = "Vandrel Service";
 DWORD const kRunTimeoutMs = 60000;
@@ -26,8 +26,7 @@ DWORD const kExitFailed = 1;
 DWORD const kExitUsage = 2;
 
 RunResult RunTool(char const* exe, std::string const& arguments) {
-    return perimand_test::RunProgram(perimand_test::CommandLine(e2e::HostPathToWindows(exe), arguments),
-                                     kRunTimeoutMs);
+    return e2e::RunProgram(e2e::HostPathToWindows(exe), arguments, kRunTimeoutMs);
 }
 
 DWORD WaitForState(SC_HANDLE service, DWORD state) {

@@ -4,32 +4,31 @@
 // message and on WM_CLOSE.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/AgentTest.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/e2e/TopLevelWindows.h"
-#include "tests/support/e2e/WindowProbe.h"
 
 namespace agent_e2e {
 namespace {
 
-class AgentWindow : public AgentTest {};
+using AgentWindow = EndToEnd;
 
 TEST_F(AgentWindow, IsTitledOrvastelMinimisedHiddenDisabledAndOfAClassThatDrawsNothing) {
-    RunningAgent agent = StartAgent();
-    ASSERT_TRUE(agent.window) << agent.Missing();
+    ASSERT_TRUE(agent_.Start());
+    const HWND window = agent_.Window();
 
-    EXPECT_EQ(e2e::WindowTitle(agent.window), kAgentTitle);
+    EXPECT_EQ(e2e::WindowTitle(window), kAgentWindowTitle);
     // Wine adds WS_CLIPSIBLINGS to every top-level window.
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(agent.window, GWL_STYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     EXPECT_EQ(style & ~DWORD{WS_CLIPSIBLINGS}, DWORD{WS_POPUP | WS_DISABLED | WS_MINIMIZE})
         << std::hex << "style 0x" << style;
-    EXPECT_FALSE(IsWindowVisible(agent.window));
-    EXPECT_TRUE(IsIconic(agent.window));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(IsIconic(window));
 
     // Its class draws nothing.
-    const auto report = e2e::ProbeWindow(agent.window);
+    const auto report = e2e::AskProbe<e2e::WindowReport>(window);
 
     ASSERT_TRUE(report) << "the probe inside the agent did not answer";
-    EXPECT_STREQ(report->title, kAgentTitle);  // the answer really came from the agent window
+    EXPECT_STREQ(report->title, kAgentWindowTitle);  // the answer really came from the agent window
     EXPECT_EQ(report->classIcon, 0u);
     EXPECT_EQ(report->classIconSmall, 0u);
     EXPECT_EQ(report->classCursor, 0u);
@@ -41,22 +40,20 @@ TEST_F(AgentWindow, ExitOrCloseEndsTheAgentWithZero) {
     enum class Trigger { PostedExit, BroadcastExit, PostedClose, SentClose };
     for (Trigger trigger : {Trigger::PostedExit, Trigger::BroadcastExit, Trigger::PostedClose, Trigger::SentClose}) {
         SCOPED_TRACE(static_cast<int>(trigger));
-        RunningAgent agent = StartAgent();
-        ASSERT_TRUE(agent.window) << agent.Missing();
+        ASSERT_TRUE(agent_.Start());
+        const HWND window = agent_.Window();
 
         if (trigger == Trigger::SentClose) {
             // Returns once the agent handled it; the process ends after.
-            e2e::SendWithTimeout(agent.window, WM_CLOSE, 0, 0, kWaitMs);
+            e2e::SendWithTimeout(window, WM_CLOSE, 0, 0, kWaitMs);
         } else {
-            const HWND target = trigger == Trigger::BroadcastExit ? HWND_BROADCAST : agent.window;
+            const HWND target = trigger == Trigger::BroadcastExit ? HWND_BROADCAST : window;
             const UINT message = trigger == Trigger::PostedClose ? UINT{WM_CLOSE} : e2e::ExitMessage();
             ASSERT_TRUE(PostMessageA(target, message, 0, 0));
         }
 
-        const auto exitCode = agent.process.WaitForExit(kWaitMs);
-        ASSERT_TRUE(exitCode) << "the agent kept running";
-        EXPECT_EQ(*exitCode, 0u);
-        EXPECT_TRUE(e2e::WaitForWindowGone(agent.window, kWaitMs));
+        EXPECT_EQ(std::optional<DWORD>(0), agent_.WaitForExit()) << "the agent kept running or failed";
+        EXPECT_TRUE(e2e::WaitForWindowGone(window, kWaitMs));
     }
 }
 

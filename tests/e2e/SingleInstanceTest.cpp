@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/e2e/AgentTest.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/e2e/TopLevelWindows.h"
 
 namespace agent_e2e {
@@ -13,22 +13,20 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class SingleInstance : public AgentTest {};
+using SingleInstance = EndToEnd;
 
 TEST_F(SingleInstance, SecondStartEndsAtOnceAndLeavesTheFirstUntouched) {
-    RunningAgent first = StartAgent();
-    ASSERT_TRUE(first.window) << first.Missing();
-    const LONG styleBefore = GetWindowLongA(first.window, GWL_STYLE);
+    ASSERT_TRUE(agent_.Start());
+    const LONG styleBefore = GetWindowLongA(agent_.Window(), GWL_STYLE);
 
-    const Finished second = RunToEnd("");
+    const e2e::Finished second = agent_.RunToEnd("");
 
-    ASSERT_TRUE(second.exitCode) << "the second agent did not end";
-    EXPECT_EQ(*second.exitCode, 0u);
+    EXPECT_EQ(std::optional<DWORD>(0), second.exitCode) << "the second agent did not end, or failed";
     EXPECT_THAT(second.createdWindows, IsEmpty());
-    EXPECT_TRUE(first.process.IsRunning());
-    EXPECT_THAT(e2e::FindTopLevelWindows({kAgentTitle, "", first.process.Id()}),
-                ElementsAre(first.window));
-    EXPECT_EQ(GetWindowLongA(first.window, GWL_STYLE), styleBefore);
+    EXPECT_TRUE(agent_.IsRunning());
+    EXPECT_THAT(e2e::FindTopLevelWindows({kAgentWindowTitle, "", agent_.Running().Id()}),
+                ElementsAre(agent_.Window()));
+    EXPECT_EQ(GetWindowLongA(agent_.Window(), GWL_STYLE), styleBefore);
 }
 
 TEST_F(SingleInstance, ForeignWindowTitledInAnyCaseKeepsTheAgentFromStarting) {
@@ -36,10 +34,9 @@ TEST_F(SingleInstance, ForeignWindowTitledInAnyCaseKeepsTheAgentFromStarting) {
         SCOPED_TRACE(title);
         e2e::TestWindow foreign(title);
 
-        const Finished start = RunToEnd("");
+        const e2e::Finished start = agent_.RunToEnd("");
 
-        ASSERT_TRUE(start.exitCode) << "the agent started beside the window";
-        EXPECT_EQ(*start.exitCode, 0u);
+        EXPECT_EQ(std::optional<DWORD>(0), start.exitCode) << "the agent started beside the window, or failed";
         EXPECT_THAT(start.createdWindows, IsEmpty());
         EXPECT_TRUE(IsWindow(foreign.get()));
     }

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/e2e/AgentTest.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/e2e/TopLevelWindows.h"
 
 namespace agent_e2e {
@@ -12,15 +12,14 @@ namespace {
 
 using ::testing::IsEmpty;
 
-class StopCommand : public AgentTest {};
+using StopCommand = EndToEnd;
 
 TEST_F(StopCommand, WithNoAgentRunningEndsWithZeroAndCreatesNoWindow) {
-    const Finished stop = RunToEnd(" stop");
+    const e2e::Finished stop = agent_.RunToEnd(" stop");
 
-    ASSERT_TRUE(stop.exitCode) << "the stop process did not end";
-    EXPECT_EQ(*stop.exitCode, 0u);
+    EXPECT_EQ(std::optional<DWORD>(0), stop.exitCode) << "the stop process did not end, or failed";
     EXPECT_THAT(stop.createdWindows, IsEmpty());
-    EXPECT_EQ(FindWindowA(nullptr, kAgentTitle), nullptr);
+    EXPECT_EQ(FindWindowA(nullptr, kAgentWindowTitle), nullptr);
 }
 
 // The word is compared without regard to case, and every byte up to 32
@@ -28,35 +27,29 @@ TEST_F(StopCommand, WithNoAgentRunningEndsWithZeroAndCreatesNoWindow) {
 TEST_F(StopCommand, AnySpellingOfTheWordEndsTheRunningAgentWithZero) {
     for (const char* tail : {" stop", " STOP", " sToP", " \t \tstop"}) {
         SCOPED_TRACE(testing::Message() << "tail \"" << tail << "\"");
-        RunningAgent agent = StartAgent();
-        ASSERT_TRUE(agent.window) << agent.Missing();
+        ASSERT_TRUE(agent_.Start());
 
-        const Finished stop = RunToEnd(tail);
+        const e2e::Finished stop = agent_.RunToEnd(tail);
 
-        ASSERT_TRUE(stop.exitCode) << "the stop process did not end";
-        EXPECT_EQ(*stop.exitCode, 0u);
+        EXPECT_EQ(std::optional<DWORD>(0), stop.exitCode) << "the stop process did not end, or failed";
         EXPECT_THAT(stop.createdWindows, IsEmpty());
-        const auto agentExit = agent.process.WaitForExit(kWaitMs);
-        ASSERT_TRUE(agentExit) << "the agent kept running";
-        EXPECT_EQ(*agentExit, 0u);
-        EXPECT_TRUE(e2e::WaitForWindowGone(agent.window, kWaitMs));
+        EXPECT_EQ(std::optional<DWORD>(0), agent_.WaitForExit()) << "the agent kept running or failed";
+        EXPECT_TRUE(e2e::WaitForWindowGone(agent_.Window(), kWaitMs));
     }
 }
 
 // More than the word, or the word dressed up, is an ordinary start: beside
 // a running agent it ends at once and leaves that agent running.
 TEST_F(StopCommand, AnythingElseLeavesTheRunningAgentAlone) {
-    RunningAgent agent = StartAgent();
-    ASSERT_TRUE(agent.window) << agent.Missing();
+    ASSERT_TRUE(agent_.Start());
     for (const char* tail : {" stop ", " -stop", " \"stop\"", " stop now"}) {
         SCOPED_TRACE(testing::Message() << "tail \"" << tail << "\"");
-        const Finished second = RunToEnd(tail);
+        const e2e::Finished second = agent_.RunToEnd(tail);
 
-        ASSERT_TRUE(second.exitCode) << "the second start did not end";
-        EXPECT_EQ(*second.exitCode, 0u);
+        EXPECT_EQ(std::optional<DWORD>(0), second.exitCode) << "the second start did not end, or failed";
         EXPECT_THAT(second.createdWindows, IsEmpty());
-        EXPECT_TRUE(agent.process.IsRunning()) << "it stopped the agent";
-        EXPECT_TRUE(IsWindow(agent.window));
+        EXPECT_TRUE(agent_.IsRunning()) << "it stopped the agent";
+        EXPECT_TRUE(IsWindow(agent_.Window()));
     }
 }
 

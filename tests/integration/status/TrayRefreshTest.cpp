@@ -9,20 +9,35 @@ namespace {
 
 using TrayRefresh = AgentWindowTest;
 
+// The one check of the whole status table: icons and texts from the real
+// resources, linked into this test as into the agent.
 struct Shown {
     std::uint32_t statusWord;
     UINT iconId;
-    const char* tip;
+    UINT firstText;
+    UINT secondText;  // 0: the tip is the first text alone
     int agentRunning;
 };
 
 const Shown kShown[] = {
-    {0, IDI_AGENT_STOP, "Agent Stop", 0},
-    {1, IDI_ON_BATTERY, "AC Fail Battery Normal", 1},
-    {2, IDI_ON_BATTERY, "On Line Battery Low", 1},
-    {3, IDI_ON_LINE, "On Line Battery Normal", 1},
-    {4, IDI_COMMUNICATION_LOST, "Communication lost", 1},
+    {0, IDI_AGENT_STOP, IDS_AGENT_STOP, 0, 0},
+    {1, IDI_ON_BATTERY, IDS_AC_FAIL, IDS_BATTERY_NORMAL, 1},
+    {2, IDI_ON_BATTERY, IDS_ON_LINE, IDS_BATTERY_LOW, 1},
+    {3, IDI_ON_LINE, IDS_ON_LINE, IDS_BATTERY_NORMAL, 1},
+    {4, IDI_COMMUNICATION_LOST, IDS_COMMUNICATION_LOST, 0, 1},
 };
+
+std::string OwnString(UINT id) {
+    char text[128] = {};
+    ::LoadStringA(::GetModuleHandleA(nullptr), id, text, sizeof text);
+    return text;
+}
+
+std::string OwnTip(const Shown& shown) {
+    std::string tip = OwnString(shown.firstText);
+    if (shown.secondText != 0) tip += " " + OwnString(shown.secondText);
+    return tip;
+}
 
 TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     ASSERT_TRUE(block_.Publish(3));
@@ -34,7 +49,7 @@ TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     EXPECT_EQ(window_, add.window);
     EXPECT_EQ(0u, add.id);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), add.flags);
-    EXPECT_EQ(0x1402u, add.callbackMessage);
+    EXPECT_EQ(WM_TRAYNOTIFY, add.callbackMessage);
     EXPECT_EQ(OwnIcon(IDI_ON_LINE), add.icon);
     EXPECT_EQ("On Line Battery Normal", add.tip);
 
@@ -74,7 +89,7 @@ TEST_F(TrayRefresh, EachStatusWordShowsItsIconTooltipAndServiceState) {
         Tick();
         ASSERT_EQ(1u, tray_.calls.size());
         EXPECT_EQ(OwnIcon(shown.iconId), tray_.calls[0].icon);
-        EXPECT_EQ(shown.tip, tray_.calls[0].tip);
+        EXPECT_EQ(OwnTip(shown), tray_.calls[0].tip);
         EXPECT_EQ(shown.agentRunning == 0, StartOffered());
     }
 }

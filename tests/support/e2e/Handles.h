@@ -9,35 +9,22 @@ namespace e2e {
 
 namespace traits {
 
-struct Window {
-    using type = HWND;
+// A handle of type H that is null when invalid and given back by `Close`.
+template <class H, auto Close>
+struct NullOrClosedBy {
+    using type = H;
     static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DestroyWindow(h); }
-};
-
-struct WinEventHook {
-    using type = HWINEVENTHOOK;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::UnhookWinEvent(h); }
-};
-
-struct WindowsHook {
-    using type = HHOOK;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::UnhookWindowsHookEx(h); }
-};
-
-struct Module {
-    using type = HMODULE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::FreeLibrary(h); }
+    static void close(type h) noexcept { Close(h); }
 };
 
 }  // namespace traits
 
-using UniqueWindow = UniqueHandle<traits::Window>;
-using UniqueWinEventHook = UniqueHandle<traits::WinEventHook>;
-using UniqueWindowsHook = UniqueHandle<traits::WindowsHook>;
-using UniqueModule = UniqueHandle<traits::Module>;
+using UniqueWindow = UniqueHandle<traits::NullOrClosedBy<HWND, &::DestroyWindow>>;
+using UniqueWinEventHook = UniqueHandle<traits::NullOrClosedBy<HWINEVENTHOOK, &::UnhookWinEvent>>;
+using UniqueWindowsHook = UniqueHandle<traits::NullOrClosedBy<HHOOK, &::UnhookWindowsHookEx>>;
+using UniqueModule = UniqueHandle<traits::NullOrClosedBy<HMODULE, &::FreeLibrary>>;
+using UniqueMenu = UniqueHandle<traits::NullOrClosedBy<HMENU, &::DestroyMenu>>;
+using UniqueGdiObject = UniqueHandle<traits::NullOrClosedBy<HGDIOBJ, &::DeleteObject>>;
+using UniqueIcon = UniqueHandle<traits::NullOrClosedBy<HICON, &::DestroyIcon>>;
 
 }  // namespace e2e

@@ -14,12 +14,37 @@ namespace {
 constexpr DWORD kKillWaitMs = 5000;
 constexpr UINT kKilledExitCode = 0xDEAD;
 
+// An inheritable temporary file that vanishes when its last handle closes.
+UniqueFileHandle CreateCaptureFile() {
+    static unsigned counter = 0;
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    const std::string name = std::string(folder) + "perimand-child-" + std::to_string(GetCurrentProcessId()) +
+                             "-" + std::to_string(counter++) + ".txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return UniqueFileHandle(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                        nullptr));
+}
+
+std::string ReadAll(HANDLE file) {
+    // The child shared the file position; start over from the beginning.
+    LARGE_INTEGER zero{};
+    SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0) text.append(buffer, read);
+    return text;
+}
+
 }  // namespace
 
 Process::Process(UniqueKernelHandle process, UniqueKernelHandle thread, DWORD id)
     : process_(std::move(process)), thread_(std::move(thread)), id_(id) {}
 
-Process Process::Start(const std::string& program, const std::string& tail, bool suspended) {
+Process Process::Start(const std::string& program, const std::string& tail, const Launch& how) {
     std::string commandLine = "\"" + program + "\"" + tail;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
@@ -29,10 +54,13 @@ Process Process::Start(const std::string& program, const std::string& tail, bool
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = how.output;
+    startup.hStdError = how.error;
+    const bool inherit = how.output != nullptr || how.error != nullptr;
 
     PROCESS_INFORMATION info{};
-    const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
-    if (!CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, flags, nullptr,
+    const DWORD flags = (how.suspended ? CREATE_SUSPENDED : 0) | (inherit ? CREATE_NO_WINDOW : 0);
+    if (!CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
                         nullptr, &startup, &info)) {
         throw std::runtime_error("cannot start " + commandLine + " (error " +
                                  std::to_string(GetLastError()) + ")");
@@ -96,6 +124,21 @@ int KillProcessesNamed(const std::string& fileName) {
         }
     }
     return killed;
+}
+
+RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs) {
+    UniqueFileHandle out = CreateCaptureFile();
+    UniqueFileHandle err = CreateCaptureFile();
+    if (!out || !err) throw std::runtime_error("cannot create files for the output of " + program);
+    Process process = Process::Start(program, arguments.empty() ? "" : " " + arguments, {false, out.get(), err.get()});
+    RunResult result;
+    const std::optional<DWORD> code = process.WaitForExit(timeoutMs);
+    result.finished = code.has_value();
+    if (!code) process.Kill();
+    result.exitCode = code.value_or(kKilledExitCode);
+    result.out = ReadAll(out.get());
+    result.err = ReadAll(err.get());
+    return result;
 }
 
 }  // namespace e2e

@@ -1,4 +1,5 @@
-// A program started by a test and watched from outside.
+// Programs started by a test: watched from outside while they run, or run
+// to their end with their output caught.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,16 @@
 
 namespace e2e {
 
+// How Process::Start starts a program.
+struct Launch {
+    // Lets a watcher attach before the program runs; call Resume() then.
+    bool suspended = false;
+    // Where its standard output and error go (inheritable handles), for
+    // a console program; by default nowhere.
+    HANDLE output = nullptr;
+    HANDLE error = nullptr;
+};
+
 // The destructor ends the process if it still runs, so a failed assertion
 // never leaves a program behind for the next test.
 class Process {
@@ -17,11 +28,9 @@ public:
     // Starts `program` with the command line `"<program>"` followed by `tail`
     // exactly as given, blanks and quotes included: what the program sees of
     // its command line is what many tests are about. The child gets none of
-    // the test's standard handles, so it cannot keep a test runner's output
-    // pipe open. A suspended start lets a watcher attach before the program
-    // runs; call Resume() then. Throws std::runtime_error on failure.
-    static Process Start(const std::string& program, const std::string& tail,
-                         bool suspended = false);
+    // the test's standard handles unless given, so it cannot keep a test
+    // runner's output pipe open. Throws std::runtime_error on failure.
+    static Process Start(const std::string& program, const std::string& tail, const Launch& how = {});
 
     Process(Process&&) noexcept = default;
     Process& operator=(Process&& other) noexcept;  // ends the process held before
@@ -53,5 +62,18 @@ private:
 // (compared without regard to case), other than this one. Returns how many
 // it ended. For clearing what a crashed earlier run left in the session.
 int KillProcessesNamed(const std::string& fileName);
+
+struct RunResult {
+    bool finished = false;  // false: still running after the timeout (then ended)
+    DWORD exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `arguments` (after one blank) to its end, at most
+// `timeoutMs`, with its output caught in files: not pipes, since a pipe held
+// open by some grandchild would never report its end. Throws
+// std::runtime_error when it cannot be started.
+RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs);
 
 }  // namespace e2e

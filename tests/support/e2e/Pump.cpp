@@ -4,9 +4,11 @@ namespace e2e {
 
 namespace {
 
+// WM_QUIT stays queued: it belongs to whatever loop runs around the wait.
 void DispatchPending() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageA(&msg, nullptr, 0, WM_QUIT - 1, PM_REMOVE) ||
+           PeekMessageA(&msg, nullptr, WM_QUIT + 1, 0xFFFFFFFF, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -18,33 +20,24 @@ DWORD Remaining(ULONGLONG deadline) {
     return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
 }
 
+// What another process does sends us nothing; look again this often.
 constexpr DWORD kPollMs = 20;
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE wake) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         DispatchPending();
         if (done()) return true;
         const DWORD left = Remaining(deadline);
         if (left == 0) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < kPollMs ? left : kPollMs, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(wake ? 1 : 0, &wake, FALSE, left < kPollMs ? left : kPollMs, QS_ALLINPUT);
     }
 }
 
 bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        DispatchPending();
-        const DWORD result =
-            MsgWaitForMultipleObjects(1, &handle, FALSE, Remaining(deadline), QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0) {
-            DispatchPending();
-            return true;
-        }
-        if (result != WAIT_OBJECT_0 + 1) return false;  // timeout or failure
-    }
+    return PumpUntil([handle] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, timeoutMs, handle);
 }
 
 void PumpFor(DWORD ms) {

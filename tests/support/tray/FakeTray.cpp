@@ -7,6 +7,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/e2e/Handles.h"
+#include "tests/support/e2e/Pump.h"
+
 namespace fake_tray {
 
 namespace {
@@ -37,7 +40,6 @@ struct WineNotifyData {
 static_assert(sizeof(WineNotifyData) == 960, "Wine's notify_data");
 
 constexpr DWORD kStartTimeoutMs = 10000;
-constexpr DWORD kWaitSliceMs = 50;
 
 // 64-bit FNV-1a: enough to tell a handful of icons apart.
 constexpr std::uint64_t kFnvOffsetBasis = 14695981039346656037ull;
@@ -55,33 +57,6 @@ std::uint64_t Fnv1a(const BYTE* bytes, size_t size) {
 // Bytes GetBitmapBits yields for a bitmap, rounded to whole words as Wine does.
 LONG BitmapBytes(const BITMAP& bitmap) {
     return (bitmap.bmPlanes * bitmap.bmWidth * bitmap.bmHeight * bitmap.bmBitsPixel + 15) / 16 * 2;
-}
-
-struct GdiObjectTraits {
-    using type = HGDIOBJ;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DeleteObject(h); }
-};
-struct IconTraits {
-    using type = HICON;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DestroyIcon(h); }
-};
-struct ModuleTraits {
-    using type = HMODULE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::FreeLibrary(h); }
-};
-using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
-
-// Dispatches this thread's messages, leaving WM_QUIT for its own loop.
-void PumpPending() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, WM_QUIT - 1, PM_REMOVE) ||
-           ::PeekMessageW(&msg, nullptr, WM_QUIT + 1, 0xFFFFFFFF, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
 }
 
 }  // namespace
@@ -247,21 +222,20 @@ std::vector<Notification> FakeTray::Notifications() const {
 
 std::optional<FakeTray::Found> FakeTray::WaitFor(const std::function<bool(const Notification&)>& match,
                                                  size_t from, DWORD timeoutMs) const {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        {
+    std::optional<Found> found;
+    e2e::PumpUntil(
+        [&] {
             std::lock_guard<std::mutex> lock(mutex_);
             for (size_t i = from; i < records_.size(); ++i) {
-                if (match(records_[i])) return Found{i, records_[i]};
+                if (match(records_[i])) {
+                    found = Found{i, records_[i]};
+                    return true;
+                }
             }
-        }
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) return std::nullopt;
-        const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kWaitSliceMs));
-        HANDLE arrived = arrived_.get();
-        ::MsgWaitForMultipleObjects(1, &arrived, FALSE, slice, QS_ALLINPUT);
-        PumpPending();
-    }
+            return false;
+        },
+        timeoutMs, arrived_.get());
+    return found;
 }
 
 std::optional<Notification> FakeTray::WaitForIndex(size_t index, DWORD timeoutMs) const {
@@ -273,8 +247,8 @@ std::optional<Notification> FakeTray::WaitForIndex(size_t index, DWORD timeoutMs
 std::uint64_t IconBitsHash(HICON icon) {
     ICONINFO info{};
     if (icon == nullptr || !::GetIconInfo(icon, &info)) return 0;
-    UniqueGdiObject mask(info.hbmMask);
-    UniqueGdiObject colour(info.hbmColor);
+    e2e::UniqueGdiObject mask(info.hbmMask);
+    e2e::UniqueGdiObject colour(info.hbmColor);
 
     BITMAP maskBitmap{};
     BITMAP colourBitmap{};
@@ -293,11 +267,11 @@ std::uint64_t IconBitsHash(HICON icon) {
 }
 
 std::uint64_t ModuleIconHash(const std::string& modulePath, UINT iconId) {
-    UniqueHandle<ModuleTraits> module(::LoadLibraryExA(
+    e2e::UniqueModule module(::LoadLibraryExA(
         modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     if (!module) return 0;
     // LoadIconA's choice: the default icon size for this display.
-    UniqueHandle<IconTraits> icon(static_cast<HICON>(
+    e2e::UniqueIcon icon(static_cast<HICON>(
         ::LoadImageA(module.get(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
     return IconBitsHash(icon.get());
 }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "frame/StatusPresentation.h"
 #include "res/resource.h"
@@ -16,32 +15,8 @@ namespace {
 constexpr size_t kTipField = 128;  // NOTIFYICONDATAA::szTip
 constexpr UINT kShiftJis = 932;
 
-struct Row {
-    std::uint32_t statusWord;
-    UINT iconId;
-    std::vector<UINT> codes;
-    int agentRunning;
-};
-
-const Row kRows[] = {
-    {0, IDI_AGENT_STOP, {kMsgAgentStop}, 0},
-    {1, IDI_ON_BATTERY, {kMsgAcFail, kMsgBatteryNormal}, 1},
-    {2, IDI_ON_BATTERY, {kMsgOnLine, kMsgBatteryLow}, 1},
-    {3, IDI_ON_LINE, {kMsgOnLine, kMsgBatteryNormal}, 1},
-    {4, IDI_COMMUNICATION_LOST, {kMsgCommunicationLost}, 1},
-};
-
-TEST(StatusPresentation, EachKnownWordHasItsIconTooltipCodesAndServiceState) {
-    for (const Row& row : kRows) {
-        SCOPED_TRACE(row.statusWord);
-        std::optional<StatusPresentation> shown = PresentationFor(row.statusWord);
-        ASSERT_TRUE(shown.has_value());
-        EXPECT_EQ(row.iconId, shown->iconId);
-        ASSERT_EQ(static_cast<int>(row.codes.size()), shown->codeCount);
-        for (size_t i = 0; i < row.codes.size(); ++i) EXPECT_EQ(row.codes[i], shown->codes[i]);
-        EXPECT_EQ(row.agentRunning, shown->agentRunning);
-    }
-}
+// Which icon, texts and service state each known word shows is checked once,
+// with the real resources, in tests/integration/status/TrayRefreshTest.cpp.
 
 TEST(StatusPresentation, WordsFiveAndAboveChangeNothing) {
     for (std::uint32_t word : {5u, 7u, 9u, 0x80000000u, 0xFFFFFFFFu}) {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace commands_e2e {
+namespace agent_e2e {
 
 // Installs the stand-in service with `options` (VandrelService's install
 // options). Empty when it worked, else what went wrong.
@@ -26,4 +26,4 @@ std::optional<DWORD> WaitForServiceState(DWORD state, DWORD timeoutMs);
 
 bool StartServiceNow();
 
-}  // namespace commands_e2e
+}  // namespace agent_e2e

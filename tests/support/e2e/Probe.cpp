@@ -1,8 +1,6 @@
-#include "tests/support/e2e/HookProbe.h"
+#include "tests/support/e2e/Probe.h"
 
-#include <cstring>
 #include <stdexcept>
-#include <string>
 
 #include "tests/support/e2e/Handles.h"
 #include "tests/support/e2e/TempFolder.h"
@@ -12,10 +10,10 @@ namespace e2e {
 
 namespace {
 
-constexpr char kReceiverClass[] = "PerimandHookProbeReceiver";
+constexpr char kReceiverClass[] = "PerimandProbeReceiver";
 
 struct Answer {
-    ULONG_PTR tag;
+    ProbeKind kind;
     DWORD size;
     std::optional<std::vector<BYTE>> bytes;
 };
@@ -24,7 +22,7 @@ LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_COPYDATA) {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         auto* answer = reinterpret_cast<Answer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (answer && data->dwData == answer->tag && data->cbData == answer->size) {
+        if (answer && data->dwData == static_cast<ULONG_PTR>(answer->kind) && data->cbData == answer->size) {
             const auto* bytes = static_cast<const BYTE*>(data->lpData);
             answer->bytes.emplace(bytes, bytes + data->cbData);
             return TRUE;
@@ -36,28 +34,26 @@ LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-std::optional<std::vector<BYTE>> AskHookProbe(HWND window, const HookProbeRequest& request,
-                                              DWORD timeoutMs) {
-    const std::string path = HostPathToWindows(request.dllPath);
+std::optional<std::vector<BYTE>> AskProbeBytes(HWND window, ProbeKind kind, DWORD size, DWORD timeoutMs) {
+    const std::string path = HostPathToWindows(PERIMAND_E2E_PROBE_DLL);
     UniqueModule probe(LoadLibraryA(path.c_str()));
     if (!probe) {
-        throw std::runtime_error("cannot load the probe " + path + " (error " +
-                                 std::to_string(GetLastError()) + ")");
+        throw std::runtime_error("cannot load the probe " + path + " (error " + std::to_string(GetLastError()) + ")");
     }
     // Through void(*)(), the one cast GCC accepts between unrelated function types.
     const auto hookProc = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void (*)()>(GetProcAddress(probe.get(), request.hookProcedure)));
-    if (!hookProc) throw std::runtime_error(path + " lacks " + request.hookProcedure);
+        reinterpret_cast<void (*)()>(GetProcAddress(probe.get(), kProbeHookProcedure)));
+    if (!hookProc) throw std::runtime_error(path + " lacks " + kProbeHookProcedure);
 
     WNDCLASSA receiverClass{};
     receiverClass.lpfnWndProc = ReceiverProc;
     receiverClass.hInstance = GetModuleHandleA(nullptr);
     receiverClass.lpszClassName = kReceiverClass;
     RegisterClassA(&receiverClass);  // may exist from an earlier probe
-    UniqueWindow receiver(CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                          nullptr, GetModuleHandleA(nullptr), nullptr));
+    UniqueWindow receiver(CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          GetModuleHandleA(nullptr), nullptr));
     if (!receiver) throw std::runtime_error("cannot create the probe's receiver window");
-    Answer answer{request.replyTag, request.replySize, std::nullopt};
+    Answer answer{kind, size, std::nullopt};
     SetWindowLongPtrA(receiver.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
 
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
@@ -66,10 +62,20 @@ std::optional<std::vector<BYTE>> AskHookProbe(HWND window, const HookProbeReques
 
     // The answer comes back as WM_COPYDATA sent to the receiver while this
     // thread waits in SendMessageTimeout, which handles incoming sends.
-    SendWithTimeout(window, RegisterWindowMessageA(request.requestMessage),
-                    reinterpret_cast<WPARAM>(receiver.get()), 0, timeoutMs);
+    SendWithTimeout(window, RegisterWindowMessageA(kProbeMessageName), reinterpret_cast<WPARAM>(receiver.get()),
+                    static_cast<LPARAM>(kind), timeoutMs);
     hook.reset();
     return answer.bytes;
+}
+
+std::vector<MenuItem> ItemsOf(const MenuReport& report) {
+    std::vector<MenuItem> items;
+    for (int i = 0; i < report.count && i < static_cast<int>(kMaxMenuItems); ++i) {
+        const MenuItemReport& item = report.items[i];
+        // char16_t and wchar_t are both UTF-16 on Windows.
+        items.push_back({item.id, item.state, std::wstring(reinterpret_cast<const wchar_t*>(item.text))});
+    }
+    return items;
 }
 
 }  // namespace e2e

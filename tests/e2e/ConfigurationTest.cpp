@@ -7,12 +7,12 @@
 #include <string>
 
 #include "common/UniqueHandle.h"
-#include "tests/e2e-commands/CommandsFixture.h"
+#include "res/resource.h"
+#include "tests/e2e/EndToEnd.h"
 #include "tests/support/e2e/Pump.h"
 #include "tests/support/e2e/TopLevelWindows.h"
-#include "res/resource.h"
 
-namespace commands_e2e {
+namespace agent_e2e {
 namespace {
 
 constexpr int kDellomarkInfoText = 1000;  // the text that says how it was started
@@ -26,26 +26,26 @@ std::string ImagePathOf(HWND window) {
     return path;
 }
 
-class Configuration : public CommandsEndToEnd {};
+using Configuration = EndToEnd;
 
 TEST_F(Configuration, StartsTheProgramBesideTheAgentWithNoArgumentsEachTimeItIsChosen) {
-    StartAgent();
+    ASSERT_TRUE(agent_.Start());
     const e2e::WindowQuery dellomark{"Dellomark", "DellomarkWindow", 0};
 
-    PostCommand(ID_CONFIGURATION);
+    agent_.PostCommand(ID_CONFIGURATION);
     HWND first = e2e::WaitForWindow(dellomark, kWaitMs);
     ASSERT_NE(nullptr, first) << "the configuration program did not start";
 
     // Beside the agent: the copy in this test's folder, not any other.
-    EXPECT_STRCASEEQ(configurationPath_.c_str(), ImagePathOf(first).c_str());
-    const std::wstring info = TextOf(::GetDlgItem(first, kDellomarkInfoText));
-    EXPECT_NE(std::wstring::npos, info.find(L"Arguments: (none)")) << std::string(info.begin(), info.end());
+    EXPECT_STRCASEEQ(agent_.ConfigurationPath().c_str(), ImagePathOf(first).c_str());
+    const std::wstring info = e2e::TextOf(::GetDlgItem(first, kDellomarkInfoText));
+    EXPECT_NE(std::wstring::npos, info.find(L"Arguments: (none)")) << e2e::Utf8(info);
 
-    PostCommand(ID_CONFIGURATION);
+    agent_.PostCommand(ID_CONFIGURATION);
     EXPECT_TRUE(e2e::PumpUntil([&] { return e2e::FindTopLevelWindows(dellomark).size() == 2; }, kWaitMs))
         << "choosing it again did not start a second copy";
-    EXPECT_TRUE(agent_->IsRunning());
+    EXPECT_TRUE(agent_.IsRunning());
 }
 
 }  // namespace
-}  // namespace commands_e2e
+}  // namespace agent_e2e

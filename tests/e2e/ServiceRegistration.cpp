@@ -1,10 +1,10 @@
-#include "tests/e2e-commands/ServiceRegistration.h"
+#include "tests/e2e/ServiceRegistration.h"
 
 #include "common/UniqueHandle.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
 
-namespace commands_e2e {
+namespace agent_e2e {
 
 namespace {
 
@@ -96,4 +96,4 @@ bool StartServiceNow() {
     return r.service && ::StartServiceA(r.service.get(), 0, nullptr);
 }
 
-}  // namespace commands_e2e
+}  // namespace agent_e2e

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "companions/common/Arguments.h"
+#include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/resource.h"
 
 namespace dellomark {
@@ -50,11 +51,15 @@ std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& o
     std::vector<FieldError> errors;
     if (text.upsName.empty()) {
         errors.push_back({Field::UpsName, IDS_ERROR_NAME_EMPTY});
+    } else if (text.upsName.size() > vandrel::kMaxUpsNameLength) {
+        errors.push_back({Field::UpsName, IDS_ERROR_NAME_LENGTH});
     } else if (!AllPlain(text.upsName)) {
         errors.push_back({Field::UpsName, IDS_ERROR_NAME_CHARACTERS});
     }
     if (text.host.empty()) {
         errors.push_back({Field::Host, IDS_ERROR_HOST_EMPTY});
+    } else if (text.host.size() > vandrel::kMaxHostLength) {
+        errors.push_back({Field::Host, IDS_ERROR_HOST_LENGTH});
     } else if (!AllPlain(text.host) && !IsBracketedLiteral(text.host)) {
         errors.push_back({Field::Host, IDS_ERROR_HOST_CHARACTERS});
     }
@@ -78,8 +83,8 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
         return {};
     }
     std::vector<FieldError> errors = ValidateAddress(text, values.address);
-    if (!companions::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < kMinPollMs ||
-        values.pollMs > kMaxPollMs) {
+    if (!companions::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
+        values.pollMs > vandrel::kMaxPollMs) {
         errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
     }
     if (errors.empty()) out = values;

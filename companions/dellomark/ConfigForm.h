@@ -37,9 +37,7 @@ struct FormValues {
     std::uint32_t pollMs = 0;
 };
 
-std::uint32_t const kMinPollMs = 500;
-std::uint32_t const kMaxPollMs = 60000;
-
+// The bounds are the service's own (companions/common/ServiceSettings.h).
 // Every field in error, in the order of the form; `out` is written only
 // when there are none. The simulation uses none of the server's fields, so
 // they are not checked for it (what is in them is kept as it is).

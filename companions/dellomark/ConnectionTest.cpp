@@ -16,6 +16,7 @@ struct ConnectionTest::Shared {
     HWND target = nullptr;  // null once the window gave up on the answer
     UINT message = 0;
     std::optional<nut::UpsReading> reading;
+    bool finished = false;  // the reading is in; the thread may still be ending
 };
 
 ConnectionTest::ConnectionTest(Query query) : query_(std::move(query)) {}
@@ -23,7 +24,9 @@ ConnectionTest::ConnectionTest(Query query) : query_(std::move(query)) {}
 ConnectionTest::~ConnectionTest() { Abandon(kAbandonWaitMs); }
 
 bool ConnectionTest::Running() const {
-    return thread_ && ::WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT;
+    if (!shared_) return false;
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    return !shared_->finished;
 }
 
 bool ConnectionTest::Start(HWND target, UINT message, nut::UpsAddress const& address, unsigned timeoutMs) {
@@ -78,6 +81,7 @@ DWORD WINAPI ConnectionTest::Run(void* parameter) {
     }
     std::lock_guard<std::mutex> guard(shared->lock);
     shared->reading = std::move(reading);
+    shared->finished = true;
     // Under the lock, so Abandon cannot return between the check and the post.
     if (shared->target != nullptr) ::PostMessageA(shared->target, shared->message, 0, 0);
     return 0;

@@ -31,6 +31,8 @@ public:
     // it ends, also when it failed.
     bool Start(HWND target, UINT message, nut::UpsAddress const& address, unsigned timeoutMs);
 
+    // True from Start until the reading is in (the message may still be on
+    // its way).
     bool Running() const;
 
     // The reading of the test that ended, once; nothing while it runs.

@@ -32,6 +32,8 @@
 #define IDS_ERROR_HOST_CHARACTERS   204
 #define IDS_ERROR_PORT_RANGE        205
 #define IDS_ERROR_POLL_RANGE        206
+#define IDS_ERROR_NAME_LENGTH       207
+#define IDS_ERROR_HOST_LENGTH       208
 
 // The connection test.
 #define IDS_TEST_RUNNING            220

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/ConfigForm.h"
 #include "companions/dellomark/resource.h"
 
@@ -74,10 +75,10 @@ TEST(ConfigFormFields, PortIsAPlainNumberFromOneTo65535) {
 }
 
 TEST(ConfigFormFields, PollIntervalKeepsToTheServiceBounds) {
-    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(kMinPollMs - 1)).empty());
-    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(kMinPollMs)).empty());
-    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(kMaxPollMs)).empty());
-    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(kMaxPollMs + 1)).empty());
+    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMinPollMs - 1)).empty());
+    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMinPollMs)).empty());
+    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMaxPollMs)).empty());
+    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMaxPollMs + 1)).empty());
 }
 
 // What would break "ups@host:port" or a protocol line is refused.
@@ -92,6 +93,11 @@ TEST(ConfigFormFields, NamesAndHostsThatWouldBreakTheAddressAreRefused) {
         ASSERT_EQ(1u, errors.size()) << bad;
         EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_CHARACTERS), errors[0].messageId) << bad;
     }
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_LENGTH),
+              ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength + 1, 'u')).at(0).messageId);
+    EXPECT_TRUE(ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength, 'u')).empty());
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_LENGTH),
+              ValidateWith(Field::Host, std::string(vandrel::kMaxHostLength + 1, 'h')).at(0).messageId);
     for (char const* good : {"192.168.1.5", "[fe80::1]", "nas_1.lan"}) {
         EXPECT_TRUE(ValidateWith(Field::Host, good).empty()) << good;
     }

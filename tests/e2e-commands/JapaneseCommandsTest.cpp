@@ -1,4 +1,5 @@
-// The tray menu and the version dialog under a Japanese user interface.
+// The tray menu, the version dialog and the configuration program under a
+// Japanese user interface.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "tests/support/e2e/Pump.h"
 #include "tests/support/e2e/TopLevelWindows.h"
 #include "res/resource.h"
+#include "companions/dellomark/resource.h"
 
 namespace commands_e2e {
 namespace {
@@ -48,6 +50,18 @@ TEST_F(JapaneseCommands, TrayMenuAndVersionDialogAreJapanese) {
 
     ::PostMessageA(::GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0);
     EXPECT_TRUE(e2e::WaitForWindowGone(dialog, kWaitMs));
+}
+
+TEST_F(JapaneseCommands, ConfigurationDialogAndItsFieldMessagesAreJapanese) {
+    e2e::Process program = e2e::Process::Start(configurationPath_, "");
+    HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program.Id()}, kWaitMs);
+    ASSERT_NE(nullptr, dialog) << "no configuration dialog";
+    EXPECT_EQ(L"Dellomark - UPS サービスの設定", TextOf(dialog));
+
+    ::SendMessageA(::GetDlgItem(dialog, IDC_SOURCE_NUT), BM_CLICK, 0, 0);
+    ::SendMessageA(::GetDlgItem(dialog, IDC_PORT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0"));
+    ::SendMessageA(::GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
+    EXPECT_EQ(L"ポート: 1 から 65535 までの数を入力してください。", TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(ServiceSettings, EachBadNutFieldIsNamedInOneLine) {
         // Would end the request line early and smuggle in a second one.
         {[](ServiceSettings& s) { s.ups.upsName = "ups\nLOGIN x"; }, SettingsField::UpsName, "UPS name may hold"},
         {[](ServiceSettings& s) { s.ups.upsName = "a b"; }, SettingsField::UpsName, "UPS name may hold"},
-        {[](ServiceSettings& s) { s.ups.upsName = std::string(65, 'u'); }, SettingsField::UpsName, "longer than 64"},
+        {[](ServiceSettings& s) { s.ups.upsName = std::string(65, 'u'); }, SettingsField::UpsName, "UPS name is longer than 64"},
         {[](ServiceSettings& s) { s.ups.host.clear(); }, SettingsField::Host, "host is empty"},
         {[](ServiceSettings& s) { s.ups.host = "nas lan"; }, SettingsField::Host, "host must be"},
         {[](ServiceSettings& s) { s.ups.port = 0; }, SettingsField::Port, "port must be 1-65535"},

@@ -42,7 +42,7 @@ FailureText const kFailureTexts[] = {
     {"driver not connected", IDS_FAILURE_DRIVER},
     {"no answer", IDS_FAILURE_NO_ANSWER},
     {"malformed reply", IDS_FAILURE_MALFORMED},
-    {"host not found", IDS_FAILURE_HOST_UNKNOWN},
+    {"unknown host", IDS_FAILURE_HOST_UNKNOWN},
 };
 
 }  // namespace

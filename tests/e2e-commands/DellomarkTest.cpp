@@ -1,6 +1,7 @@
 // The configuration program as a user drives it: fields typed in, Save
 // pressed, and what lands in the service's Parameters key; a bad field's
 // message beside it; a second start that only brings the dialog forward.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,11 @@
 
 namespace commands_e2e {
 namespace {
+
+// Ports of this machine's test range: nothing listens on the first; the
+// test listens on the second and never answers.
+u_short const kClosedPort = 34951;
+u_short const kSilentPort = 34952;
 
 char const kParametersKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
 e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
@@ -58,6 +64,38 @@ std::optional<DWORD> ServiceProcessId() {
     return status.dwProcessId;
 }
 
+struct Socket {
+    using type = SOCKET;
+    static type invalid() noexcept { return INVALID_SOCKET; }
+    static void close(type s) noexcept { ::closesocket(s); }
+};
+
+// A server that takes connections and says nothing.
+class SilentServer {
+public:
+    explicit SilentServer(u_short port) {
+        WSADATA data;
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = ::htons(port);
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        listening_ = socket_ && ::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(socket_.get(), 4) == 0;
+    }
+    ~SilentServer() {
+        socket_.reset();
+        if (started_) ::WSACleanup();
+    }
+    bool Listening() const { return listening_; }
+
+private:
+    bool started_ = false;
+    bool listening_ = false;
+    UniqueHandle<Socket> socket_;
+};
+
 class Dellomark : public CommandsEndToEnd {
 protected:
     // Starts the copy beside the agent and waits for its dialog.
@@ -85,6 +123,13 @@ protected:
 
     static void Click(HWND dialog, int id) {
         ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, kWaitMs).has_value());
+    }
+
+    // `pattern` with its "%1" replaced by `argument`.
+    static std::wstring Fill(std::wstring pattern, std::wstring const& argument) {
+        size_t const at = pattern.find(L"%1");
+        if (at != std::wstring::npos) pattern.replace(at, 2, argument);
+        return pattern;
     }
 
     // Waits for the line under the fields to say something.
@@ -161,6 +206,44 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
     ASSERT_NE(nullptr, dialog) << "the dialog did not open over a bad key";
     EXPECT_EQ(L"3493", TextOf(::GetDlgItem(dialog, IDC_PORT)));
     EXPECT_NE(std::wstring::npos, WaitForStatus(dialog).find(L"Port"));
+}
+
+TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "ups");
+    Type(dialog, IDC_HOST, "127.0.0.1");
+    Type(dialog, IDC_PORT, std::to_string(kClosedPort).c_str());
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    std::wstring const expected = Fill(ProgramString(IDS_READING_FAILED), ProgramString(IDS_FAILURE_REFUSED));
+    std::wstring shown;
+    EXPECT_TRUE(e2e::PumpUntil([&] { return (shown = TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))) == expected; },
+                               kWaitMs))
+        << std::string(shown.begin(), shown.end());
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION))) << "a second test cannot be started";
+}
+
+// The server takes the connection and never answers: the dialog keeps
+// answering meanwhile, and closing it then ends the program cleanly.
+TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
+    SilentServer server(kSilentPort);
+    ASSERT_TRUE(server.Listening());
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "ups");
+    Type(dialog, IDC_HOST, "127.0.0.1");
+    Type(dialog, IDC_PORT, std::to_string(kSilentPort).c_str());
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    EXPECT_EQ(ProgramString(IDS_TEST_RUNNING), TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION)));
+    EXPECT_TRUE(e2e::SendWithTimeout(dialog, WM_NULL, 0, 0, kWaitMs).has_value()) << "the dialog froze";
+
+    ASSERT_TRUE(::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+    EXPECT_EQ(DWORD{0}, program_->WaitForExit(kWaitMs).value_or(~DWORD{0}));
 }
 
 TEST_F(Dellomark, ASecondStartBringsTheOpenDialogForwardAndEnds) {

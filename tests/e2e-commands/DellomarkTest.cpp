@@ -174,6 +174,8 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
 
 TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
     ASSERT_EQ("", InstallService("--status 3"));
+    std::optional<std::string> const source = ReadString("Source");
+    std::optional<DWORD> const port = ReadDword("Port");
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
     Click(dialog, IDC_SOURCE_NUT);
@@ -187,7 +189,8 @@ TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
     EXPECT_EQ(ProgramString(IDS_ERROR_PORT_RANGE), TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
     for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_POLL_MS_ERROR})
         EXPECT_EQ(L"", TextOf(::GetDlgItem(dialog, id)));
-    EXPECT_FALSE(ReadDword("Port").has_value());
+    EXPECT_EQ(source, ReadString("Source"));
+    EXPECT_EQ(port, ReadDword("Port"));
 }
 
 // Garbage where a number belongs: the dialog still opens, with the default

@@ -14,6 +14,8 @@ packages=(
     locales                 # localedef, for the Japanese test runs
     xvfb imagemagick        # run-agent.sh: a display to draw on and its screenshot
     fonts-ipafont-gothic    # Japanese text in screenshots
+    nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
+    clang libclang-rt-14-dev  # tests/host: sanitizers and libFuzzer
 )
 
 missing=()

@@ -1,90 +1,58 @@
-// Dellomark: stand-in for the product's configuration program. For now it
-// only shows how it was started (its arguments and current directory), which
-// is what the agent's launcher needs checked.
+// Dellomark: the configuration program of the monitoring service. The
+// agent's Configuration command starts it with no arguments; a second start
+// brings the open dialog forward instead of opening another.
 #include <windows.h>
 
-#include <string>
+#include "companions/dellomark/ConfigDlg.h"
+#include "companions/dellomark/SingleInstance.h"
+#include "companions/dellomark/resource.h"
+#include "framework/AfxString.h"
+#include "framework/WinApp.h"
 
 namespace {
 
-char const kClassName[] = "DellomarkWindow";
-char const kTitle[] = "Dellomark";
-int const kInfoTextId = 1000;
-int const kWindowWidth = 520;
-int const kWindowHeight = 160;
-int const kMargin = 10;
+int const kExitUsage = 2;
+int const kExitNoDialog = 1;
+DWORD const kFindFirstMs = 5000;
 
-// The command line after the program name, as the C runtime splits it: a
-// quoted name ends at the closing quote, an unquoted one at the first blank.
-char const* CommandTail(char const* commandLine) {
-    char const* p = commandLine;
-    if (*p == '"') {
-        ++p;
-        while (*p != '\0' && *p != '"') ++p;
-        if (*p == '"') ++p;
-    } else {
-        while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
-    }
-    while (*p == ' ' || *p == '\t') ++p;
-    return p;
+// The template names this class, so a second start can find the dialog; it
+// is a dialog class in all else.
+bool RegisterDialogClass(HINSTANCE instance) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &::DefDlgProcA;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_DELLOMARK));
+    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.lpszClassName = DELLOMARK_DIALOG_CLASS;
+    return ::RegisterClassA(&windowClass) != 0;
 }
 
-std::string DescribeStart() {
-    char const* tail = CommandTail(::GetCommandLineA());
-    std::string text = "Arguments: ";
-    text += *tail != '\0' ? tail : "(none)";
-    text += "\r\nCurrent directory: ";
-    char directory[MAX_PATH * 2] = {};
-    DWORD const length = ::GetCurrentDirectoryA(sizeof directory, directory);
-    text += length != 0 && length < sizeof directory ? directory : "(unknown)";
-    return text;
-}
+class CDellomarkApp : public CWinApp {
+public:
+    BOOL InitInstance() override {
+        if (*m_lpCmdLine != '\0') {
+            CString text;
+            text.LoadString(IDS_NO_ARGUMENTS);
+            ::MessageBoxA(nullptr, text, m_strAppName, MB_OK | MB_ICONERROR);
+            m_nExitCode = kExitUsage;
+            return FALSE;
+        }
+        dellomark::InstanceClaim claim;
+        if (!claim.First()) {
+            m_nExitCode = dellomark::BringFirstInstanceForward(kFindFirstMs) ? 0 : kExitNoDialog;
+            return FALSE;
+        }
+        if (!RegisterDialogClass(m_hInstance)) {
+            m_nExitCode = kExitNoDialog;
+            return FALSE;
+        }
+        dellomark::CConfigDlg dialog;
+        m_nExitCode = dialog.DoModal() == -1 ? kExitNoDialog : 0;
+        return FALSE;  // the dialog was the program
+    }
+};
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE: {
-        HWND const text = ::CreateWindowExA(0, "STATIC", DescribeStart().c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
-                                            kMargin, kMargin, 0, 0, window,
-                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInfoTextId)),
-                                            reinterpret_cast<CREATESTRUCTA*>(lParam)->hInstance, nullptr);
-        if (text == nullptr) return -1;
-        ::SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-        return 0;
-    }
-    case WM_SIZE:
-        ::MoveWindow(::GetDlgItem(window, kInfoTextId), kMargin, kMargin, LOWORD(lParam) - 2 * kMargin,
-                     HIWORD(lParam) - 2 * kMargin, TRUE);
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        return ::DefWindowProcA(window, message, wParam, lParam);
-    }
-}
+CDellomarkApp theApp;
 
 }  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    if (!::RegisterClassA(&windowClass)) return 1;
-
-    HWND const window = ::CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                          kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) return 1;
-    ::ShowWindow(window, showCommand);
-    ::UpdateWindow(window);
-
-    MSG message;
-    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
-}

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "companions/dellomark/resource.h"
 #include "res/resource.h"
 #include "tests/e2e/EndToEnd.h"
 #include "tests/support/e2e/TopLevelWindows.h"
@@ -76,6 +77,18 @@ TEST_F(Japanese, TrayMenuAndVersionDialogAreJapanese) {
 
     ::PostMessageA(::GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0);
     EXPECT_TRUE(e2e::WaitForWindowGone(dialog, kWaitMs));
+}
+
+TEST_F(Japanese, ConfigurationDialogAndItsFieldMessagesAreJapanese) {
+    e2e::Process program = e2e::Process::Start(agent_.ConfigurationPath(), "");
+    HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program.Id()}, kWaitMs);
+    ASSERT_NE(nullptr, dialog) << "no configuration dialog";
+    EXPECT_EQ(L"Dellomark - UPS サービスの設定", e2e::TextOf(dialog));
+
+    ::SendMessageA(::GetDlgItem(dialog, IDC_SOURCE_NUT), BM_CLICK, 0, 0);
+    ::SendMessageA(::GetDlgItem(dialog, IDC_PORT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0"));
+    ::SendMessageA(::GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
+    EXPECT_EQ(L"ポート: 1 から 65535 までの数を入力してください。", e2e::TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
 }
 
 }  // namespace

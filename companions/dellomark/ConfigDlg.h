@@ -1,0 +1,56 @@
+// The configuration dialog: where the monitoring service reads its UPS
+// from, a connection test, and saving (which restarts a running service).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "companions/common/ServiceSettings.h"
+#include "companions/dellomark/ConfigForm.h"
+#include "companions/dellomark/ConnectionTest.h"
+#include "framework/Dialog.h"
+
+namespace dellomark {
+
+// Sent by the connection test's worker when it is done.
+UINT const WM_APP_TEST_DONE = WM_APP + 1;
+
+// How long one connection test may take in all.
+unsigned const kTestTimeoutMs = 5000;
+
+class CConfigDlg : public CDialog {
+public:
+    CConfigDlg();
+
+    BOOL OnInitDialog() override;
+
+protected:
+    // Enter saves; the dialog stays open to show how it went.
+    void OnOK() override;
+
+    afx_msg void OnSourceChanged();
+    afx_msg void OnTestConnection();
+    afx_msg void OnSave();
+    afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
+    afx_msg LRESULT OnDestroyDialog(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    std::string ItemText(int id) const;
+    void SetItemText(int id, std::string const& text);
+    void EnableItem(int id, bool enable);
+    std::string Text(unsigned id) const;
+
+    FormText ReadForm() const;
+    void ShowSettings(vandrel::ServiceSettings const& settings);
+    void EnableServerFields();
+    // Clears every field's message, then shows these.
+    void ShowFieldErrors(std::vector<FieldError> const& errors);
+    void ShowStatus(std::string const& text);
+
+    vandrel::ServiceSettings loaded_;  // what the key held, the simulation's part kept on save
+    ConnectionTest test_;
+};
+
+}  // namespace dellomark

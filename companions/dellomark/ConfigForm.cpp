@@ -1,0 +1,141 @@
+#include "companions/dellomark/ConfigForm.h"
+
+#include <cstring>
+
+#include "companions/common/Arguments.h"
+#include "companions/common/ServiceSettings.h"
+#include "companions/dellomark/resource.h"
+
+namespace dellomark {
+
+namespace {
+
+// NUT's names and host names are plain ASCII; blanks, '@' and quotes would
+// break "ups@host:port" or the protocol's lines.
+bool IsPlainNameChar(char c) {
+    unsigned char const u = static_cast<unsigned char>(c);
+    return u > 32 && u < 127 && c != '@' && c != '"' && c != '\\' && c != ':' && c != '/';
+}
+
+bool AllPlain(std::string const& text, char const* alsoAllowed = "") {
+    for (char c : text) {
+        if (!IsPlainNameChar(c) && (c == '\0' || std::strchr(alsoAllowed, c) == nullptr)) return false;
+    }
+    return true;
+}
+
+// "[fe80::1]": a bracketed IPv6 literal may hold colons, nothing else may.
+bool IsBracketedLiteral(std::string const& host) {
+    return host.size() > 2 && host.front() == '[' && host.back() == ']' &&
+           AllPlain(host.substr(1, host.size() - 2), ":");
+}
+
+// Failures the client reports that the program words in the user's language.
+struct FailureText {
+    char const* failure;
+    unsigned id;
+};
+FailureText const kFailureTexts[] = {
+    {"connection refused", IDS_FAILURE_REFUSED},
+    {"unknown UPS", IDS_FAILURE_UNKNOWN_UPS},
+    {"data stale", IDS_FAILURE_DATA_STALE},
+    {"driver not connected", IDS_FAILURE_DRIVER},
+    {"no answer", IDS_FAILURE_NO_ANSWER},
+    {"malformed reply", IDS_FAILURE_MALFORMED},
+    {"unknown host", IDS_FAILURE_HOST_UNKNOWN},
+};
+
+}  // namespace
+
+std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out) {
+    std::vector<FieldError> errors;
+    if (text.upsName.empty()) {
+        errors.push_back({Field::UpsName, IDS_ERROR_NAME_EMPTY});
+    } else if (text.upsName.size() > vandrel::kMaxUpsNameLength) {
+        errors.push_back({Field::UpsName, IDS_ERROR_NAME_LENGTH});
+    } else if (!AllPlain(text.upsName)) {
+        errors.push_back({Field::UpsName, IDS_ERROR_NAME_CHARACTERS});
+    }
+    if (text.host.empty()) {
+        errors.push_back({Field::Host, IDS_ERROR_HOST_EMPTY});
+    } else if (text.host.size() > vandrel::kMaxHostLength) {
+        errors.push_back({Field::Host, IDS_ERROR_HOST_LENGTH});
+    } else if (!AllPlain(text.host) && !IsBracketedLiteral(text.host)) {
+        errors.push_back({Field::Host, IDS_ERROR_HOST_CHARACTERS});
+    }
+    uint32_t port = 0;
+    if (!companions::ParseUint32(text.port.c_str(), port) || port < 1 || port > 65535) {
+        errors.push_back({Field::Port, IDS_ERROR_PORT_RANGE});
+    }
+    if (errors.empty()) {
+        out.upsName = text.upsName;
+        out.host = text.host;
+        out.port = static_cast<std::uint16_t>(port);
+    }
+    return errors;
+}
+
+std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
+    FormValues values;
+    values.source = text.source;
+    if (text.source == Source::Simulate) {
+        out = values;
+        return {};
+    }
+    std::vector<FieldError> errors = ValidateAddress(text, values.address);
+    if (!companions::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
+        values.pollMs > vandrel::kMaxPollMs) {
+        errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
+    }
+    if (errors.empty()) out = values;
+    return errors;
+}
+
+std::string Substitute(std::string const& pattern, std::vector<std::string> const& arguments) {
+    std::string result;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        char const next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if (pattern[i] == '%' && next == '%') {
+            result += '%';
+            ++i;
+        } else if (pattern[i] == '%' && next >= '1' && next <= '9') {
+            size_t const index = static_cast<size_t>(next - '1');
+            if (index < arguments.size()) result += arguments[index];
+            ++i;
+        } else {
+            result += pattern[i];
+        }
+    }
+    return result;
+}
+
+std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text) {
+    if (reading.answered) {
+        if (reading.charge >= 0) {
+            return Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
+        }
+        return Substitute(text(IDS_READING_STATUS), {reading.status});
+    }
+    std::string why = reading.failure;
+    for (FailureText const& known : kFailureTexts) {
+        if (reading.failure == known.failure) why = text(known.id);
+    }
+    return Substitute(text(IDS_READING_FAILED), {why});
+}
+
+SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation) {
+    if (adminGroupEnabled) return SaveRight::Allowed;
+    if (elevation == TokenElevation::Limited) return SaveRight::NeedsElevation;
+    return SaveRight::NeedsAdministrator;
+}
+
+unsigned SaveRightMessageId(SaveRight right) {
+    switch (right) {
+    case SaveRight::Allowed: return 0;
+    case SaveRight::NeedsElevation: return IDS_SAVE_NEEDS_ELEVATION;
+    case SaveRight::NeedsAdministrator: return IDS_SAVE_NEEDS_ADMIN;
+    }
+    return IDS_SAVE_NEEDS_ADMIN;
+}
+
+}  // namespace dellomark

@@ -1,0 +1,72 @@
+// What the configuration dialog decides, apart from the window: checking
+// the fields, wording a connection test's reading, and whether this user
+// may save. The dialog applies the results.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "companions/nut/NutClient.h"
+
+namespace dellomark {
+
+enum class Source { Nut, Simulate };
+
+// The fields, as typed.
+struct FormText {
+    Source source = Source::Nut;
+    std::string upsName;
+    std::string host;
+    std::string port;
+    std::string pollMs;
+};
+
+enum class Field { UpsName, Host, Port, PollMs };
+
+struct FieldError {
+    Field field;
+    unsigned messageId;  // a string that names the field
+};
+
+// The fields, checked.
+struct FormValues {
+    Source source = Source::Nut;
+    nut::UpsAddress address;
+    std::uint32_t pollMs = 0;
+};
+
+// The bounds are the service's own (companions/common/ServiceSettings.h).
+// Every field in error, in the order of the form; `out` is written only
+// when there are none. The simulation uses none of the server's fields, so
+// they are not checked for it (what is in them is kept as it is).
+std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out);
+
+// Only the fields a connection test needs (name, host, port).
+std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out);
+
+// Loads string `id` of the program's resources.
+using TextLoader = std::function<std::string(unsigned id)>;
+
+// "%1" ... "%9" in `pattern` replaced by the arguments; "%%" is one "%".
+std::string Substitute(std::string const& pattern, std::vector<std::string> const& arguments);
+
+// What the server said ("OL CHRG, battery 100 %"), or why nothing was had
+// ("Failed: connection refused"), worded by the program's strings. A
+// failure the program has no string for is shown as the client put it.
+std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text);
+
+// Who may write the service's settings.
+enum class TokenElevation { Unknown, Default, Full, Limited };
+enum class SaveRight { Allowed, NeedsElevation, NeedsAdministrator };
+
+// `adminGroupEnabled`: the Administrators group counts in this process's
+// token. A limited token of an administrator (elevation not asked for, or
+// refused) lacks it but could have it by running elevated.
+SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation);
+
+// The string that tells the user, or 0 when saving is allowed.
+unsigned SaveRightMessageId(SaveRight right);
+
+}  // namespace dellomark

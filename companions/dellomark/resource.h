@@ -1,0 +1,64 @@
+// Resource identifiers of the configuration program, shared by its resource
+// scripts and its code. Kept free of C++ so windres can include it.
+#ifndef DELLOMARK_RESOURCE_H
+#define DELLOMARK_RESOURCE_H
+
+#define IDR_DELLOMARK               100   // the program's icon
+
+// The dialog's own window class, so a second start can find it whatever
+// the language of its title.
+#define DELLOMARK_DIALOG_CLASS      "DellomarkDialog"
+
+#define IDD_CONFIGURATION           101
+#define IDC_SOURCE_NUT              1001
+#define IDC_SOURCE_SIMULATE         1002
+#define IDC_UPS_NAME                1003
+#define IDC_HOST                    1004
+#define IDC_PORT                    1005
+#define IDC_POLL_MS                 1006
+#define IDC_UPS_NAME_ERROR          1013
+#define IDC_HOST_ERROR              1014
+#define IDC_PORT_ERROR              1015
+#define IDC_POLL_MS_ERROR           1016
+#define IDC_TEST_CONNECTION         1020
+#define IDC_TEST_RESULT             1021
+#define IDC_SAVE                    1022
+#define IDC_STATUS_TEXT             1023
+
+// Field errors; each names its field.
+#define IDS_ERROR_NAME_EMPTY        201
+#define IDS_ERROR_NAME_CHARACTERS   202
+#define IDS_ERROR_HOST_EMPTY        203
+#define IDS_ERROR_HOST_CHARACTERS   204
+#define IDS_ERROR_PORT_RANGE        205
+#define IDS_ERROR_POLL_RANGE        206
+#define IDS_ERROR_NAME_LENGTH       207
+#define IDS_ERROR_HOST_LENGTH       208
+
+// The connection test.
+#define IDS_TEST_RUNNING            220
+#define IDS_READING_STATUS          221   // %1 the status
+#define IDS_READING_WITH_CHARGE     222   // %1 the status, %2 the charge
+#define IDS_READING_FAILED          223   // %1 why
+#define IDS_FAILURE_REFUSED         224
+#define IDS_FAILURE_UNKNOWN_UPS     225
+#define IDS_FAILURE_DATA_STALE      226
+#define IDS_FAILURE_DRIVER          227
+#define IDS_FAILURE_NO_ANSWER       228
+#define IDS_FAILURE_MALFORMED       229
+#define IDS_FAILURE_HOST_UNKNOWN    230
+
+// Saving, the service and the stored settings.
+#define IDS_SAVE_NEEDS_ADMIN        240
+#define IDS_SAVE_NEEDS_ELEVATION    241
+#define IDS_SAVED                   242
+#define IDS_SAVED_RESTARTED         243
+#define IDS_SAVE_FAILED             244   // %1 why
+#define IDS_SERVICE_NOT_INSTALLED   245
+#define IDS_RESTART_FAILED          246   // %1 why
+#define IDS_SETTING_IGNORED         247   // %1 the value's name
+#define IDS_FIX_FIELDS              248
+#define IDS_NO_ARGUMENTS            249
+#define AFX_IDS_APP_TITLE           57344
+
+#endif

@@ -1,0 +1,262 @@
+// The configuration program as a user drives it: fields typed in, Save
+// pressed, and what lands in the service's Parameters key; a bad field's
+// message beside it; a second start that only brings the dialog forward.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "common/UniqueHandle.h"
+#include "companions/dellomark/resource.h"
+#include "tests/e2e/EndToEnd.h"
+#include "tests/e2e/ServiceRegistration.h"
+#include "tests/support/e2e/Process.h"
+#include "tests/support/e2e/Pump.h"
+#include "tests/support/e2e/TopLevelWindows.h"
+
+namespace agent_e2e {
+namespace {
+
+// Ports of this machine's test range: nothing listens on the first; the
+// test listens on the second and never answers.
+u_short const kClosedPort = 34951;
+u_short const kSilentPort = 34952;
+
+char const kParametersKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
+e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
+
+
+std::optional<std::string> ReadString(char const* name) {
+    char value[256] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::optional<DWORD> ReadDword(char const* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<DWORD> ServiceProcessId() {
+    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), "Vandrel Service", SERVICE_QUERY_STATUS)
+                                        : nullptr);
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                            sizeof status, &needed))
+        return std::nullopt;
+    return status.dwProcessId;
+}
+
+struct Socket {
+    using type = SOCKET;
+    static type invalid() noexcept { return INVALID_SOCKET; }
+    static void close(type s) noexcept { ::closesocket(s); }
+};
+
+// A server that takes connections and says nothing.
+class SilentServer {
+public:
+    explicit SilentServer(u_short port) {
+        WSADATA data;
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = ::htons(port);
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        listening_ = socket_ && ::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(socket_.get(), 4) == 0;
+    }
+    ~SilentServer() {
+        socket_.reset();
+        if (started_) ::WSACleanup();
+    }
+    bool Listening() const { return listening_; }
+
+private:
+    bool started_ = false;
+    bool listening_ = false;
+    UniqueHandle<Socket> socket_;
+};
+
+class Dellomark : public EndToEnd {
+protected:
+    // Starts the copy beside the agent and waits for its dialog.
+    HWND StartDialog() {
+        program_ = std::make_unique<e2e::Process>(e2e::Process::Start(agent_.ConfigurationPath(), ""));
+        HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program_->Id()}, kWaitMs);
+        if (dialog != nullptr) ::WaitForInputIdle(program_->Handle(), kWaitMs);
+        return dialog;
+    }
+
+    // The program's own string `id`, as its resources hold it.
+    std::wstring ProgramString(UINT id) {
+        HMODULE module = ::LoadLibraryExA(agent_.ConfigurationPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) return L"";
+        wchar_t text[512] = {};
+        ::LoadStringW(module, id, text, 512);
+        ::FreeLibrary(module);
+        return text;
+    }
+
+    static void Type(HWND dialog, int id, char const* text) {
+        ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                                         kWaitMs));
+    }
+
+    static void Click(HWND dialog, int id) {
+        ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, kWaitMs).has_value());
+    }
+
+    // `pattern` with its "%1" replaced by `argument`.
+    static std::wstring Fill(std::wstring pattern, std::wstring const& argument) {
+        size_t const at = pattern.find(L"%1");
+        if (at != std::wstring::npos) pattern.replace(at, 2, argument);
+        return pattern;
+    }
+
+    // Waits for the line under the fields to say something.
+    static std::wstring WaitForStatus(HWND dialog) {
+        std::wstring status;
+        e2e::PumpUntil([&] { return !(status = e2e::TextOf(::GetDlgItem(dialog, IDC_STATUS_TEXT))).empty(); }, kWaitMs);
+        return status;
+    }
+
+    std::unique_ptr<e2e::Process> program_;
+};
+
+TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    ASSERT_TRUE(StartServiceNow());
+    ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
+    std::optional<DWORD> const before = ServiceProcessId();
+
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "rackups");
+    Type(dialog, IDC_HOST, "192.0.2.7");
+    Type(dialog, IDC_PORT, "3494");
+    Type(dialog, IDC_POLL_MS, "1500");
+    Click(dialog, IDC_SAVE);
+
+    EXPECT_EQ(ProgramString(IDS_SAVED_RESTARTED), WaitForStatus(dialog));
+    EXPECT_EQ("nut", ReadString("Source").value_or("(none)"));
+    EXPECT_EQ("rackups", ReadString("UpsName").value_or("(none)"));
+    EXPECT_EQ("192.0.2.7", ReadString("Host").value_or("(none)"));
+    EXPECT_EQ(3494u, ReadDword("Port").value_or(0));
+    EXPECT_EQ(1500u, ReadDword("PollMs").value_or(0));
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR})
+        EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
+
+    ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
+    std::optional<DWORD> const after = ServiceProcessId();
+    ASSERT_TRUE(before && after);
+    EXPECT_NE(*before, *after) << "the service was not restarted";
+}
+
+TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    std::optional<std::string> const source = ReadString("Source");
+    std::optional<DWORD> const port = ReadDword("Port");
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "rackups");
+    Type(dialog, IDC_HOST, "nas");
+    Type(dialog, IDC_PORT, "70000");
+    Type(dialog, IDC_POLL_MS, "2000");
+    Click(dialog, IDC_SAVE);
+
+    EXPECT_EQ(ProgramString(IDS_FIX_FIELDS), WaitForStatus(dialog));
+    EXPECT_EQ(ProgramString(IDS_ERROR_PORT_RANGE), e2e::TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_POLL_MS_ERROR})
+        EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
+    EXPECT_EQ(source, ReadString("Source"));
+    EXPECT_EQ(port, ReadDword("Port"));
+}
+
+// Garbage where a number belongs: the dialog still opens, with the default
+// in the field and a word about the value it ignored.
+TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    {
+        UniqueRegistryKey key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParametersKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                                   nullptr, key.put(), nullptr));
+        char const garbage[] = "not a port";
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), "Port", 0, REG_SZ,
+                                                  reinterpret_cast<BYTE const*>(garbage), sizeof garbage));
+    }
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog) << "the dialog did not open over a bad key";
+    EXPECT_EQ(L"3493", e2e::TextOf(::GetDlgItem(dialog, IDC_PORT)));
+    EXPECT_NE(std::wstring::npos, WaitForStatus(dialog).find(L"Port"));
+}
+
+TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "ups");
+    Type(dialog, IDC_HOST, "127.0.0.1");
+    Type(dialog, IDC_PORT, std::to_string(kClosedPort).c_str());
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    std::wstring const expected = Fill(ProgramString(IDS_READING_FAILED), ProgramString(IDS_FAILURE_REFUSED));
+    std::wstring shown;
+    EXPECT_TRUE(e2e::PumpUntil([&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))) == expected; },
+                               kWaitMs))
+        << std::string(shown.begin(), shown.end());
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION))) << "a second test cannot be started";
+}
+
+// The server takes the connection and never answers: the dialog keeps
+// answering meanwhile, and closing it then ends the program cleanly.
+TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
+    SilentServer server(kSilentPort);
+    ASSERT_TRUE(server.Listening());
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    Click(dialog, IDC_SOURCE_NUT);
+    Type(dialog, IDC_UPS_NAME, "ups");
+    Type(dialog, IDC_HOST, "127.0.0.1");
+    Type(dialog, IDC_PORT, std::to_string(kSilentPort).c_str());
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    EXPECT_EQ(ProgramString(IDS_TEST_RUNNING), e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION)));
+    EXPECT_TRUE(e2e::SendWithTimeout(dialog, WM_NULL, 0, 0, kWaitMs).has_value()) << "the dialog froze";
+
+    ASSERT_TRUE(::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+    EXPECT_EQ(DWORD{0}, program_->WaitForExit(kWaitMs).value_or(~DWORD{0}));
+}
+
+TEST_F(Dellomark, ASecondStartBringsTheOpenDialogForwardAndEnds) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    e2e::TestWindow other("Dellomark e2e other window");
+    ::ShowWindow(other.get(), SW_SHOW);
+    ASSERT_TRUE(e2e::PumpUntil([&] { return ::SetForegroundWindow(other.get()) && ::GetForegroundWindow() == other.get(); },
+                               kWaitMs));
+
+    e2e::Process second = e2e::Process::Start(agent_.ConfigurationPath(), "");
+    EXPECT_EQ(DWORD{0}, second.WaitForExit(kWaitMs).value_or(~DWORD{0}));
+    EXPECT_TRUE(e2e::PumpUntil([&] { return ::GetForegroundWindow() == dialog; }, kWaitMs));
+    EXPECT_EQ(1u, e2e::FindTopLevelWindows(kDialog).size());
+    EXPECT_TRUE(program_->IsRunning());
+}
+
+}  // namespace
+}  // namespace agent_e2e

@@ -1,0 +1,187 @@
+// The dialog's decisions: which field a message goes beside, what the
+// connection test shows, and who may save.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "companions/common/ServiceSettings.h"
+#include "companions/dellomark/ConfigForm.h"
+#include "companions/dellomark/resource.h"
+
+namespace dellomark {
+namespace {
+
+FormText GoodForm() {
+    FormText form;
+    form.source = Source::Nut;
+    form.upsName = "rack-ups";
+    form.host = "nas.example";
+    form.port = "3493";
+    form.pollMs = "2000";
+    return form;
+}
+
+std::vector<Field> FieldsOf(std::vector<FieldError> const& errors) {
+    std::vector<Field> fields;
+    for (FieldError const& error : errors) fields.push_back(error.field);
+    return fields;
+}
+
+// An error list for one field only, or an empty list.
+std::vector<FieldError> ValidateWith(Field field, std::string const& text) {
+    FormText form = GoodForm();
+    switch (field) {
+    case Field::UpsName: form.upsName = text; break;
+    case Field::Host: form.host = text; break;
+    case Field::Port: form.port = text; break;
+    case Field::PollMs: form.pollMs = text; break;
+    }
+    FormValues values;
+    return ValidateForm(form, values);
+}
+
+TEST(ConfigFormFields, EveryEmptyFieldGetsItsOwnMessageAndNothingIsTaken) {
+    FormText form;
+    FormValues values;
+    values.pollMs = 1234;
+    std::vector<FieldError> const errors = ValidateForm(form, values);
+    EXPECT_EQ((std::vector<Field>{Field::UpsName, Field::Host, Field::Port, Field::PollMs}), FieldsOf(errors));
+    ASSERT_EQ(4u, errors.size());
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_EMPTY), errors[0].messageId);
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_EMPTY), errors[1].messageId);
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_PORT_RANGE), errors[2].messageId);
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_POLL_RANGE), errors[3].messageId);
+    EXPECT_EQ(1234u, values.pollMs);
+}
+
+TEST(ConfigFormFields, GoodFieldsBecomeTheAddressAndInterval) {
+    FormValues values;
+    ASSERT_TRUE(ValidateForm(GoodForm(), values).empty());
+    EXPECT_EQ(Source::Nut, values.source);
+    EXPECT_EQ("rack-ups", values.address.upsName);
+    EXPECT_EQ("nas.example", values.address.host);
+    EXPECT_EQ(3493, values.address.port);
+    EXPECT_EQ(2000u, values.pollMs);
+}
+
+TEST(ConfigFormFields, PortIsAPlainNumberFromOneTo65535) {
+    for (char const* bad : {"0", "65536", "4294967297", "-1", "+80", " 80", "80 ", "0x50", "3493a", ""}) {
+        EXPECT_EQ(std::vector<Field>{Field::Port}, FieldsOf(ValidateWith(Field::Port, bad))) << bad;
+    }
+    for (char const* good : {"1", "65535", "03493"}) {
+        EXPECT_TRUE(ValidateWith(Field::Port, good).empty()) << good;
+    }
+}
+
+TEST(ConfigFormFields, PollIntervalKeepsToTheServiceBounds) {
+    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMinPollMs - 1)).empty());
+    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMinPollMs)).empty());
+    EXPECT_TRUE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMaxPollMs)).empty());
+    EXPECT_FALSE(ValidateWith(Field::PollMs, std::to_string(vandrel::kMaxPollMs + 1)).empty());
+}
+
+// What would break "ups@host:port" or a protocol line is refused.
+TEST(ConfigFormFields, NamesAndHostsThatWouldBreakTheAddressAreRefused) {
+    for (char const* bad : {"my ups", "ups@nas", "ups:1", "u\"ps", "ups\t", "\xE9ps"}) {
+        std::vector<FieldError> const errors = ValidateWith(Field::UpsName, bad);
+        ASSERT_EQ(1u, errors.size()) << bad;
+        EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_CHARACTERS), errors[0].messageId) << bad;
+    }
+    for (char const* bad : {"nas local", "ups@nas", "nas:3493", "nas/x", "[::1", "::1"}) {
+        std::vector<FieldError> const errors = ValidateWith(Field::Host, bad);
+        ASSERT_EQ(1u, errors.size()) << bad;
+        EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_CHARACTERS), errors[0].messageId) << bad;
+    }
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_LENGTH),
+              ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength + 1, 'u')).at(0).messageId);
+    EXPECT_TRUE(ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength, 'u')).empty());
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_LENGTH),
+              ValidateWith(Field::Host, std::string(vandrel::kMaxHostLength + 1, 'h')).at(0).messageId);
+    for (char const* good : {"192.168.1.5", "[fe80::1]", "nas_1.lan"}) {
+        EXPECT_TRUE(ValidateWith(Field::Host, good).empty()) << good;
+    }
+}
+
+TEST(ConfigFormFields, TheSimulationNeedsNoneOfTheServerFields) {
+    FormText form;
+    form.source = Source::Simulate;
+    form.port = "99999";
+    FormValues values;
+    EXPECT_TRUE(ValidateForm(form, values).empty());
+    EXPECT_EQ(Source::Simulate, values.source);
+}
+
+TEST(ConfigFormFields, TheConnectionTestChecksOnlyTheAddress) {
+    FormText form = GoodForm();
+    form.pollMs = "";
+    nut::UpsAddress address;
+    EXPECT_TRUE(ValidateAddress(form, address).empty());
+    EXPECT_EQ("nas.example", address.host);
+    form.port = "0";
+    EXPECT_EQ(std::vector<Field>{Field::Port}, FieldsOf(ValidateAddress(form, address)));
+}
+
+// A stand-in for the string table: the id and its arguments' places.
+std::string FakeText(unsigned id) {
+    switch (id) {
+    case IDS_READING_STATUS: return "%1";
+    case IDS_READING_WITH_CHARGE: return "%1, battery %2 %%";
+    case IDS_READING_FAILED: return "Failed: %1";
+    case IDS_FAILURE_REFUSED: return "<refused>";
+    case IDS_FAILURE_UNKNOWN_UPS: return "<unknown UPS>";
+    case IDS_FAILURE_DATA_STALE: return "<stale>";
+    default: return "<" + std::to_string(id) + ">";
+    }
+}
+
+TEST(ConnectionTestReading, ShowsTheStatusWithTheChargeWhenReported) {
+    nut::UpsReading reading;
+    reading.answered = true;
+    reading.status = "OL CHRG";
+    reading.charge = 100;
+    EXPECT_EQ("OL CHRG, battery 100 %", DescribeReading(reading, FakeText));
+    reading.charge = 0;
+    EXPECT_EQ("OL CHRG, battery 0 %", DescribeReading(reading, FakeText));
+    reading.charge = -1;
+    EXPECT_EQ("OL CHRG", DescribeReading(reading, FakeText));
+}
+
+TEST(ConnectionTestReading, KnownFailuresAreWordedByTheProgramOthersShownAsGiven) {
+    nut::UpsReading reading;
+    reading.status = "OL";  // not answered: the status is not shown
+    reading.failure = "connection refused";
+    EXPECT_EQ("Failed: <refused>", DescribeReading(reading, FakeText));
+    reading.failure = "unknown UPS";
+    EXPECT_EQ("Failed: <unknown UPS>", DescribeReading(reading, FakeText));
+    reading.failure = "data stale";
+    EXPECT_EQ("Failed: <stale>", DescribeReading(reading, FakeText));
+    reading.failure = "error 10065: no route";
+    EXPECT_EQ("Failed: error 10065: no route", DescribeReading(reading, FakeText));
+}
+
+TEST(ConnectionTestReading, SubstitutionTakesEachPlaceOnceAndLeavesArgumentsAlone) {
+    EXPECT_EQ("b a 100%", Substitute("%2 %1 100%%", {"a", "b"}));
+    EXPECT_EQ("x", Substitute("x%3", {"a"}));      // a missing argument is left out
+    EXPECT_EQ("%1%2", Substitute("%1", {"%1%2"}));  // not substituted again
+    EXPECT_EQ("50%", Substitute("50%", {}));
+}
+
+TEST(SaveRight, OnlyATokenWithTheAdministratorsGroupMaySave) {
+    for (TokenElevation elevation :
+         {TokenElevation::Unknown, TokenElevation::Default, TokenElevation::Full, TokenElevation::Limited}) {
+        EXPECT_EQ(SaveRight::Allowed, DecideSaveRight(true, elevation));
+        EXPECT_EQ(0u, SaveRightMessageId(DecideSaveRight(true, elevation)));
+    }
+    // An administrator running without elevation is told how to get it;
+    // anyone else that it takes an administrator.
+    EXPECT_EQ(SaveRight::NeedsElevation, DecideSaveRight(false, TokenElevation::Limited));
+    EXPECT_EQ(static_cast<unsigned>(IDS_SAVE_NEEDS_ELEVATION), SaveRightMessageId(SaveRight::NeedsElevation));
+    for (TokenElevation elevation : {TokenElevation::Unknown, TokenElevation::Default, TokenElevation::Full}) {
+        EXPECT_EQ(SaveRight::NeedsAdministrator, DecideSaveRight(false, elevation));
+    }
+    EXPECT_EQ(static_cast<unsigned>(IDS_SAVE_NEEDS_ADMIN), SaveRightMessageId(SaveRight::NeedsAdministrator));
+}
+
+}  // namespace
+}  // namespace dellomark

@@ -107,14 +107,4 @@ TEST(ServiceSettings, ScriptsReadBackAsWritten) {
     EXPECT_TRUE(settings.simulation.script.empty());
 }
 
-TEST(ServiceSettings, DescriptionSaysTheSourceAndWhatItUses) {
-    EXPECT_EQ("nut rack@nas.lan:3493, poll 2000 ms", vandrel::DescribeSettings(NutSettings()));
-    ServiceSettings v6 = NutSettings();
-    v6.ups.host = "::1";
-    EXPECT_EQ("nut rack@[::1]:3493, poll 2000 ms", vandrel::DescribeSettings(v6));
-    ServiceSettings simulation;
-    simulation.simulation.stopDelayMs = 100;
-    EXPECT_EQ("simulate --status 3 --stop-delay-ms 100", vandrel::DescribeSettings(simulation));
-}
-
 }  // namespace

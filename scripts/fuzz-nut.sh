@@ -19,5 +19,5 @@ say "fuzzing the NUT protocol code for $runs inputs"
 status=0
 "$tree/nut_protocol_fuzzer" -runs="$runs" -max_len=2048 -print_final_stats=1 corpus >fuzz.log 2>&1 || status=$?
 # The final figures, or what went wrong; the whole output stays in fuzz.log.
-grep -E '^(#[0-9]+ *DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY|Test unit written)' fuzz.log || true
+grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY|Test unit written)' fuzz.log || true
 [[ $status -eq 0 ]] || die "the fuzzer failed (exit $status); see $tree/fuzz/fuzz.log"

@@ -35,6 +35,16 @@ TEST_F(NutServer, QueryOnceReadsStatusAndCharge) {
     EXPECT_EQ(reading.statusWord, nut::kWordBatteryLow);
 }
 
+TEST_F(NutServer, AHostNameIsLookedUp) {
+    // "localhost" may name ::1 first, where nothing listens: the next
+    // address is tried.
+    nut::UpsAddress address = nut_peer::Address();
+    address.host = "localhost";
+    nut::UpsReading const reading = nut::QueryOnce(address, kQueryTimeoutMs);
+    EXPECT_TRUE(reading.answered) << reading.failure;
+    EXPECT_EQ(reading.statusWord, nut::kWordOnline);
+}
+
 TEST_F(NutServer, AUpsWithoutChargeStillAnswers) {
     // The driver forgets a variable only when it starts afresh.
     nut_peer::Run("set-status", "'OB DISCHRG' -");

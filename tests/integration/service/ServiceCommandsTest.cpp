@@ -66,7 +66,7 @@ TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing)
         RunResult const result = Service(bad);
         EXPECT_EQ(kExitUsage, result.exitCode) << bad;
         EXPECT_EQ(0u, result.err.find("VandrelService: ")) << bad << ": " << result.err;
-        EXPECT_NE(std::string::npos, result.err.find("\nusage: ")) << "the line, then the usage";
+        EXPECT_EQ(result.err.size() - 1, result.err.find('\n')) << "one line: " << result.err;
     }
     EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), vandrel::kServiceName, SERVICE_QUERY_STATUS)))
         << "nothing was installed";

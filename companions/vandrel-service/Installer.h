@@ -3,8 +3,6 @@
 // failure.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>

@@ -28,8 +28,9 @@ char const kUsage[] =
     "  --start-delay-ms N    stay in START_PENDING for N ms when started\n"
     "install, config and uninstall need administrator rights.\n";
 
+// One line, so the message is not lost above the usage text.
 int UsageError(std::string const& message) {
-    std::fprintf(stderr, "VandrelService: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "VandrelService: %s (\"VandrelService help\" shows the usage)\n", message.c_str());
     return vandrel::kExitUsage;
 }
 

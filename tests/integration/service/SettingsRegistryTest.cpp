@@ -80,47 +80,31 @@ TEST_F(SettingsKey, WritingNeedsTheServicesKeyAndNeverMakesOneUp) {
 }
 
 TEST_F(SettingsKey, GarbageValuesFallBackOneByOneAndAreEachNamed) {
-    SetString("Source", "nut");
-    SetString("UpsName", "rack");
-    SetString("Host", "nas lan");                  // a blank in a host
+    SetRaw("UpsName", REG_SZ, "rack", 4);          // stored without its NUL
+    SetRaw("Host", REG_SZ, "nas\0evil", 9);         // a NUL inside
     SetString("Port", "3493");                     // a number as text
     SetDword("PollMs", 10);                        // out of bounds
     SetRaw("StatusWord", REG_BINARY, "\x01\x02", 2);
     SetString("Script", "3,1@");                   // no step
     unsigned char const shortDword[] = {1, 2};
     SetRaw("StopDelayMs", REG_DWORD, shortDword, sizeof shortDword);
-    std::string const unterminated = "x";          // stored without its NUL
-    SetRaw("UnknownValue", REG_SZ, unterminated.data(), 1);
+    SetString("Source", std::string(100000, 'n')); // far too long for a setting
 
     ServiceSettings read;
     SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());
     EXPECT_EQ(0ul, result.keyError);
-    EXPECT_EQ(6u, result.badValues.size());
-    EXPECT_TRUE(Mentions(result, "value \"Host\": host must be a host name or an IP address; using localhost"));
+    EXPECT_EQ(7u, result.badValues.size());
+    EXPECT_TRUE(Mentions(result, "value \"Host\" holds a NUL character; using localhost"));
     EXPECT_TRUE(Mentions(result, "value \"Port\" is REG_SZ, not REG_DWORD; using 3493"));
     EXPECT_TRUE(Mentions(result, "value \"PollMs\": poll interval must be 500-60000 ms; using 2000"));
     EXPECT_TRUE(Mentions(result, "value \"StatusWord\" is REG_BINARY"));
     EXPECT_TRUE(Mentions(result, "value \"Script\""));
     EXPECT_TRUE(Mentions(result, "value \"StopDelayMs\" is not a 4-byte REG_DWORD"));
+    EXPECT_TRUE(Mentions(result, "value \"Source\" is longer than"));
 
-    ServiceSettings expected;
-    expected.source = SourceKind::Nut;
+    ServiceSettings expected;  // the one good value, and defaults
     expected.ups.upsName = "rack";
     EXPECT_TRUE(read == expected) << vandrel::DescribeSettings(read);
-}
-
-TEST_F(SettingsKey, StringsWithoutTerminatorEmbeddedNulOrHugeSizeAreHandled) {
-    SetRaw("UpsName", REG_SZ, "rack", 4);  // no NUL stored
-    SetRaw("Host", REG_SZ, "nas\0evil", 9);
-    std::string const huge(100000, 'h');
-    SetString("Source", huge);
-    ServiceSettings read;
-    SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());
-    EXPECT_EQ("rack", read.ups.upsName);
-    EXPECT_EQ("localhost", read.ups.host);
-    EXPECT_TRUE(Mentions(result, "value \"Host\" holds a NUL character"));
-    EXPECT_TRUE(Mentions(result, "value \"Source\" is longer than"));
-    EXPECT_EQ(2u, result.badValues.size());
 }
 
 }  // namespace

@@ -108,11 +108,6 @@ TEST(ServiceCommandLine, TodaysInstallOptionsStillMeanASimulation) {
     EXPECT_TRUE(settings.simulation.script.empty());
 }
 
-TEST(ServiceCommandLine, TheBinaryPathIsTheQuotedExecutableAlone) {
-    EXPECT_EQ("\"C:\\Program Files\\Vandrel\\VandrelService.exe\"",
-              vandrel::BuildBinaryPath("C:\\Program Files\\Vandrel\\VandrelService.exe"));
-}
-
 TEST(ServiceUninstall, AServiceThatStoppedOrIsAlreadyMarkedForDeleteIsNoFailure) {
     EXPECT_TRUE(vandrel::StopErrorMeansStopped(ERROR_SERVICE_NOT_ACTIVE));
     EXPECT_FALSE(vandrel::StopErrorMeansStopped(ERROR_SERVICE_CANNOT_ACCEPT_CTRL));

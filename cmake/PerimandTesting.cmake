@@ -114,24 +114,3 @@ function(perimand_add_gtest name)
   file(WRITE ${properties_file} "${script}")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties_file})
 endfunction()
-
-# perimand_add_wine_test(<name> COMMAND <target or program> [args...]
-#     [SERIAL] [LOCALE <locale>] [LABELS <labels...>] [PROPERTIES <name value...>])
-# A single ctest test running a Windows program (a companion tool, a test
-# program that is not GoogleTest) inside the shared Wine session. LOCALE,
-# e.g. ja_JP.UTF-8, runs it under that generated locale.
-function(perimand_add_wine_test name)
-  cmake_parse_arguments(T "SERIAL" "LOCALE" "COMMAND;LABELS;PROPERTIES" ${ARGN})
-  add_test(NAME ${name} COMMAND ${T_COMMAND})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED ${PERIMAND_WINE_FIXTURE} ${T_PROPERTIES})
-  # One property at a time: a list value must stay one argument.
-  if(T_LABELS)
-    set_property(TEST ${name} PROPERTY LABELS ${T_LABELS})
-  endif()
-  if(T_SERIAL)
-    set_property(TEST ${name} PROPERTY RESOURCE_LOCK ${PERIMAND_SESSION_LOCK})
-  endif()
-  if(T_LOCALE)
-    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "PERIMAND_LOCALE=${T_LOCALE}")
-  endif()
-endfunction()

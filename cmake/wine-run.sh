@@ -31,9 +31,6 @@ fi
 [[ -n $state_dir ]] || die "no state directory (use --state-dir DIR or PERIMAND_WINE_STATE_DIR)"
 [[ $# -ge 1 ]] || die "usage: wine-run.sh --state-dir DIR (--setup | --shutdown | program.exe [args...])"
 
-wine64=/usr/lib/wine/wine64
-wine32=wine
-[[ -x $wine64 ]] || die "$wine64 not found; run scripts/setup.sh"
 
 mkdir -p "$state_dir"
 state_dir=$(cd "$state_dir" && pwd)
@@ -43,40 +40,16 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 linger=${PERIMAND_WINESERVER_LINGER:-600}
-# Bumped whenever make_prefix changes, so older prefixes are made anew.
-ready_mark=$WINEPREFIX/.perimand-ready-2
 
 # Every helper below runs with fd 9 (the lock) closed: a wineserver that
 # inherited it would hold the lock for its whole life.
 quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 
-make_prefix() {
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    quiet "$wine64" wineboot -i || die "wineboot failed for $WINEPREFIX"
-    quiet "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-        || die "could not select the null graphics driver"
-    quiet "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-        || die "could not set the X11 driver options"
-    no_crash_debugger
-    # Let the boot session end so the registry is on disk and the next server
-    # we start is a persistent one.
-    quiet wineserver -w || true
-    touch "$ready_mark"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
+[[ -x $wine64 ]] || die "$wine64 not found; run scripts/setup.sh"
 
-# A crashing program would otherwise start winedbg --auto, which holds the
-# test's pipes open until the time-out. A debugger command that returns at
-# once lets the program end with its exception code. Both registry views:
-# 32-bit programs read the other one. Deleting the value is not enough, as
-# Wine then falls back to winedbg.
-no_crash_debugger() {
-    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' view
-    for view in 64 32; do
-        quiet "$wine64" reg add "$key" /v Debugger /d 'cmd /c rem %ld %ld' /f "/reg:$view" \
-            || die "could not turn off the crash debugger ($view-bit view)"
-        quiet "$wine64" reg add "$key" /v Auto /d 1 /f "/reg:$view" || true
-    done
+make_prefix() {
+    wine_make_prefix null || die "could not make the Wine prefix $WINEPREFIX"
 }
 
 # Starts a persistent server when none runs for the prefix, then one small
@@ -110,13 +83,13 @@ case $1 in
         exit 0
         ;;
     --setup)
-        [[ -f $ready_mark ]] || make_prefix
+        wine_prefix_ready || make_prefix
         start_server
         exit 0
         ;;
 esac
 
-[[ -f $ready_mark ]] || make_prefix
+wine_prefix_ready || make_prefix
 start_server
 locale_env=()
 if [[ -n ${PERIMAND_LOCALE:-} ]]; then
@@ -136,7 +109,7 @@ magic=$(od -An -tx2 -j$((pe_offset + 24)) -N2 "$program" | tr -d ' ')
 case $magic in
     020b) exec env "${locale_env[@]}" "$wine64" "$program" "$@" ;;
     010b)
-        "$wine32" --version >/dev/null 2>&1 \
+        wine_can_run_32bit \
             || die "$program is a 32-bit program and this machine cannot execute 32-bit code; test the x86_64 build"
         exec env "${locale_env[@]}" "$wine32" "$program" "$@"
         ;;

@@ -43,6 +43,12 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA lpCreateStruct) {
     // Without menu 131 the tray menu stays empty and a right-click does nothing.
     trayMenu.LoadMenu(IDR_TRAY_MENU);
     SetTimer(kPollTimerId, kPollPeriodMs, nullptr);
+    // An agent started elevated (by setup, say) would otherwise hear neither
+    // a plain "stop" nor a restarted shell: the system filters registered
+    // messages from less privileged senders.
+    for (UINT message : {ExitBroadcastMessage(), TaskbarCreatedMessage()}) {
+        if (message != 0) ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
+    }
     return 0;
 }
 

@@ -1,7 +1,6 @@
 # Shared by the scripts in this folder; source it, do not run it.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-wine64=/usr/lib/wine/wine64
 
 say() { echo "==> $*"; }
 die() { echo "error: $*" >&2; exit 1; }
@@ -10,11 +9,9 @@ die() { echo "error: $*" >&2; exit 1; }
 # would otherwise keep the caller's output open long after it returned).
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
-# True when this kernel executes 32-bit programs. Some kernels are built
-# without 32-bit support; there Wine can run only 64-bit Windows programs.
-can_run_32bit() {
-    [[ -x /usr/lib/wine/wine ]] && quiet /usr/lib/wine/wine --version
-}
+# The Wine prefix recipe and the 32-bit probe, shared with the test runner.
+source "$root/cmake/wine-prefix.sh"
+can_run_32bit() { wine_can_run_32bit; }
 
 # The build tree whose programs can run here: the shipped i686 build where
 # 32-bit code executes, else the x86_64 build of the same sources.

@@ -5,20 +5,30 @@
 # screenshot of the whole screen. Stops the agent with "Perimand.exe stop" on
 # Ctrl+C or when the time is up, and cleans up after itself.
 #
-# Usage: scripts/run-agent.sh [--seconds N] [--no-build]
-#   --seconds N  how long the agent runs (default: until Ctrl+C on a terminal,
-#                otherwise 30 s; 0 means until Ctrl+C)
-#   --no-build   use what build/ holds
+# The monitoring service runs beside it. By default it reads a real NUT
+# server started here: Debian's upsd serving a dummy UPS that walks through
+# on line, on battery, battery low and back, five seconds each.
+#
+# Usage: scripts/run-agent.sh [--seconds N] [--no-build] [--nut ups@host[:port] | --simulate]
+#   --seconds N      how long the agent runs (default: until Ctrl+C on a
+#                    terminal, otherwise 30 s; 0 means until Ctrl+C)
+#   --no-build       use what build/ holds
+#   --nut UPS        read that NUT server instead of the local dummy UPS
+#   --simulate       the service's own simulation instead of any NUT server
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 seconds=
 build=1
+source_kind=peer
+nut_ups=
 while [[ $# -gt 0 ]]; do
     case $1 in
         --seconds) seconds=${2:?--seconds needs a number}; shift ;;
         --no-build) build=0 ;;
-        -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+        --nut) source_kind=nut; nut_ups=${2:?--nut needs ups@host[:port]}; shift ;;
+        --simulate) source_kind=simulate ;;
+        -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
         *) die "unknown option $1 (see --help)" ;;
     esac
     shift
@@ -44,30 +54,59 @@ work=$root/build/run-agent
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 
-# The stand-in monitoring service ("Vandrel Service") runs beside the agent
-# with a simulated UPS that goes round on line, AC fail, battery low and
-# communication lost, five seconds each, so the icon changes while you watch.
-# Agent Stop and Agent Start in the tray menu stop and start it.
+# The monitoring service ("Vandrel Service") runs beside the agent; Agent
+# Stop and Agent Start in the tray menu stop and start it.
 service_exe=
+peer_dir=$work/nut-peer
+peer_port=34990
+peer_script=$root/tests/support/nut/nut-peer.sh
+walker_pid=
+start_nut_peer() {
+    say "starting a local NUT server (upsd with a dummy UPS) on 127.0.0.1:$peer_port"
+    "$peer_script" start "$peer_dir" "$peer_port" OL 100 || die "the local NUT server did not start"
+    # The dummy UPS walks through the states the agent shows, five seconds each.
+    (
+        while true; do
+            for state in "OL:100" "OB DISCHRG:80" "OB DISCHRG LB:20" "OL CHRG:40"; do
+                "$peer_script" set-status "$peer_dir" "${state%%:*}" "${state##*:}" || exit 0
+                sleep 5
+            done
+        done
+    ) </dev/null >/dev/null 2>&1 &
+    walker_pid=$!
+}
 start_monitoring_service() {
     local built=$tree/companions/vandrel-service/VandrelService.exe
-    if [[ ! -f $built ]]; then
-        say "no stand-in monitoring service built: the agent shows Agent Stop"
-        return
-    fi
+    [[ -f $built ]] || die "$built is missing; run scripts/build.sh"
     mkdir -p "$work/service"
     cp "$built" "$work/service/"
     service_exe=$work/service/VandrelService.exe
     quiet "$loader" "$service_exe" uninstall || true
-    "$loader" "$service_exe" install --script 3,1,2,4@5000 </dev/null >/dev/null ||
-        die "cannot install the stand-in monitoring service"
-    quiet "$loader" sc start "Vandrel Service" || say "the stand-in monitoring service did not start"
-    say "the stand-in monitoring service runs (status words 3, 1, 2, 4, five seconds each)"
+    local options
+    if [[ $source_kind == peer && $(id -u) -ne 0 ]]; then
+        say "the local NUT server runs as root only: the service simulates the UPS instead"
+        source_kind=simulate
+    fi
+    case $source_kind in
+        peer) start_nut_peer; options=(--nut "testups@127.0.0.1:$peer_port" --poll-ms 1000) ;;
+        nut) options=(--nut "$nut_ups" --poll-ms 1000) ;;
+        simulate) options=(--simulate --script 3,1,2,4@5000) ;;
+    esac
+    "$loader" "$service_exe" install "${options[@]}" </dev/null || die "cannot install the monitoring service"
+    quiet "$loader" sc start "Vandrel Service" || say "the monitoring service did not start"
+    say "the monitoring service runs: ${options[*]}"
 }
 stop_monitoring_service() {
-    [[ -n $service_exe ]] || return 0
-    quiet "$loader" "$service_exe" uninstall || true
-    service_exe=
+    if [[ -n $service_exe ]]; then
+        quiet "$loader" "$service_exe" uninstall || true
+        service_exe=
+    fi
+    if [[ -n $walker_pid ]]; then
+        kill "$walker_pid" 2>/dev/null || true
+        wait "$walker_pid" 2>/dev/null || true
+        walker_pid=
+    fi
+    [[ $source_kind == peer ]] && quiet "$peer_script" stop "$peer_dir" || true
 }
 
 xvfb_pid=
@@ -110,20 +149,10 @@ else
 fi
 
 # --- a prefix of our own, with a virtual desktop that has a taskbar ---------
-if [[ ! -f $WINEPREFIX/.perimand-ready ]]; then
+if ! wine_prefix_ready; then
     say "creating the Wine prefix $WINEPREFIX (once, about 15 s)"
-    rm -rf "$WINEPREFIX"
     start=$(now)
-    quiet "$wine64" wineboot -i || die "wineboot failed"
-    # No window manager on Xvfb: without this, hiding a window waits for one.
-    quiet "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-    # The default desktop as an 800x600 window with a taskbar, so the
-    # notification area exists and FindWindow/broadcasts reach the agent.
-    quiet "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-    quiet "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f
-    quiet "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops\Default' /v EnableShell /t REG_DWORD /d 1 /f
-    quiet wineserver -w || true
-    touch "$WINEPREFIX/.perimand-ready"
+    wine_make_prefix desktop || die "could not make the Wine prefix $WINEPREFIX"
     say "prefix ready in $(( $(now) - start )) s"
 fi
 quiet wineserver -p || true

@@ -174,7 +174,9 @@ Function ${un}IsFileFree
   StrCpy $0 1
   StrCpy $2 0
   ${Do}
-    ${IfThen} ${FileExists} "$INSTDIR\$R0" ${|} ${Break} ${|}
+    ${IfNot} ${FileExists} "$INSTDIR\$R0"
+      ${Break}   ; absent: nothing holds it
+    ${EndIf}
     ClearErrors
     FileOpen $1 "$INSTDIR\$R0" a
     ${IfNot} ${Errors}
@@ -505,4 +507,11 @@ Section "Uninstall"
 
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; We run from a copy in %TEMP%\~nsuN.tmp, which the stub marks for deletion
+  ; at the next restart folder first, file second, so the folder would stay
+  ; behind. Marking it again now puts it after the file.
+  ${If} $EXEDIR != $INSTDIR
+    RMDir /REBOOTOK "$EXEDIR"
+  ${EndIf}
 SectionEnd

@@ -116,11 +116,9 @@ service_state() {
     "$wine64" sc query "Vandrel Service" </dev/null 2>/dev/null | tr -d '\r' \
         | sed -n 's/^ *STATE *: *[0-9]* *\([A-Z_]*\).*/\1/p'
 }
-service_binary_path() {
-    "$wine64" sc qc "Vandrel Service" </dev/null 2>/dev/null | tr -d '\r' \
-        | sed -n 's/^ *BINARY_PATH_NAME *: *//p'
-}
-# Wine shows a process's Windows path as its first argument.
+service_binary_path() { reg_value 'HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service' ImagePath; }
+# Wine shows a process's path as its first argument, as it was started:
+# start ours by their Windows paths.
 agent_pids() { pgrep -fx 'C:\\Program Files\\Perimand\\Perimand\.exe.*' || true; }
 agent_running() { [[ -n $(agent_pids) ]]; }
 not() { ! "$@"; }
@@ -156,7 +154,11 @@ configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.
 install_silently() {
     local status
     status=$(run_setup /S "$@")
-    [[ $status == 0 ]] || { fail "setup /S $* ended with $status"; return 1; }
+    if [[ $status != 0 ]]; then
+        fail "setup /S $* ended with $status"
+        ps -eo pid,args | grep -F 'C:\Program Files\Perimand' | grep -v grep | sed 's/^/      running: /' || true
+        return 1
+    fi
     pass "setup /S $* ended with 0"
 }
 
@@ -197,13 +199,14 @@ scenario_silent_install() {
 scenario_run_value() {
     install_silently /SIMULATE || return
     wait_until 50 agent_running || true
-    # Log off and on again: Wine's start-up (wineboot) runs the Run values
-    # as Explorer does at logon.
+    # Log off, then log on: plain wineboot is Wine's start-up, which runs
+    # the Run values' command lines as Explorer does at logon.
     end_session
-    check "no agent runs after the logoff" not agent_running
+    check "no agent runs after the logoff" wait_until 50 not agent_running
     start_session
-    check "the agent runs again after the next logon" wait_until 100 agent_running
-    check "it is the installed agent, started by the Run value's command line" \
+    quiet "$wine64" wineboot || true
+    check "the agent runs after the next logon" wait_until 100 agent_running
+    check "it ran from the Run value, the quoted installed path" \
         [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
 }
 
@@ -220,14 +223,14 @@ scenario_upgrade() {
     install_silently /NUT=ups@127.0.0.1:34969 || return
     wait_until 50 agent_running || true
     # Make the installed copy an "older" one, then run it as a user has it.
-    quiet "$wine64" "$unix_folder/Perimand.exe" stop || true
+    quiet "$wine64" "$folder\\Perimand.exe" stop || true
     wait_until 50 not agent_running || true
     quiet "$wine64" sc stop "Vandrel Service" || true
     wait_until 50 service_stopped || true
     age_installed_files
     check "the installed files differ from the build before the upgrade" not installed_matches_build
     quiet "$wine64" sc start "Vandrel Service" || true
-    "$wine64" "$unix_folder/Perimand.exe" </dev/null >/dev/null 2>&1 &
+    "$wine64" "$folder\\Perimand.exe" </dev/null >/dev/null 2>&1 &
     check "the old service runs" wait_until 50 service_runs
     check "the old agent runs" wait_until 50 agent_running
     local old_agent
@@ -235,7 +238,7 @@ scenario_upgrade() {
 
     # A program of ours that stays open (the configuration program does not
     # listen to "stop") blocks the upgrade: code 4, and nothing changed.
-    "$wine64" "$unix_folder/Dellomark.exe" </dev/null >/dev/null 2>&1 &
+    "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
     wait_until 50 configurator_running || true
     local status
     status=$(run_setup /S)
@@ -251,21 +254,38 @@ scenario_upgrade() {
     install_silently || return   # no /NUT: keep the settings
     check "the upgrade put the new files in place" installed_matches_build
     check "the upgrade left no staged copies" no_staging_left
-    check "the old agent has ended" not kill -0 "$old_agent" 2>/dev/null
+    # (pgrep skips a process that has ended but is not reaped yet.)
+    check "the old agent has ended" not grep -qw "$old_agent" <<<"$(agent_pids)"
     check "the service runs after the upgrade" wait_until 50 service_runs
     check "the agent runs after the upgrade" wait_until 50 agent_running
     check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
 }
 
-# Every file under drive_c and every registry key and value, one per line,
-# with Wine's own timestamps left out.
+# Every file under drive_c, and every registry value as "key<TAB>value", with
+# Wine's own timestamps left out.
 snapshot() {
     local out=$1
     end_session   # writes the registry files
     (cd "$WINEPREFIX/drive_c" && find . -path ./windows/temp -prune -o -print | LC_ALL=C sort) >"$out.files"
-    cat "$WINEPREFIX"/system.reg "$WINEPREFIX"/user.reg \
-        | grep -v -e '^#time=' -e '^$' | sed 's/^\(\[.*\]\) [0-9]*$/\1/' | LC_ALL=C sort -u >"$out.reg"
+    awk '/^#/ || /^$/ || /^WINE REGISTRY/ { next }
+         /^\[/  { key = $0; sub(/\] [0-9]+$/, "]", key); print key; next }
+                { print key "\t" $0 }' "$WINEPREFIX"/system.reg "$WINEPREFIX"/user.reg \
+        | LC_ALL=C sort -u >"$out.reg"
     start_session
+}
+
+# What a snapshot has that the first one did not; the product's leftovers fail.
+compare_with_before() {
+    local after=$1 when=$2 added_files added_reg
+    added_files=$(comm -13 "$work/before.files" "$after.files")
+    added_reg=$(comm -13 "$work/before.reg" "$after.reg")
+    check "no file or folder is left $when" [ -z "$added_files" ]
+    [[ -z $added_files ]] || sed 's/^/      left: /' <<<"$added_files"
+    check "no registry key or value of the product is left $when" \
+        not grep -qiE 'perimand|vandrel|dellomark|34969' <<<"$added_reg"
+    # Wine rewrites some keys of its own (console defaults, driver dates):
+    # show every difference so a new one can be judged.
+    [[ -z $added_reg ]] || sed 's/^/      registry now has: /' <<<"$added_reg"
 }
 
 scenario_silent_uninstall() {
@@ -274,26 +294,30 @@ scenario_silent_uninstall() {
     wait_until 50 agent_running || true
     local quiet_uninstall
     quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
-    # The uninstaller copies itself to %TEMP% and runs from there so it can
-    # remove itself: wait for that copy to finish.
-    "$wine64" cmd /s /c "\"$quiet_uninstall\"" </dev/null >/dev/null 2>&1 || true
+    # Run exactly what the entry says, as a deployment tool would.
+    if [[ $quiet_uninstall =~ ^\"([^\"]+)\"\ (.*)$ ]]; then
+        # shellcheck disable=SC2086
+        "$wine64" "${BASH_REMATCH[1]}" ${BASH_REMATCH[2]} </dev/null >/dev/null 2>&1 || true
+    else
+        fail "the quiet uninstall string is not a quoted program and options: $quiet_uninstall"
+        return
+    fi
+    # The uninstaller runs from a copy of itself in %TEMP% (so it can delete
+    # the original) and returns at once: wait for that copy to finish.
     check "the uninstall entry is gone" wait_until 300 not reg_has_key "$uninstall_key"
-    wait_until 300 not pgrep -f 'Un_.\.exe' >/dev/null || true
+    wait_until 300 not pgrep -f '~nsu.*\.tmp' >/dev/null || true
     check "the agent was stopped" not agent_running
     check "the service is gone" [ -z "$(service_state)" ]
+    check "the install folder is gone" test ! -e "$unix_folder"
+
+    # That copy cannot delete itself: it is marked for removal at the next
+    # start of Windows, as every NSIS uninstaller's is. Restart, then
+    # nothing at all may be left.
+    end_session
+    start_session
+    quiet "$wine64" wineboot -r || true
     snapshot "$work/after"
-    local added_files added_reg removed_reg
-    added_files=$(comm -13 "$work/before.files" "$work/after.files")
-    added_reg=$(comm -13 "$work/before.reg" "$work/after.reg")
-    removed_reg=$(comm -23 "$work/before.reg" "$work/after.reg")
-    check "no file or folder is left behind" [ -z "$added_files" ]
-    [[ -z $added_files ]] || echo "$added_files" | sed 's/^/      left: /'
-    local product='perimand|vandrel|dellomark|34969'
-    check "no registry key or value of the product is left" not grep -qiE "$product" <<<"$added_reg"
-    # Wine rewrites a few keys of its own on every start; show any
-    # difference so a new one can be judged.
-    [[ -z $added_reg ]] || echo "$added_reg" | sed 's/^/      registry now has: /'
-    [[ -z $removed_reg ]] || echo "$removed_reg" | sed 's/^/      registry lost: /'
+    compare_with_before "$work/after" "after the next restart"
 }
 
 case $scenario in

@@ -93,6 +93,12 @@ struct LocalMemory {
     static void close(type memory) noexcept { ::LocalFree(memory); }
 };
 
+struct RegistryKey {
+    using type = HKEY;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type key) noexcept { ::RegCloseKey(key); }
+};
+
 // Not a handle to close but ownership of a mutex to give back: the value is
 // the mutex handle, which stays open afterwards.
 struct MutexOwnership {
@@ -109,4 +115,5 @@ using UniqueMappedView = UniqueHandle<handle_traits::MappedView>;
 using UniqueServiceHandle = UniqueHandle<handle_traits::Service>;
 using UniqueMenuHandle = UniqueHandle<handle_traits::Menu>;
 using UniqueLocalMemory = UniqueHandle<handle_traits::LocalMemory>;
+using UniqueRegistryKey = UniqueHandle<handle_traits::RegistryKey>;
 using MutexLock = UniqueHandle<handle_traits::MutexOwnership>;

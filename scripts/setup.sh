@@ -15,6 +15,8 @@ packages=(
     xvfb imagemagick        # run-agent.sh: a display to draw on and its screenshot
     fonts-ipafont-gothic    # Japanese text in screenshots
     nsis                    # makensis: the setup program (the zip beside it needs only cmake)
+    nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
+    clang libclang-rt-14-dev  # tests/host: sanitizers and libFuzzer
 )
 
 missing=()

@@ -11,10 +11,12 @@ namespace status_block {
 namespace {
 
 
-// SY = LocalSystem, BA = administrators, IU = interactive users,
-// AU = authenticated users. GR on a section is SECTION_MAP_READ | SECTION_QUERY.
-char const kMappingSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;IU)(A;;GR;;;AU)";
-char const kMutexSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;IU)(A;;GA;;;AU)";
+// SY = LocalSystem, BA = administrators, IU = interactive users (the agent
+// runs in a desktop session, remote ones included). GR on a section is
+// SECTION_MAP_READ | SECTION_QUERY. Only the agent's user may hold the
+// mutex: a logon that can take it can starve the service's writes.
+char const kMappingSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;IU)";
+char const kMutexSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;IU)";
 
 // A security descriptor built from SDDL, freed with the object.
 class SddlAttributes {

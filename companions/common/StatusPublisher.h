@@ -24,9 +24,9 @@ struct CreateError {
 };
 
 // Each creates its object with an explicit security descriptor: SYSTEM and
-// administrators get full access; interactive and authenticated users may
-// open the mapping for reading and the mutex with full access, which is what
-// the agent asks for. A name that is already taken is ERROR_ALREADY_EXISTS and
+// administrators get full access; interactive users may open the mapping for
+// reading and the mutex with full access, which is what the agent asks for,
+// and nobody else gets anything. A name that is already taken is ERROR_ALREADY_EXISTS and
 // leaves `out` empty: a publisher never shares a block it did not create.
 CreateError CreateStatusMapping(DWORD size, UniqueKernelHandle& out);
 CreateError CreateStatusMutex(bool initiallyOwned, UniqueKernelHandle& out);

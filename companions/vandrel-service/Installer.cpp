@@ -4,24 +4,35 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "companions/common/Arguments.h"
+#include "common/StatusBlock.h"
 #include "common/UniqueHandle.h"
+#include "companions/common/Arguments.h"
+#include "companions/nut/NutClient.h"
 #include "companions/vandrel-service/ServiceHost.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 
 namespace vandrel {
 namespace {
 
-
-char const kDescription[] = "Simulated UPS monitoring service: publishes the UPS status block.";
+char const kDescription[] = "UPS monitoring service: publishes the UPS status block from a NUT server or a simulation.";
 DWORD const kStopPollMs = 250;
 // Give up on a pending service whose checkpoint has not moved for this long
 // (or twice its wait hint, if that is longer).
 DWORD const kNoProgressLimitMs = 5000;
+// The status command's one round of questions to the NUT server.
+unsigned const kQueryTimeoutMs = 5000;
+DWORD const kBlockLockTimeoutMs = 1000;
 
 int Fail(char const* what, DWORD error) {
     std::fprintf(stderr, "VandrelService: %s: %s\n", what, companions::DescribeWin32Error(error).c_str());
+    return kExitFailed;
+}
+
+int NotInstalled() {
+    std::fprintf(stderr, "VandrelService: the service \"%s\" is not installed\n", kServiceName);
     return kExitFailed;
 }
 
@@ -53,9 +64,78 @@ bool WaitWhilePending(SC_HANDLE service, SERVICE_STATUS& status) {
     return true;
 }
 
+char const* StateName(DWORD state) {
+    switch (state) {
+    case SERVICE_STOPPED: return "stopped";
+    case SERVICE_START_PENDING: return "starting";
+    case SERVICE_STOP_PENDING: return "stopping";
+    case SERVICE_RUNNING: return "running";
+    case SERVICE_PAUSED: return "paused";
+    default: return "in an unusual state";
+    }
+}
+
+// The block as the agent reads it: under its mutex, three words.
+bool ReadBlock(StatusSnapshot& words) {
+    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
+    UniqueKernelHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kStatusMutexName));
+    if (!mapping || !mutex) return false;
+    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, kStatusBlockSize));
+    if (!view) return false;
+    DWORD const wait = ::WaitForSingleObject(mutex.get(), kBlockLockTimeoutMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+    MutexLock lock(mutex.get());
+    unsigned char bytes[kStatusBlockSize];
+    std::memcpy(bytes, view.get(), sizeof bytes);
+    uint32_t values[3] = {};
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t b = 0; b < 4; ++b) values[i] |= static_cast<uint32_t>(bytes[i * 4 + b]) << (8 * b);
+    words.word0 = values[0];
+    words.statusWord = values[1];
+    words.word2 = values[2];
+    return true;
+}
+
+// "ups@host:3493 OL CHRG charge=100 -> word 3"; false when the server gave
+// no status.
+bool PrintNutReading(nut::UpsAddress const& ups) {
+    nut::UpsReading const reading = nut::QueryOnce(ups, kQueryTimeoutMs);
+    std::string line = nut::FormatUpsAddress(ups) + " ";
+    if (reading.answered) {
+        line += reading.status.empty() ? "(empty status)" : reading.status;
+        line += reading.charge >= 0 ? " charge=" + std::to_string(reading.charge) : " charge unknown";
+    } else {
+        line += reading.failure.empty() ? "no answer" : reading.failure;
+    }
+    line += " -> word " + std::to_string(reading.statusWord);
+    std::printf("%s\n", line.c_str());
+    return reading.answered;
+}
+
+void PrintSimulatedReading(SimulationSettings const& simulation) {
+    if (simulation.script.empty()) {
+        std::printf("simulated -> word %lu\n", static_cast<unsigned long>(simulation.statusWord));
+        return;
+    }
+    std::string words;
+    for (uint32_t const word : simulation.script) words += (words.empty() ? "" : ",") + std::to_string(word);
+    std::printf("simulated -> words %s, %lu ms each\n", words.c_str(),
+                static_cast<unsigned long>(simulation.scriptStepMs));
+}
+
 }  // namespace
 
-int Install(ServiceOptions const& options) {
+bool IsAdministrator() {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size)) return false;
+    BOOL member = FALSE;
+    // With UAC the group is deny-only in a filtered token, so this is also
+    // the elevation check.
+    return ::CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+int Install(ServiceSettings const& settings) {
     char path[1024] = {};
     DWORD const length = ::GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return Fail("cannot get this program's path", ::GetLastError());
@@ -63,28 +143,98 @@ int Install(ServiceOptions const& options) {
     UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
 
-    std::string const binaryPath = BuildBinaryPath(path, options);
+    std::string const binaryPath = BuildBinaryPath(path);
     UniqueServiceHandle service(::CreateServiceA(manager.get(), kServiceName, kServiceName,
-                                                 SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS,
+                                                 SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS | DELETE,
                                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                                  SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr,
                                                  nullptr, nullptr, nullptr));
     if (!service) {
         DWORD const error = ::GetLastError();
         if (error == ERROR_SERVICE_EXISTS) {
-            std::fprintf(stderr, "VandrelService: the service \"%s\" already exists; run \"VandrelService uninstall\" first\n",
+            std::fprintf(stderr,
+                         "VandrelService: the service \"%s\" already exists; change it with \"VandrelService "
+                         "config\" or run \"VandrelService uninstall\" first\n",
                          kServiceName);
             return kExitFailed;
         }
         return Fail("cannot create the service", error);
+    }
+    unsigned long const written = WriteServiceSettings(settings);
+    if (written != ERROR_SUCCESS) {
+        // A service without its settings would run on defaults: take it back.
+        ::DeleteService(service.get());
+        return Fail("cannot write the service's settings", written);
     }
     char description[sizeof kDescription];
     std::copy(kDescription, kDescription + sizeof kDescription, description);
     SERVICE_DESCRIPTIONA info{description};
     ::ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);  // cosmetic only
 
-    std::printf("installed \"%s\": %s\n", kServiceName, binaryPath.c_str());
+    std::printf("installed \"%s\": %s\n", kServiceName, DescribeSettings(settings).c_str());
     return kExitOk;
+}
+
+int Configure(std::vector<std::string> const& options) {
+    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
+    UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    if (!service) {
+        DWORD const error = ::GetLastError();
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
+    }
+    ServiceSettings settings;
+    SettingsRead const read = ReadServiceSettings(settings);
+    // Every value is written again below, so this mends the key as well.
+    for (std::string const& line : read.badValues) std::fprintf(stderr, "VandrelService: note: %s\n", line.c_str());
+    std::string const bad = ApplySettingsArguments(options, settings);
+    if (!bad.empty()) {
+        std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
+        return kExitUsage;
+    }
+    unsigned long const written = WriteServiceSettings(settings);
+    if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
+
+    SERVICE_STATUS status{};
+    bool const running = ::QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
+    std::printf("configured \"%s\": %s%s\n", kServiceName, DescribeSettings(settings).c_str(),
+                running ? " (the running service takes them within a poll)" : "");
+    return kExitOk;
+}
+
+int PrintStatus() {
+    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
+    UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    if (!service) {
+        DWORD const error = ::GetLastError();
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
+    }
+    SERVICE_STATUS status{};
+    if (!::QueryServiceStatus(service.get(), &status)) return Fail("cannot query the service", ::GetLastError());
+
+    ServiceSettings settings;
+    SettingsRead const read = ReadServiceSettings(settings);
+    std::printf("\"%s\" is %s; settings: %s\n", kServiceName, StateName(status.dwCurrentState),
+                DescribeSettings(settings).c_str());
+    for (std::string const& line : read.badValues) std::printf("  bad setting: %s\n", line.c_str());
+    if (read.keyError != ERROR_SUCCESS && read.keyError != ERROR_FILE_NOT_FOUND)
+        std::printf("  cannot read the settings: %s\n", companions::DescribeWin32Error(read.keyError).c_str());
+
+    bool reading = true;
+    if (settings.source == SourceKind::Nut)
+        reading = PrintNutReading(settings.ups);
+    else
+        PrintSimulatedReading(settings.simulation);
+    StatusSnapshot words;
+    if (ReadBlock(words)) {
+        std::printf("published: word %lu, charge %lu, write %lu\n", static_cast<unsigned long>(words.statusWord),
+                    static_cast<unsigned long>(words.word2), static_cast<unsigned long>(words.word0));
+    } else {
+        std::printf("published: no status block\n");
+    }
+    std::fflush(stdout);
+    return reading ? kExitOk : kExitFailed;
 }
 
 int Uninstall() {
@@ -94,19 +244,19 @@ int Uninstall() {
         ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE));
     if (!service) {
         DWORD const error = ::GetLastError();
-        if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
-            std::fprintf(stderr, "VandrelService: the service \"%s\" is not installed\n", kServiceName);
-            return kExitFailed;
-        }
-        return Fail("cannot open the service", error);
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
     }
 
     SERVICE_STATUS status{};
     if (!::QueryServiceStatus(service.get(), &status)) return Fail("cannot query the service", ::GetLastError());
     if (!WaitWhilePending(service.get(), status)) return kExitFailed;
     if (status.dwCurrentState != SERVICE_STOPPED) {
-        if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
-            return Fail("cannot stop the service", ::GetLastError());
+        if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+            DWORD const error = ::GetLastError();
+            // It stopped between the query and the request.
+            if (!StopErrorMeansStopped(error)) return Fail("cannot stop the service", error);
+            status.dwCurrentState = SERVICE_STOPPED;
+        }
         if (!WaitWhilePending(service.get(), status)) return kExitFailed;
         if (status.dwCurrentState != SERVICE_STOPPED) {
             std::fprintf(stderr, "VandrelService: the service did not stop (state %lu)\n",
@@ -114,7 +264,12 @@ int Uninstall() {
             return kExitFailed;
         }
     }
-    if (!::DeleteService(service.get())) return Fail("cannot delete the service", ::GetLastError());
+    if (!::DeleteService(service.get())) {
+        DWORD const error = ::GetLastError();
+        if (!DeleteErrorMeansDeleted(error)) return Fail("cannot delete the service", error);
+    }
+    unsigned long const removed = DeleteServiceSettings();
+    if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its settings", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
     return kExitOk;
 }

@@ -1,16 +1,34 @@
-// Registering and removing the service. Both print what went wrong and
-// return a non-zero exit code on failure.
+// The commands that act on the registration: install, config, status and
+// uninstall. Each prints what went wrong and returns a non-zero exit code on
+// failure.
 #pragma once
 
-#include "companions/vandrel-service/ServiceOptions.h"
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "companions/common/ServiceSettings.h"
 
 namespace vandrel {
 
 // Registers this executable as "Vandrel Service" (own process, demand start)
-// with the options in its binary path.
-int Install(ServiceOptions const& options);
+// and writes `settings` (already validated) to its Parameters key.
+int Install(ServiceSettings const& settings);
 
-// Stops the service if it runs, then deletes it.
+// Applies install's options onto the installed service's settings. A running
+// service picks them up by itself within a poll.
+int Configure(std::vector<std::string> const& options);
+
+// Prints the service's state, its settings and what its source says now.
+// 0 when it printed a reading.
+int PrintStatus();
+
+// Stops the service if it runs, then deletes it and its settings.
 int Uninstall();
+
+// Whether the token is an administrator's with the group enabled, i.e.
+// elevated where UAC filters it.
+bool IsAdministrator();
 
 }  // namespace vandrel

@@ -2,24 +2,38 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
 
-#include "companions/common/Arguments.h"
 #include "common/UniqueHandle.h"
-#include "companions/vandrel-service/Simulation.h"
+#include "companions/common/Arguments.h"
+#include "companions/common/ServiceSettings.h"
+#include "companions/vandrel-service/ServiceOptions.h"
+#include "companions/vandrel-service/SettingsWatch.h"
+#include "companions/vandrel-service/Sources.h"
+#include "companions/vandrel-service/StatusFeed.h"
 
 namespace vandrel {
 namespace {
 
-
 DWORD const kPendingStepMs = 500;   // a new checkpoint at least this often
 DWORD const kPendingWaitHintMs = 3000;
 
+// The settings the service starts with. Empty on success, else why not.
+std::string LoadSettings(std::vector<std::string> const& options, ServiceSettings& settings) {
+    SettingsRead const read = ReadServiceSettings(settings);
+    if (read.keyError == ERROR_FILE_NOT_FOUND && !options.empty()) {
+        settings = ServiceSettings();
+        return ApplySettingsArguments(options, settings);
+    }
+    return {};  // bad values took their defaults; "status" names them
+}
+
 class ServiceHost {
 public:
-    explicit ServiceHost(ServiceOptions const& options) : options_(options) {}
+    explicit ServiceHost(std::vector<std::string> const& options) : options_(options) {}
 
     int Dispatch() {
         stopRequested_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -38,7 +52,7 @@ public:
             std::fprintf(stderr,
                          "VandrelService: not started by the Service Control Manager.\n"
                          "Use \"VandrelService install [options]\" and start the service, or\n"
-                         "\"VandrelService console [options]\" to run the simulation here.\n");
+                         "\"VandrelService console [options]\" to run it here.\n");
         } else {
             std::fprintf(stderr, "VandrelService: cannot connect to the Service Control Manager: %s\n",
                          companions::DescribeWin32Error(error).c_str());
@@ -49,18 +63,26 @@ public:
 private:
     static void WINAPI ServiceMain(DWORD, LPSTR*) { instance_->Run(); }
 
-    static DWORD WINAPI OnControl(DWORD control, DWORD, LPVOID, LPVOID context) {
-        return static_cast<ServiceHost*>(context)->Control(control);
+    static DWORD WINAPI OnControl(DWORD control, DWORD eventType, LPVOID, LPVOID context) {
+        return static_cast<ServiceHost*>(context)->Control(control, eventType);
     }
 
     // Runs on the dispatcher thread and must return at once: the caller of
     // ControlService waits for it. The slow part of stopping is Run's.
-    DWORD Control(DWORD control) {
+    DWORD Control(DWORD control, DWORD eventType) {
         switch (control) {
         case SERVICE_CONTROL_STOP:
         case SERVICE_CONTROL_SHUTDOWN:
             if (CurrentState() == SERVICE_RUNNING) Report(SERVICE_STOP_PENDING);
             ::SetEvent(stopRequested_.get());
+            return NO_ERROR;
+        case SERVICE_CONTROL_POWEREVENT:
+            // After sleep a NUT connection is as good as dead: reconnect now
+            // rather than after a time-out and a back-off.
+            if (eventType == PBT_APMRESUMEAUTOMATIC || eventType == PBT_APMRESUMESUSPEND) {
+                std::lock_guard<std::mutex> lock(feedLock_);
+                if (feed_ != nullptr) feed_->NotifyResumed();
+            }
             return NO_ERROR;
         case SERVICE_CONTROL_INTERROGATE:
             return NO_ERROR;
@@ -73,23 +95,56 @@ private:
         statusHandle_ = ::RegisterServiceCtrlHandlerExA(kServiceName, &ServiceHost::OnControl, this);
         if (statusHandle_ == nullptr) return;
         Report(SERVICE_START_PENDING);
-        StayPending(SERVICE_START_PENDING, options_.startDelayMs);
+        ServiceSettings settings;
+        if (!LoadSettings(options_, settings).empty()) {
+            Report(SERVICE_STOPPED, ERROR_INVALID_PARAMETER);
+            return;
+        }
+        StayPending(SERVICE_START_PENDING, settings.simulation.startDelayMs);
 
-        Simulation simulation(MakeSource(options_));
-        status_block::CreateError const error = simulation.Start();
+        StatusFeed feed(MakeSource(settings));
+        status_block::CreateError const error = feed.Start();
         if (error.failed()) {
             Report(SERVICE_STOPPED, error.code);
             return;
         }
+        SetFeed(&feed);
         Report(SERVICE_RUNNING);
-        ::WaitForSingleObject(stopRequested_.get(), INFINITE);
+        FollowSettings(feed, settings);
 
         Report(SERVICE_STOP_PENDING);
-        simulation.StopWriting();
-        StayPending(SERVICE_STOP_PENDING, options_.stopDelayMs);
+        SetFeed(nullptr);
+        feed.RequestStop();
+        // A NUT round trip in progress ends at the stop event; checkpoints
+        // show the wait is moving meanwhile.
+        while (!feed.WaitStopped(kPendingStepMs)) Report(SERVICE_STOP_PENDING);
+        feed.StopWriting();
+        StayPending(SERVICE_STOP_PENDING, settings.simulation.stopDelayMs);
         // Closing the block is what tells the agent the service is gone.
-        simulation.Close();
+        feed.Close();
         Report(SERVICE_STOPPED);
+    }
+
+    // Until stopped: hands the feed a new source whenever the settings in
+    // the key change. A read that finds bad values keeps the settings in use
+    // rather than apply half of what someone is writing.
+    void FollowSettings(StatusFeed& feed, ServiceSettings current) {
+        SettingsWatch watch;
+        watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
+        for (;;) {
+            if (!watch.WaitForChange(stopRequested_.get())) return;
+            ServiceSettings changed;
+            SettingsRead const read = ReadServiceSettings(changed);
+            if (!read.clean() || ValidateSettings(changed).failed() || changed == current) continue;
+            feed.ReplaceSource(MakeSource(changed));
+            // The delays are read when starting and stopping.
+            current = changed;
+        }
+    }
+
+    void SetFeed(StatusFeed* feed) {
+        std::lock_guard<std::mutex> lock(feedLock_);
+        feed_ = feed;
     }
 
     // Spends `ms` in a pending state, with a rising checkpoint every step so
@@ -115,7 +170,8 @@ private:
         status_.dwCheckPoint = !pending ? 0 : (status_.dwCurrentState == state ? status_.dwCheckPoint + 1 : 1);
         status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
         status_.dwCurrentState = state;
-        status_.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+        status_.dwControlsAccepted =
+            state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_POWEREVENT : 0;
         status_.dwWin32ExitCode = exitCode;
         status_.dwServiceSpecificExitCode = 0;
         status_.dwWaitHint = pending ? kPendingWaitHintMs : 0;
@@ -124,11 +180,13 @@ private:
 
     static ServiceHost* instance_;
 
-    ServiceOptions options_;
+    std::vector<std::string> options_;
     UniqueKernelHandle stopRequested_;
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;  // not closed: the system owns it
     std::mutex statusLock_;
     SERVICE_STATUS status_{};
+    std::mutex feedLock_;
+    StatusFeed* feed_ = nullptr;
 };
 
 ServiceHost* ServiceHost::instance_ = nullptr;
@@ -142,25 +200,35 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 
 }  // namespace
 
-int RunAsService(ServiceOptions const& options) {
+int RunAsService(std::vector<std::string> const& options) {
     ServiceHost host(options);
     return host.Dispatch();
 }
 
-int RunInConsole(ServiceOptions const& options) {
+int RunInConsole(std::vector<std::string> const& options) {
+    ServiceSettings settings;
+    if (options.empty()) {
+        ReadServiceSettings(settings);
+    } else {
+        std::string const bad = ApplySettingsArguments(options, settings);
+        if (!bad.empty()) {
+            std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
+            return kExitUsage;
+        }
+    }
     g_consoleStop.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    Simulation simulation(MakeSource(options));
-    status_block::CreateError const error = g_consoleStop ? simulation.Start()
+    StatusFeed feed(MakeSource(settings));
+    status_block::CreateError const error = g_consoleStop ? feed.Start()
                                                           : status_block::CreateError{::GetLastError(), "an event"};
     if (error.failed()) {
         std::fprintf(stderr, "VandrelService: %s\n", error.Describe().c_str());
         return kExitFailed;
     }
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    std::printf("simulating %s; Ctrl+C stops\n", FormatServiceArguments(options).c_str());
+    std::printf("publishing from %s; Ctrl+C stops\n", DescribeSettings(settings).c_str());
     std::fflush(stdout);
     ::WaitForSingleObject(g_consoleStop.get(), INFINITE);
-    simulation.Close();
+    feed.Close();
     return kExitOk;
 }
 

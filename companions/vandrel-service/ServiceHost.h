@@ -1,7 +1,9 @@
-// Running as a real service under the Service Control Manager.
+// Running as a real service under the Service Control Manager, or in a
+// console for people.
 #pragma once
 
-#include "companions/vandrel-service/ServiceOptions.h"
+#include <string>
+#include <vector>
 
 namespace vandrel {
 
@@ -10,11 +12,14 @@ int const kExitFailed = 1;
 int const kExitUsage = 2;
 
 // Connects to the Service Control Manager and runs the service until it is
-// stopped. Returns the process exit code; fails with a message when the
-// process was not started by the Service Control Manager.
-int RunAsService(ServiceOptions const& options);
+// stopped, with the settings from its Parameters key (or, for a registration
+// from an older version that has no key, the options in its binary path).
+// Returns the process exit code; fails with a message when the process was
+// not started by the Service Control Manager.
+int RunAsService(std::vector<std::string> const& options);
 
-// The same simulation in this console until Ctrl+C, for people.
-int RunInConsole(ServiceOptions const& options);
+// The same in this console until Ctrl+C: with `options` over the defaults,
+// or with the service's settings when there are none.
+int RunInConsole(std::vector<std::string> const& options);
 
 }  // namespace vandrel

@@ -1,99 +1,137 @@
 #include "companions/vandrel-service/ServiceOptions.h"
 
-#include "companions/common/Arguments.h"
+#include <windows.h>
+
+#include "companions/nut/NutClient.h"
 
 namespace vandrel {
 namespace {
 
-std::string ParseBounded(std::string const& option, std::string const& text, uint32_t min, uint32_t max,
-                         uint32_t& value) {
-    uint32_t parsed = 0;
-    if (!companions::ParseUint32(text.c_str(), parsed) || parsed < min || parsed > max) {
-        return "invalid value \"" + text + "\" for " + option + " (expected " + std::to_string(min) + ".." +
-               std::to_string(max) + ")";
-    }
-    value = parsed;
-    return {};
-}
+struct OptionSpec {
+    char const* name;
+    SettingsField field;  // None: no value follows
+    bool nutOnly;
+    bool simulateOnly;
+};
 
-// "1,2,3@500"
-std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs) {
-    std::string const bad = "invalid script \"" + text + "\" (expected words and a step time, e.g. 3,1,2@2000)";
-    size_t const at = text.find('@');
-    if (at == std::string::npos || at == 0) return bad;
-    std::vector<uint32_t> parsed;
-    size_t begin = 0;
-    while (begin <= at) {
-        size_t end = text.find(',', begin);
-        if (end == std::string::npos || end > at) end = at;
-        uint32_t word = 0;
-        if (!companions::ParseUint32(text.substr(begin, end - begin).c_str(), word)) return bad;
-        parsed.push_back(word);
-        begin = end + 1;
-    }
-    if (parsed.size() > kMaxScriptWords) return "script has more than " + std::to_string(kMaxScriptWords) + " words";
-    std::string const error = ParseBounded("the script step", text.substr(at + 1), kMinScriptStepMs,
-                                           kMaxScriptStepMs, stepMs);
-    if (!error.empty()) return error;
-    words = std::move(parsed);
-    return {};
+OptionSpec const kOptions[] = {
+    {"--nut", SettingsField::None, true, false},
+    {"--simulate", SettingsField::None, false, true},
+    {"--poll-ms", SettingsField::PollMs, true, false},
+    {"--status", SettingsField::StatusWord, false, true},
+    {"--script", SettingsField::Script, false, true},
+    {"--stop-delay-ms", SettingsField::StopDelayMs, false, true},
+    {"--start-delay-ms", SettingsField::StartDelayMs, false, true},
+};
+
+OptionSpec const* FindOption(std::string const& name) {
+    for (OptionSpec const& spec : kOptions)
+        if (name == spec.name) return &spec;
+    return nullptr;
 }
 
 }  // namespace
 
-std::string ParseServiceOptions(std::vector<std::string> const& args, ServiceOptions& out) {
-    ServiceOptions options;
-    bool sawStatus = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string const& option = args[i];
-        bool const known = option == "--status" || option == "--script" || option == "--stop-delay-ms" ||
-                           option == "--start-delay-ms";
-        if (!known) return "unknown argument \"" + option + "\"";
-        if (i + 1 >= args.size()) return "missing value after " + option;
-        std::string const& value = args[++i];
-        std::string error;
-        if (option == "--status") {
-            error = ParseBounded(option, value, 0, UINT32_MAX, options.statusWord);
-            sawStatus = true;
-        } else if (option == "--script") {
-            error = ParseScript(value, options.script, options.scriptStepMs);
-        } else if (option == "--stop-delay-ms") {
-            error = ParseBounded(option, value, 0, kMaxDelayMs, options.stopDelayMs);
-        } else {
-            error = ParseBounded(option, value, 0, kMaxDelayMs, options.startDelayMs);
+std::string ParseInvocation(std::vector<std::string> const& args, Invocation& out) {
+    Invocation invocation;
+    invocation.options = args;
+    if (!args.empty() && args.front().compare(0, 2, "--") != 0) {
+        std::string const& name = args.front();
+        struct Named {
+            char const* name;
+            Command command;
+        };
+        Named const commands[] = {{"install", Command::Install}, {"config", Command::Config},
+                                  {"status", Command::Status},   {"uninstall", Command::Uninstall},
+                                  {"console", Command::Console}, {"run", Command::Run},
+                                  {"help", Command::Help},       {"/?", Command::Help}};
+        bool known = false;
+        for (Named const& entry : commands) {
+            if (name == entry.name) {
+                invocation.command = entry.command;
+                known = true;
+            }
         }
-        if (!error.empty()) return error;
+        if (!known) return "unknown command \"" + name + "\"";
+        invocation.options.erase(invocation.options.begin());
     }
-    if (sawStatus && !options.script.empty()) return "--status and --script exclude each other";
-    out = options;
+    if (invocation.options.size() == 1 && invocation.options.front() == "--help") {
+        invocation.command = Command::Help;
+        invocation.options.clear();
+    }
+    if ((invocation.command == Command::Status || invocation.command == Command::Uninstall ||
+         invocation.command == Command::Help) &&
+        !invocation.options.empty())
+        return "\"" + args.front() + "\" takes no options";
+    if (invocation.command == Command::Config && invocation.options.empty())
+        return "config needs --nut ups@host[:port] or --simulate, or an option to change";
+    out = invocation;
     return {};
 }
 
-std::string FormatServiceArguments(ServiceOptions const& options) {
-    std::string text;
-    if (options.script.empty()) {
-        text = "--status " + std::to_string(options.statusWord);
-    } else {
-        text = "--script ";
-        for (size_t i = 0; i < options.script.size(); ++i) {
-            if (i != 0) text += ',';
-            text += std::to_string(options.script[i]);
+bool NeedsAdministrator(Command command) {
+    return command == Command::Install || command == Command::Config || command == Command::Uninstall;
+}
+
+std::string AdministratorRefusal(Command command, bool isAdministrator) {
+    if (!NeedsAdministrator(command) || isAdministrator) return {};
+    char const* const name = command == Command::Install ? "install" : command == Command::Config ? "config" : "uninstall";
+    return std::string(name) + " needs administrator rights: run it from an elevated command prompt";
+}
+
+std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings) {
+    ServiceSettings result = settings;
+    bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
+    OptionSpec const* nutOption = nullptr;         // the first option only --nut takes
+    OptionSpec const* simulateOption = nullptr;    // the first option only --simulate takes
+    for (size_t i = 0; i < args.size(); ++i) {
+        OptionSpec const* spec = FindOption(args[i]);
+        if (spec == nullptr) return "unknown option \"" + args[i] + "\"";
+        std::string const name = spec->name;
+        if (name == "--simulate") {
+            sawSimulate = true;
+            continue;
         }
-        text += '@' + std::to_string(options.scriptStepMs);
+        if (i + 1 >= args.size()) return "missing value after " + name;
+        std::string const& value = args[++i];
+        if (name == "--nut") {
+            sawNut = true;
+            nut::UpsAddress address;
+            std::string const error = nut::ParseUpsAddress(value, address);
+            if (!error.empty()) return error;
+            result.ups = address;
+            continue;
+        }
+        if (spec->nutOnly && nutOption == nullptr) nutOption = spec;
+        if (spec->simulateOnly && simulateOption == nullptr) simulateOption = spec;
+        sawStatus = sawStatus || name == "--status";
+        sawScript = sawScript || name == "--script";
+        SettingsProblem const problem = SetFieldFromText(result, spec->field, value);
+        if (problem.failed()) return name + ": " + problem.message;
+        // A fixed word replaces a script the settings held.
+        if (name == "--status") SetFieldFromText(result, SettingsField::Script, "");
     }
-    if (options.stopDelayMs != 0) text += " --stop-delay-ms " + std::to_string(options.stopDelayMs);
-    if (options.startDelayMs != 0) text += " --start-delay-ms " + std::to_string(options.startDelayMs);
-    return text;
+    if (sawNut && sawSimulate) return "--nut and --simulate exclude each other";
+    if (sawStatus && sawScript) return "--status and --script exclude each other";
+    if (sawNut) result.source = SourceKind::Nut;
+    if (sawSimulate) result.source = SourceKind::Simulate;
+    if (result.source == SourceKind::Nut && simulateOption != nullptr)
+        return std::string(simulateOption->name) + " is an option of --simulate, not of --nut";
+    if (result.source == SourceKind::Simulate && nutOption != nullptr)
+        return std::string(nutOption->name) + " is an option of --nut, not of --simulate";
+    SettingsProblem const problem = ValidateSettings(result);
+    if (problem.failed()) return problem.message;
+    settings = result;
+    return {};
 }
 
-std::string BuildBinaryPath(std::string const& executable, ServiceOptions const& options) {
+bool StopErrorMeansStopped(unsigned long error) { return error == ERROR_SERVICE_NOT_ACTIVE; }
+
+bool DeleteErrorMeansDeleted(unsigned long error) { return error == ERROR_SERVICE_MARKED_FOR_DELETE; }
+
+std::string BuildBinaryPath(std::string const& executable) {
     // Quoted, or a path with blanks would be split by the Service Control Manager.
-    return "\"" + executable + "\" " + FormatServiceArguments(options);
-}
-
-std::unique_ptr<UpsSource> MakeSource(ServiceOptions const& options) {
-    if (!options.script.empty()) return std::make_unique<ScriptedUpsSource>(options.script, options.scriptStepMs);
-    return std::make_unique<FixedUpsSource>(options.statusWord);
+    return "\"" + executable + "\"";
 }
 
 }  // namespace vandrel

@@ -1,44 +1,49 @@
-// The simulation a service instance runs, chosen at install time and carried
-// in the service's binary path as ordinary arguments.
+// The service's command line: which command, and the settings options of
+// install, config and console. Decisions only; main.cpp carries them out.
 #pragma once
 
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "companions/vandrel-service/UpsSource.h"
+#include "companions/common/ServiceSettings.h"
 
 namespace vandrel {
 
-char const kServiceName[] = "Vandrel Service";
+enum class Command { Help, Install, Config, Status, Uninstall, Console, Run };
 
-uint32_t const kDefaultStatusWord = 3;  // on line, battery normal
-uint32_t const kMaxDelayMs = 600000;
-uint32_t const kMinScriptStepMs = 10;
-uint32_t const kMaxScriptStepMs = 3600000;
-size_t const kMaxScriptWords = 64;
-
-struct ServiceOptions {
-    uint32_t statusWord = kDefaultStatusWord;
-    std::vector<uint32_t> script;  // non-empty: cycle through these instead
-    uint32_t scriptStepMs = 0;
-    uint32_t stopDelayMs = 0;      // extra time spent in STOP_PENDING
-    uint32_t startDelayMs = 0;     // extra time spent in START_PENDING
+struct Invocation {
+    Command command = Command::Run;
+    std::vector<std::string> options;  // what follows the command
 };
 
-// Parses [--status N | --script N,N,N@ms] [--stop-delay-ms N] [--start-delay-ms N].
-// Returns an empty string on success, else what is wrong; `out` is only
-// written on success.
-std::string ParseServiceOptions(std::vector<std::string> const& args, ServiceOptions& out);
+// The first argument names the command unless it starts with "--": the
+// Service Control Manager starts the service with no arguments (or, for a
+// registration made by an older version, with the options alone). Empty on
+// success, else what is wrong.
+std::string ParseInvocation(std::vector<std::string> const& args, Invocation& out);
 
-// The same options as arguments, as ParseServiceOptions reads them back.
-std::string FormatServiceArguments(ServiceOptions const& options);
+// install, config and uninstall change the Service Control Manager's
+// database or the service's key.
+bool NeedsAdministrator(Command command);
+
+// Empty when the command may go ahead, else the one line to print.
+std::string AdministratorRefusal(Command command, bool isAdministrator);
+
+// Applies [--nut ups@host[:port]] [--poll-ms N] or [--simulate] [--status N
+// | --script W,W@ms] [--stop-delay-ms N] [--start-delay-ms N] onto
+// `settings` (what config starts from: the service's current settings). The
+// source stays as it was unless --nut or --simulate names one; options of
+// the other source are refused. Empty on success, else one line; `settings`
+// is written only on success, and only with settings that validate.
+std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings);
+
+// Uninstall: results of the stop request and of the delete that mean the
+// goal is already reached (it stopped meanwhile; someone deleted it first).
+bool StopErrorMeansStopped(unsigned long error);
+bool DeleteErrorMeansDeleted(unsigned long error);
 
 // The command line the Service Control Manager runs: the quoted executable
-// path followed by the options.
-std::string BuildBinaryPath(std::string const& executable, ServiceOptions const& options);
-
-std::unique_ptr<UpsSource> MakeSource(ServiceOptions const& options);
+// path alone, since the settings live in the registry.
+std::string BuildBinaryPath(std::string const& executable);
 
 }  // namespace vandrel

@@ -7,10 +7,10 @@ namespace vandrel {
 ScriptedUpsSource::ScriptedUpsSource(std::vector<uint32_t> words, DWORD stepMs)
     : words_(std::move(words)), stepMs_(stepMs) {}
 
-uint32_t ScriptedUpsSource::NextStatusWord() {
+SourceReading ScriptedUpsSource::Next(HANDLE) {
     uint32_t const word = words_[next_];
     next_ = (next_ + 1) % words_.size();
-    return word;
+    return {word, 0};
 }
 
 }  // namespace vandrel

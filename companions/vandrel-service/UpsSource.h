@@ -1,5 +1,5 @@
-// Where the service gets its UPS state from. Simulations for now; a source
-// that talks to real hardware plugs in behind the same interface later.
+// Where the service gets its UPS state from: a simulation, or a NUT server
+// (NutUpsSource.h). The feed calls a source from its one worker thread.
 #pragma once
 
 #include <windows.h>
@@ -10,21 +10,33 @@
 namespace vandrel {
 
 DWORD const kFixedSourceIntervalMs = 1000;
+uint32_t const kWordNoConnection = 4;
+
+// What a source says about the UPS now: the status word and the battery
+// charge in percent (0 when unknown), i.e. the block's words 1 and 2.
+struct SourceReading {
+    uint32_t statusWord = kWordNoConnection;
+    uint32_t charge = 0;
+};
 
 class UpsSource {
 public:
     virtual ~UpsSource() = default;
-    // The status word to publish now.
-    virtual uint32_t NextStatusWord() = 0;
-    // How long the word just returned stands before the next one is due.
+    // The reading to publish now. May take a while (a network round trip)
+    // but ends soon after `stop` is set.
+    virtual SourceReading Next(HANDLE stop) = 0;
+    // How long the reading just returned stands before the next one is due.
     virtual DWORD IntervalMs() const = 0;
+    // The machine woke from sleep: whatever the source holds open is stale.
+    virtual void NotifyResumed() {}
 };
 
-// The same word forever, refreshed once a second.
+// The same word forever, refreshed once a second. The simulation reports no
+// battery charge (word 2 stays 0).
 class FixedUpsSource final : public UpsSource {
 public:
     explicit FixedUpsSource(uint32_t statusWord) : statusWord_(statusWord) {}
-    uint32_t NextStatusWord() override { return statusWord_; }
+    SourceReading Next(HANDLE) override { return {statusWord_, 0}; }
     DWORD IntervalMs() const override { return kFixedSourceIntervalMs; }
 
 private:
@@ -36,7 +48,7 @@ class ScriptedUpsSource final : public UpsSource {
 public:
     // `words` must not be empty.
     ScriptedUpsSource(std::vector<uint32_t> words, DWORD stepMs);
-    uint32_t NextStatusWord() override;
+    SourceReading Next(HANDLE) override;
     DWORD IntervalMs() const override { return stepMs_; }
 
 private:

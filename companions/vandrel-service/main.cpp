@@ -1,6 +1,6 @@
-// VandrelService: a stand-in for the product's UPS monitoring service. It
-// registers as "Vandrel Service" and publishes a simulated UPS state in the
-// shared status block while it runs.
+// VandrelService: the UPS monitoring service. It registers as "Vandrel
+// Service" and, while it runs, publishes the state of a UPS served by a NUT
+// server (or a simulated one) in the shared status block.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,14 +12,21 @@
 namespace {
 
 char const kUsage[] =
-    "usage: VandrelService install [--status N | --script N,N,N@ms] [--stop-delay-ms N] [--start-delay-ms N]\n"
+    "usage: VandrelService install --nut ups@host[:port] [--poll-ms N]\n"
+    "       VandrelService install [--simulate] [--status N | --script W,W@ms] [--stop-delay-ms N]\n"
+    "                              [--start-delay-ms N]\n"
+    "       VandrelService config  (the options of install; those not given keep their value)\n"
+    "       VandrelService status\n"
     "       VandrelService uninstall\n"
-    "       VandrelService console [same options as install]\n"
-    "       VandrelService [run] [options]    (how the Service Control Manager starts it)\n"
-    "  --status N         publish status word N (default 3)\n"
-    "  --script W,W@ms    cycle through the words, each held for ms\n"
-    "  --stop-delay-ms N  stay in STOP_PENDING for N ms when stopped\n"
-    "  --start-delay-ms N stay in START_PENDING for N ms when started\n";
+    "       VandrelService console [options of install]   (runs here until Ctrl+C)\n"
+    "  --nut ups@host[:port] read the UPS from the NUT server on host (port 3493 by default)\n"
+    "  --poll-ms N           ask the server every N ms (500-60000, default 2000)\n"
+    "  --simulate            publish a simulated UPS instead\n"
+    "  --status N            the simulated status word (default 3)\n"
+    "  --script W,W@ms       cycle through the words, each held for ms\n"
+    "  --stop-delay-ms N     stay in STOP_PENDING for N ms when stopped\n"
+    "  --start-delay-ms N    stay in START_PENDING for N ms when started\n"
+    "install, config and uninstall need administrator rights.\n";
 
 int UsageError(std::string const& message) {
     std::fprintf(stderr, "VandrelService: %s\n%s", message.c_str(), kUsage);
@@ -29,28 +36,38 @@ int UsageError(std::string const& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::string command = "run";
-    // The Service Control Manager starts us with the options alone.
-    if (!args.empty() && args.front().compare(0, 2, "--") != 0) {
-        command = args.front();
-        args.erase(args.begin());
-    }
-    if (command == "help" || command == "/?" || (args.size() == 1 && args.front() == "--help")) {
+    using vandrel::Command;
+    vandrel::Invocation invocation;
+    std::string const error = vandrel::ParseInvocation(std::vector<std::string>(argv + 1, argv + argc), invocation);
+    if (!error.empty()) return UsageError(error);
+    if (invocation.command == Command::Help) {
         std::fputs(kUsage, stdout);
         return vandrel::kExitOk;
     }
-    if (command == "uninstall") {
-        if (!args.empty()) return UsageError("uninstall takes no options");
-        return vandrel::Uninstall();
+    // Before anything touches the Service Control Manager or the key.
+    if (vandrel::NeedsAdministrator(invocation.command)) {
+        std::string const refusal = vandrel::AdministratorRefusal(invocation.command, vandrel::IsAdministrator());
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "VandrelService: %s\n", refusal.c_str());
+            return vandrel::kExitFailed;
+        }
     }
-    if (command != "install" && command != "console" && command != "run")
-        return UsageError("unknown command \"" + command + "\"");
-
-    vandrel::ServiceOptions options;
-    std::string const error = vandrel::ParseServiceOptions(args, options);
-    if (!error.empty()) return UsageError(error);
-    if (command == "install") return vandrel::Install(options);
-    if (command == "console") return vandrel::RunInConsole(options);
-    return vandrel::RunAsService(options);
+    switch (invocation.command) {
+    case Command::Install: {
+        vandrel::ServiceSettings settings;
+        std::string const bad = vandrel::ApplySettingsArguments(invocation.options, settings);
+        if (!bad.empty()) return UsageError(bad);
+        return vandrel::Install(settings);
+    }
+    case Command::Config:
+        return vandrel::Configure(invocation.options);
+    case Command::Status:
+        return vandrel::PrintStatus();
+    case Command::Uninstall:
+        return vandrel::Uninstall();
+    case Command::Console:
+        return vandrel::RunInConsole(invocation.options);
+    default:
+        return vandrel::RunAsService(invocation.options);
+    }
 }

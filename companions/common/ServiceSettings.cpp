@@ -1,0 +1,409 @@
+#include "companions/common/ServiceSettings.h"
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+#include "common/UniqueHandle.h"
+#include "companions/common/Arguments.h"
+
+namespace vandrel {
+namespace {
+
+// Registry strings beyond this are garbage, not settings.
+DWORD const kMaxStringBytes = 4096;
+
+std::string Trimmed(std::string const& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    return text.substr(begin, end - begin);
+}
+
+SettingsProblem Problem(SettingsField field, std::string message) { return {field, std::move(message)}; }
+
+// The name goes onto the wire inside "GET VAR <ups> ...": a blank, a quote or
+// a line break in it would change the request.
+SettingsProblem CheckUpsName(std::string const& name) {
+    if (name.empty()) return Problem(SettingsField::UpsName, "UPS name is empty");
+    if (name.size() > kMaxUpsNameLength)
+        return Problem(SettingsField::UpsName,
+                       "UPS name is longer than " + std::to_string(kMaxUpsNameLength) + " characters");
+    for (char const c : name) {
+        unsigned char const u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u >= 0x7f || c == '"' || c == '\\' || c == '@')
+            return Problem(SettingsField::UpsName,
+                           "UPS name may hold only letters, digits and punctuation other than @, \" and \\");
+    }
+    return {};
+}
+
+SettingsProblem CheckHost(std::string const& host) {
+    if (host.empty()) return Problem(SettingsField::Host, "host is empty");
+    if (host.size() > kMaxHostLength)
+        return Problem(SettingsField::Host, "host is longer than " + std::to_string(kMaxHostLength) + " characters");
+    for (char const c : host) {
+        unsigned char const u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u >= 0x7f || c == '@' || c == '/' || c == '\\' || c == '"')
+            return Problem(SettingsField::Host, "host must be a host name or an IP address");
+    }
+    return {};
+}
+
+std::string Range(uint32_t min, uint32_t max) { return std::to_string(min) + "-" + std::to_string(max); }
+
+// Every numeric field's bounds, in one place for the command line, the
+// registry and the dialog.
+SettingsProblem SetNumber(ServiceSettings& settings, SettingsField field, uint32_t value) {
+    switch (field) {
+    case SettingsField::Port:
+        if (value < 1 || value > 65535) return Problem(field, "port must be 1-65535");
+        settings.ups.port = static_cast<uint16_t>(value);
+        return {};
+    case SettingsField::PollMs:
+        if (value < kMinPollMs || value > kMaxPollMs)
+            return Problem(field, "poll interval must be " + Range(kMinPollMs, kMaxPollMs) + " ms");
+        settings.pollMs = value;
+        return {};
+    case SettingsField::StatusWord:
+        if (value == 0) return Problem(field, "status word must not be 0 (readers take 0 for a stopped service)");
+        settings.simulation.statusWord = value;
+        return {};
+    case SettingsField::StopDelayMs:
+        if (value > kMaxDelayMs) return Problem(field, "stop delay must be " + Range(0, kMaxDelayMs) + " ms");
+        settings.simulation.stopDelayMs = value;
+        return {};
+    case SettingsField::StartDelayMs:
+        if (value > kMaxDelayMs) return Problem(field, "start delay must be " + Range(0, kMaxDelayMs) + " ms");
+        settings.simulation.startDelayMs = value;
+        return {};
+    default:
+        return Problem(field, "not a number field");
+    }
+}
+
+// As NUT writes it, with the port always; an IPv6 address goes in brackets.
+std::string FormatAddress(nut::UpsAddress const& ups) {
+    std::string const host = ups.host.find(':') != std::string::npos ? "[" + ups.host + "]" : ups.host;
+    return ups.upsName + "@" + host + ":" + std::to_string(ups.port);
+}
+
+char const* FieldLabel(SettingsField field) {
+    switch (field) {
+    case SettingsField::Source: return "source";
+    case SettingsField::UpsName: return "UPS name";
+    case SettingsField::Host: return "host";
+    case SettingsField::Port: return "port";
+    case SettingsField::PollMs: return "poll interval";
+    case SettingsField::StatusWord: return "status word";
+    case SettingsField::Script: return "script";
+    case SettingsField::StopDelayMs: return "stop delay";
+    case SettingsField::StartDelayMs: return "start delay";
+    default: return "value";
+    }
+}
+
+// ---- the registry ----
+
+struct ValueSpec {
+    char const* name;
+    SettingsField field;
+    DWORD type;
+};
+
+ValueSpec const kValues[] = {
+    {"Source", SettingsField::Source, REG_SZ},
+    {"UpsName", SettingsField::UpsName, REG_SZ},
+    {"Host", SettingsField::Host, REG_SZ},
+    {"Port", SettingsField::Port, REG_DWORD},
+    {"PollMs", SettingsField::PollMs, REG_DWORD},
+    {"StatusWord", SettingsField::StatusWord, REG_DWORD},
+    {"Script", SettingsField::Script, REG_SZ},
+    {"StopDelayMs", SettingsField::StopDelayMs, REG_DWORD},
+    {"StartDelayMs", SettingsField::StartDelayMs, REG_DWORD},
+};
+
+char const* TypeName(DWORD type) {
+    switch (type) {
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_QWORD: return "REG_QWORD";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_NONE: return "REG_NONE";
+    default: return "an unknown type";
+    }
+}
+
+// The value's text form for the field, as the settings now hold it.
+std::string FieldText(ServiceSettings const& settings, SettingsField field) {
+    switch (field) {
+    case SettingsField::Source: return SourceName(settings.source);
+    case SettingsField::UpsName: return settings.ups.upsName;
+    case SettingsField::Host: return settings.ups.host;
+    case SettingsField::Port: return std::to_string(settings.ups.port);
+    case SettingsField::PollMs: return std::to_string(settings.pollMs);
+    case SettingsField::StatusWord: return std::to_string(settings.simulation.statusWord);
+    case SettingsField::Script:
+        return FormatScript(settings.simulation.script, settings.simulation.scriptStepMs);
+    case SettingsField::StopDelayMs: return std::to_string(settings.simulation.stopDelayMs);
+    case SettingsField::StartDelayMs: return std::to_string(settings.simulation.startDelayMs);
+    default: return {};
+    }
+}
+
+uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field) {
+    switch (field) {
+    case SettingsField::Port: return settings.ups.port;
+    case SettingsField::PollMs: return settings.pollMs;
+    case SettingsField::StatusWord: return settings.simulation.statusWord;
+    case SettingsField::StopDelayMs: return settings.simulation.stopDelayMs;
+    case SettingsField::StartDelayMs: return settings.simulation.startDelayMs;
+    default: return 0;
+    }
+}
+
+// Reads one value into `settings`. Empty when it was missing or applied;
+// else what is wrong with it (the field then keeps its default).
+std::string ReadValue(HKEY key, ValueSpec const& spec, ServiceSettings& settings) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG status = ::RegQueryValueExA(key, spec.name, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    std::string const name = std::string("value \"") + spec.name + "\"";
+    std::string const fallback = "; using " + FieldText(settings, spec.field);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+        return name + " cannot be read: " + companions::DescribeWin32Error(static_cast<DWORD>(status)) + fallback;
+    if (type != spec.type)
+        return name + " is " + TypeName(type) + ", not " + TypeName(spec.type) + fallback;
+
+    if (spec.type == REG_DWORD) {
+        DWORD value = 0;
+        DWORD valueSize = sizeof value;
+        if (size != sizeof value ||
+            ::RegQueryValueExA(key, spec.name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &valueSize) !=
+                ERROR_SUCCESS ||
+            type != REG_DWORD || valueSize != sizeof value)
+            return name + " is not a 4-byte REG_DWORD" + fallback;
+        SettingsProblem const problem = SetNumber(settings, spec.field, value);
+        return problem.failed() ? name + ": " + problem.message + fallback : std::string();
+    }
+
+    if (size > kMaxStringBytes) return name + " is longer than " + std::to_string(kMaxStringBytes) + " bytes" + fallback;
+    std::string text(size, '\0');
+    DWORD textSize = size;
+    status = ::RegQueryValueExA(key, spec.name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &textSize);
+    // It may have changed between the two calls; take it as garbage then.
+    if (status != ERROR_SUCCESS || type != REG_SZ || textSize > size)
+        return name + " changed while being read" + fallback;
+    text.resize(textSize);
+    // The terminator is not guaranteed to be stored, or there may be several.
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    if (text.find('\0') != std::string::npos) return name + " holds a NUL character" + fallback;
+    SettingsProblem const problem = SetFieldFromText(settings, spec.field, text);
+    return problem.failed() ? name + ": " + problem.message + fallback : std::string();
+}
+
+LONG WriteValue(HKEY key, ValueSpec const& spec, ServiceSettings const& settings) {
+    if (spec.type == REG_DWORD) {
+        DWORD const value = FieldNumber(settings, spec.field);
+        return ::RegSetValueExA(key, spec.name, 0, REG_DWORD, reinterpret_cast<BYTE const*>(&value), sizeof value);
+    }
+    std::string const text = FieldText(settings, spec.field);
+    return ::RegSetValueExA(key, spec.name, 0, REG_SZ, reinterpret_cast<BYTE const*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1));
+}
+
+}  // namespace
+
+bool operator==(SimulationSettings const& a, SimulationSettings const& b) {
+    return a.statusWord == b.statusWord && a.script == b.script && a.scriptStepMs == b.scriptStepMs &&
+           a.stopDelayMs == b.stopDelayMs && a.startDelayMs == b.startDelayMs;
+}
+
+bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
+    return a.source == b.source && a.ups.upsName == b.ups.upsName && a.ups.host == b.ups.host &&
+           a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.simulation == b.simulation;
+}
+
+char const* SourceName(SourceKind source) { return source == SourceKind::Nut ? "nut" : "simulate"; }
+
+bool ParseSourceName(std::string const& text, SourceKind& out) {
+    if (text == "nut") {
+        out = SourceKind::Nut;
+        return true;
+    }
+    if (text == "simulate") {
+        out = SourceKind::Simulate;
+        return true;
+    }
+    return false;
+}
+
+std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs) {
+    std::string const bad = "invalid script \"" + text + "\" (expected words and a step time, e.g. 3,1,2@2000)";
+    size_t const at = text.find('@');
+    if (at == std::string::npos || at == 0) return bad;
+    std::vector<uint32_t> parsed;
+    size_t begin = 0;
+    while (begin <= at) {
+        size_t end = text.find(',', begin);
+        if (end == std::string::npos || end > at) end = at;
+        uint32_t word = 0;
+        if (!companions::ParseUint32(text.substr(begin, end - begin).c_str(), word)) return bad;
+        if (word == 0) return "script words must not be 0 (readers take 0 for a stopped service)";
+        parsed.push_back(word);
+        if (parsed.size() > kMaxScriptWords)
+            return "script has more than " + std::to_string(kMaxScriptWords) + " words";
+        begin = end + 1;
+    }
+    uint32_t step = 0;
+    if (!companions::ParseUint32(text.substr(at + 1).c_str(), step) || step < kMinScriptStepMs ||
+        step > kMaxScriptStepMs)
+        return "script step must be " + Range(kMinScriptStepMs, kMaxScriptStepMs) + " ms (after the @)";
+    words = std::move(parsed);
+    stepMs = step;
+    return {};
+}
+
+std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs) {
+    if (words.empty()) return {};
+    std::string text;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i != 0) text += ',';
+        text += std::to_string(words[i]);
+    }
+    return text + '@' + std::to_string(stepMs);
+}
+
+SettingsProblem ValidateSettings(ServiceSettings const& settings) {
+    if (settings.source == SourceKind::Nut) {
+        SettingsProblem problem = CheckUpsName(settings.ups.upsName);
+        if (!problem.failed()) problem = CheckHost(settings.ups.host);
+        if (!problem.failed() && settings.ups.port == 0) problem = Problem(SettingsField::Port, "port must be 1-65535");
+        if (problem.failed()) return problem;
+    } else {
+        SimulationSettings const& simulation = settings.simulation;
+        if (!simulation.script.empty()) {
+            if (simulation.script.size() > kMaxScriptWords)
+                return Problem(SettingsField::Script,
+                               "script has more than " + std::to_string(kMaxScriptWords) + " words");
+            if (simulation.scriptStepMs < kMinScriptStepMs || simulation.scriptStepMs > kMaxScriptStepMs)
+                return Problem(SettingsField::Script,
+                               "script step must be " + Range(kMinScriptStepMs, kMaxScriptStepMs) + " ms");
+        }
+        for (uint32_t const word : simulation.script)
+            if (word == 0) return Problem(SettingsField::Script, "script words must not be 0");
+        ServiceSettings probe = settings;
+        SettingsProblem problem = SetNumber(probe, SettingsField::StatusWord, simulation.statusWord);
+        if (!problem.failed()) problem = SetNumber(probe, SettingsField::StopDelayMs, simulation.stopDelayMs);
+        if (!problem.failed()) problem = SetNumber(probe, SettingsField::StartDelayMs, simulation.startDelayMs);
+        if (problem.failed()) return problem;
+    }
+    ServiceSettings probe = settings;
+    return SetNumber(probe, SettingsField::PollMs, settings.pollMs);
+}
+
+SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& rawText) {
+    std::string const text = Trimmed(rawText);
+    switch (field) {
+    case SettingsField::Source:
+        if (!ParseSourceName(text, settings.source))
+            return Problem(field, "source must be \"nut\" or \"simulate\", not \"" + text + "\"");
+        return {};
+    case SettingsField::UpsName: {
+        SettingsProblem problem = CheckUpsName(text);
+        if (!problem.failed()) settings.ups.upsName = text;
+        return problem;
+    }
+    case SettingsField::Host: {
+        SettingsProblem problem = CheckHost(text);
+        if (!problem.failed()) settings.ups.host = text;
+        return problem;
+    }
+    case SettingsField::Script: {
+        if (text.empty()) {
+            settings.simulation.script.clear();
+            settings.simulation.scriptStepMs = 0;
+            return {};
+        }
+        std::string const error = ParseScript(text, settings.simulation.script, settings.simulation.scriptStepMs);
+        return error.empty() ? SettingsProblem{} : Problem(field, error);
+    }
+    case SettingsField::None:
+        return Problem(field, "no such field");
+    default: {
+        uint32_t value = 0;
+        if (!companions::ParseUint32(text.c_str(), value)) {
+            // Say what the bounds are, as SetNumber would for a number too large.
+            ServiceSettings probe;
+            SettingsProblem problem = SetNumber(probe, field, UINT32_MAX);
+            if (!problem.failed()) problem.message = std::string(FieldLabel(field)) + " must be a whole number";
+            problem.field = field;
+            return problem;
+        }
+        return SetNumber(settings, field, value);
+    }
+    }
+}
+
+std::string DescribeSettings(ServiceSettings const& settings) {
+    if (settings.source == SourceKind::Nut)
+        return "nut " + FormatAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms";
+    SimulationSettings const& simulation = settings.simulation;
+    std::string text = "simulate ";
+    text += simulation.script.empty() ? "--status " + std::to_string(simulation.statusWord)
+                                      : "--script " + FormatScript(simulation.script, simulation.scriptStepMs);
+    if (simulation.stopDelayMs != 0) text += " --stop-delay-ms " + std::to_string(simulation.stopDelayMs);
+    if (simulation.startDelayMs != 0) text += " --start-delay-ms " + std::to_string(simulation.startDelayMs);
+    return text;
+}
+
+SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
+    SettingsRead result;
+    ServiceSettings settings;
+    UniqueRegistryKey key;
+    LONG const status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) {
+        result.keyError = static_cast<unsigned long>(status);
+        out = settings;
+        return result;
+    }
+    for (ValueSpec const& spec : kValues) {
+        std::string problem = ReadValue(key.get(), spec, settings);
+        if (!problem.empty()) result.badValues.push_back(std::move(problem));
+    }
+    out = std::move(settings);
+    return result;
+}
+
+unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath) {
+    // Only under an existing parent: writing settings must not conjure up a
+    // service key for a service that is not installed.
+    std::string const path = keyPath;
+    size_t const slash = path.rfind('\\');
+    if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;
+    UniqueRegistryKey parent;
+    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_CREATE_SUB_KEY,
+                                  parent.put());
+    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    UniqueRegistryKey key;
+    status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    for (ValueSpec const& spec : kValues) {
+        status = WriteValue(key.get(), spec, settings);
+        if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    }
+    return ERROR_SUCCESS;
+}
+
+unsigned long DeleteServiceSettings(char const* keyPath) {
+    LONG const status = ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, keyPath);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<unsigned long>(status);
+}
+
+}  // namespace vandrel

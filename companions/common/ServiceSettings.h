@@ -1,0 +1,133 @@
+// What the monitoring service ("Vandrel Service") reads its UPS state from,
+// and where those settings live: the service's own registry key,
+//   HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Parameters
+// with these values (each optional; a missing one takes its default):
+//   Source        REG_SZ     "nut" or "simulate"
+//   UpsName       REG_SZ     the UPS's name on the NUT server
+//   Host          REG_SZ     the NUT server's host name or address
+//   Port          REG_DWORD  1..65535
+//   PollMs        REG_DWORD  how often the NUT server is asked, 500..60000
+//   StatusWord    REG_DWORD  the simulation's fixed status word
+//   Script        REG_SZ     the simulation's script, "3,1,2@5000", or empty
+//   StopDelayMs   REG_DWORD  extra time the simulation stays STOP_PENDING
+//   StartDelayMs  REG_DWORD  extra time the simulation stays START_PENDING
+// The service, its command line and the configuration program all go
+// through this file, so they agree on names, defaults and bounds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "companions/nut/NutClient.h"
+
+namespace vandrel {
+
+char const kServiceName[] = "Vandrel Service";
+// Relative to HKEY_LOCAL_MACHINE: the service's key, and its settings' key.
+char const kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service";
+char const kParametersKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
+
+enum class SourceKind { Simulate, Nut };
+
+uint32_t const kDefaultStatusWord = 3;  // on line, battery normal
+uint32_t const kDefaultPollMs = 2000;
+uint32_t const kMinPollMs = 500;
+uint32_t const kMaxPollMs = 60000;
+uint32_t const kMaxDelayMs = 600000;
+uint32_t const kMinScriptStepMs = 10;
+uint32_t const kMaxScriptStepMs = 3600000;
+size_t const kMaxScriptWords = 64;
+size_t const kMaxUpsNameLength = 64;
+size_t const kMaxHostLength = 255;
+char const kDefaultUpsName[] = "ups";
+char const kDefaultHost[] = "localhost";
+
+// Today's stand-in: a fixed word, or a script of words each held stepMs.
+struct SimulationSettings {
+    uint32_t statusWord = kDefaultStatusWord;
+    std::vector<uint32_t> script;  // non-empty: cycle through these instead
+    uint32_t scriptStepMs = 0;
+    uint32_t stopDelayMs = 0;
+    uint32_t startDelayMs = 0;
+};
+
+struct ServiceSettings {
+    SourceKind source = SourceKind::Simulate;
+    nut::UpsAddress ups{kDefaultUpsName, kDefaultHost, nut::kDefaultPort};
+    uint32_t pollMs = kDefaultPollMs;
+    SimulationSettings simulation;
+};
+
+bool operator==(SimulationSettings const& a, SimulationSettings const& b);
+bool operator==(ServiceSettings const& a, ServiceSettings const& b);
+inline bool operator!=(ServiceSettings const& a, ServiceSettings const& b) { return !(a == b); }
+
+// Which field a problem is about, so a dialog can put the message beside it.
+enum class SettingsField {
+    None,
+    Source,
+    UpsName,
+    Host,
+    Port,
+    PollMs,
+    StatusWord,
+    Script,
+    StopDelayMs,
+    StartDelayMs,
+};
+
+// One line for people that names the field ("port must be 1-65535"); empty
+// message means no problem.
+struct SettingsProblem {
+    SettingsField field = SettingsField::None;
+    std::string message;
+
+    bool failed() const { return !message.empty(); }
+};
+
+// The first problem with the settings the source will use: the NUT fields
+// when the source is nut, the simulation's otherwise. The poll interval is
+// checked either way (it is kept for when the source changes back).
+SettingsProblem ValidateSettings(ServiceSettings const& settings);
+
+// Text as typed into a field (the configuration program's edit boxes, a
+// registry string). Sets the field only when the text is valid.
+SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& text);
+
+// "nut" / "simulate", and back. False for anything else.
+char const* SourceName(SourceKind source);
+bool ParseSourceName(std::string const& text, SourceKind& out);
+
+// "3,1,2@5000": the words and the step in ms. Empty string on success, else
+// what is wrong; `words` and `stepMs` are written only on success.
+std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs);
+std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs);
+
+// "nut ups@host:3493, poll 2000 ms" / "simulate --status 3" for people.
+std::string DescribeSettings(ServiceSettings const& settings);
+
+// What reading the key gave.
+struct SettingsRead {
+    // ERROR_SUCCESS, or why the key could not be opened (ERROR_FILE_NOT_FOUND
+    // when there is none); the settings are the defaults then.
+    unsigned long keyError = 0;
+    // One line per value that was present but unusable (wrong type, garbage,
+    // out of bounds); each of those took its default.
+    std::vector<std::string> badValues;
+
+    bool clean() const { return keyError == 0 && badValues.empty(); }
+};
+
+// Reads the settings under HKLM\<keyPath>. `out` always ends up complete:
+// every value that is missing or bad holds its default. Never throws.
+SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath = kParametersKeyPath);
+
+// Creates the key if needed and writes every value. Returns a Win32 error
+// code, ERROR_SUCCESS when all were written.
+unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath = kParametersKeyPath);
+
+// Removes the key and everything under it; a missing key is success.
+unsigned long DeleteServiceSettings(char const* keyPath = kParametersKeyPath);
+
+}  // namespace vandrel

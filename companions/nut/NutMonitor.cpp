@@ -1,0 +1,70 @@
+#include "companions/nut/NutMonitor.h"
+
+#include <utility>
+
+#include "companions/nut/NutSession.h"
+
+namespace nut {
+
+std::uint64_t NutMonitor::SteadyClockMs() { return ::GetTickCount64(); }
+
+NutMonitor::NutMonitor(UpsAddress address, MonitorTimeouts timeouts, Clock clock)
+    : address_(std::move(address)), timeouts_(timeouts), clock_(std::move(clock)), session_(new Session) {}
+
+NutMonitor::~NutMonitor() = default;  // the session says LOGOUT
+
+bool NutMonitor::Connected() const { return session_->Connected(); }
+
+void NutMonitor::NotifyResumed() { resumed_ = true; }
+
+UpsReading NutMonitor::Poll(HANDLE stop) {
+    if (resumed_.exchange(false)) {
+        session_->Close();
+        logic_.OnResumed();
+    }
+    UpsReading reading = Ask(stop);
+    if (!reading.answered) lastFailure_ = reading.failure;
+    reading.statusWord = logic_.Decide(reading, clock_());
+    return reading;
+}
+
+UpsReading NutMonitor::Ask(HANDLE stop) {
+    std::string const problem = CheckUpsAddress(address_);
+    if (!problem.empty()) return FailedReading(problem);
+
+    if (!session_->Connected()) {
+        // Backing off: say why the last try failed, at once.
+        if (!logic_.ConnectDue(clock_())) return FailedReading(lastFailure_);
+        std::string const failure = session_->Connect(address_, ::GetTickCount64() + timeouts_.connectMs, stop);
+        if (failure == kStoppedFailure) return FailedReading(failure);
+        if (!failure.empty()) {
+            logic_.OnConnectionFailed(clock_());
+            return FailedReading(failure);
+        }
+    }
+
+    // Anything but a well-formed reply leaves the stream out of step: drop
+    // the connection and try again later.
+    auto lose = [this](std::string const& failure) {
+        session_->Close();
+        if (failure != kStoppedFailure) logic_.OnConnectionFailed(clock_());
+        return FailedReading(failure);
+    };
+
+    VarReply status;
+    std::string failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs,
+                                        stop, status);
+    if (!failure.empty()) return lose(failure);
+    if (status.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    logic_.OnServerAnswered();
+    if (status.kind == VarReply::Kind::Error) return ReadingFromReplies(status, nullptr);
+
+    VarReply charge;
+    failure = session_->Ask(address_.upsName, "battery.charge", ::GetTickCount64() + timeouts_.replyMs, stop,
+                            charge);
+    if (!failure.empty()) return lose(failure);
+    if (charge.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    return ReadingFromReplies(status, &charge);
+}
+
+}  // namespace nut

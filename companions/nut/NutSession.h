@@ -1,0 +1,60 @@
+// One TCP connection to upsd, on Winsock. Every wait in it is bounded by a
+// deadline (GetTickCount64 time) and, when given, ends early once a stop
+// event is set, so a server that accepts and then says nothing costs a
+// time-out, never a hang.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/UniqueHandle.h"
+#include "companions/nut/NutClient.h"
+#include "companions/nut/NutProtocol.h"
+
+namespace nut {
+
+namespace handle_traits {
+struct Socket {
+    using type = SOCKET;
+    static type invalid() noexcept { return INVALID_SOCKET; }
+    static void close(type s) noexcept { ::closesocket(s); }
+};
+}  // namespace handle_traits
+
+class Session {
+public:
+    Session();   // WSAStartup
+    ~Session();  // Close, WSACleanup
+
+    Session(Session const&) = delete;
+    Session& operator=(Session const&) = delete;
+
+    bool Connected() const;
+
+    // Resolves and connects. Empty on success, else why not: "connection
+    // refused", "no answer", "unknown host", kStoppedFailure...
+    std::string Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop);
+
+    // Sends "GET VAR <ups> <var>" and reads one reply line into `reply`
+    // (which may be malformed). Empty on success; otherwise the connection
+    // is no longer usable and the caller closes it.
+    std::string Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
+                    VarReply& reply);
+
+    // Says LOGOUT (without waiting for the goodbye) and closes.
+    void Close();
+
+private:
+    enum class Wait { Ready, TimedOut, Stopped, Failed };
+    Wait WaitFor(bool forWrite, ULONGLONG deadline, HANDLE stop);
+    std::string SendAll(std::string const& data, ULONGLONG deadline, HANDLE stop);
+    std::string ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop);
+
+    bool winsock_ = false;
+    UniqueHandle<handle_traits::Socket> socket_;
+    LineAssembler lines_;
+};
+
+}  // namespace nut

@@ -1,0 +1,70 @@
+// The service's working part, without the Service Control Manager: publishes
+// the block and keeps it fed from a UPS source on a worker thread. The console
+// mode and the service both run one.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "common/UniqueHandle.h"
+#include "companions/common/StatusPublisher.h"
+#include "companions/vandrel-service/UpsSource.h"
+
+namespace vandrel {
+
+DWORD const kWriteTimeoutMs = 1000;
+
+// The words the block gets for a reading. Word 0 counts the writes so a
+// reader can see the block is fed; a running service never publishes status
+// word 0, which readers take for "service stopped".
+StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount);
+
+class StatusFeed {
+public:
+    explicit StatusFeed(std::unique_ptr<UpsSource> source);
+    ~StatusFeed() { Close(); }
+    StatusFeed(StatusFeed const&) = delete;
+    StatusFeed& operator=(StatusFeed const&) = delete;
+
+    // Creates the block holding the source's first reading, then starts the
+    // worker.
+    status_block::CreateError Start();
+
+    // The worker takes `source` before its next reading and publishes that
+    // at once. Any thread.
+    void ReplaceSource(std::unique_ptr<UpsSource> source);
+
+    // The machine woke up: the worker tells the source and reads at once.
+    // Any thread; returns at once.
+    void NotifyResumed();
+
+    // Asks the worker to end and returns at once.
+    void RequestStop();
+    // True once the worker has ended (or never ran), waiting up to `ms`.
+    bool WaitStopped(DWORD ms);
+
+    // Ends the worker; the block stays as last written.
+    void StopWriting();
+
+    // Ends the worker and closes the block.
+    void Close();
+
+private:
+    void Run();
+    void Publish(SourceReading const& reading);
+
+    std::unique_ptr<UpsSource> source_;  // the worker's, once it runs
+    std::mutex pendingLock_;
+    std::unique_ptr<UpsSource> pending_;
+    std::atomic<bool> resumed_{false};
+    status_block::StatusPublisher publisher_;
+    UniqueKernelHandle quit_;
+    UniqueKernelHandle wake_;
+    UniqueKernelHandle done_;
+    std::thread worker_;
+    uint32_t writes_ = 0;
+};
+
+}  // namespace vandrel

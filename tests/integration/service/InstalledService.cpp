@@ -1,0 +1,75 @@
+#include "tests/integration/service/InstalledService.h"
+
+#include "companions/common/ServiceSettings.h"
+#include "tests/support/e2e/TempFolder.h"
+#include "tests/support/status/StatusBlockDouble.h"
+
+namespace service_test {
+namespace {
+
+DWORD const kRunTimeoutMs = 60000;
+// Long enough for a NUT reconnect after a few rounds of back-off.
+DWORD const kChangeTimeoutMs = 45000;
+DWORD const kPollMs = 25;
+
+}  // namespace
+
+perimand_test::RunResult Service(std::string const& arguments) {
+    perimand_test::RunResult result = perimand_test::RunProgram(
+        perimand_test::CommandLine(e2e::HostPathToWindows(VANDREL_SERVICE_EXE), arguments), kRunTimeoutMs);
+    for (std::string* text : {&result.out, &result.err}) {
+        std::string lines;
+        for (char const c : *text)
+            if (c != '\r') lines += c;
+        *text = lines;
+    }
+    return result;
+}
+
+void InstalledService::SetUp() {
+    ASSERT_TRUE(names_.held());
+    ASSERT_TRUE(manager_);
+    Service("uninstall");  // whatever an earlier run left
+}
+
+void InstalledService::TearDown() {
+    service_.reset();
+    Service("uninstall");
+}
+
+void InstalledService::Install(std::string const& options) {
+    perimand_test::RunResult const install = Service("install " + options);
+    ASSERT_EQ(0u, install.exitCode) << install.err;
+    service_.reset(::OpenServiceA(manager_.get(), vandrel::kServiceName, SERVICE_ALL_ACCESS));
+    ASSERT_TRUE(service_);
+}
+
+bool InstalledService::Start() { return ::StartServiceA(service_.get(), 0, nullptr) != FALSE; }
+
+bool InstalledService::Stop() {
+    SERVICE_STATUS status{};
+    return ::ControlService(service_.get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+}
+
+DWORD InstalledService::WaitForState(DWORD state) {
+    ULONGLONG const end = ::GetTickCount64() + kChangeTimeoutMs;
+    SERVICE_STATUS status = {};
+    while (::QueryServiceStatus(service_.get(), &status) && status.dwCurrentState != state &&
+           ::GetTickCount64() < end)
+        ::Sleep(kPollMs);
+    return status.dwCurrentState;
+}
+
+StatusSnapshot InstalledService::WaitForWord(uint32_t word) {
+    ULONGLONG const end = ::GetTickCount64() + kChangeTimeoutMs;
+    StatusSnapshot seen;
+    do {
+        perimand_test::AgentRead const read = perimand_test::ReadLikeAgent();
+        seen = read.copied ? read.words : StatusSnapshot();
+        if (seen.statusWord == word) break;
+        ::Sleep(kPollMs);
+    } while (::GetTickCount64() < end);
+    return seen;
+}
+
+}  // namespace service_test

@@ -1,0 +1,77 @@
+// The installed service reading a real upsd and dummy-ups on the host
+// (tests/support/nut): the block follows the UPS, the server's failures give
+// word 4, the service reconnects when the server comes back, and it stops
+// when asked even while a server leaves its request unanswered.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "companions/nut/NutClient.h"
+#include "tests/integration/service/InstalledService.h"
+#include "tests/support/nut/NutPeer.h"
+#include "tests/support/status/StatusBlockDouble.h"
+
+namespace {
+
+class ServiceWithNutServer : public service_test::InstalledService {
+protected:
+    void SetUp() override {
+        nut_peer::Reset();
+        InstalledService::SetUp();
+    }
+    void InstallFor(nut::UpsAddress const& ups) { Install("--nut " + nut::FormatUpsAddress(ups) + " --poll-ms 500"); }
+};
+
+TEST_F(ServiceWithNutServer, StatusPrintsWhatTheServerSays) {
+    InstallFor(nut_peer::Address());
+    perimand_test::RunResult const status = service_test::Service("status");
+    EXPECT_EQ(0u, status.exitCode) << status.out << status.err;
+    std::string const line = nut::FormatUpsAddress(nut_peer::Address()) + " OL charge=100 -> word 3";
+    EXPECT_NE(std::string::npos, status.out.find(line)) << status.out;
+}
+
+TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {
+    InstallFor(nut_peer::Address());
+    ASSERT_TRUE(Start()) << ::GetLastError();
+    StatusSnapshot words = WaitForWord(3);
+    EXPECT_EQ(3u, words.statusWord);
+    EXPECT_EQ(100u, words.word2);
+
+    nut_peer::Run("set-status", "'OB DISCHRG' 80");
+    words = WaitForWord(1);
+    EXPECT_EQ(1u, words.statusWord);
+    EXPECT_EQ(80u, words.word2);
+    nut_peer::Run("set-status", "'OB DISCHRG LB' 20");
+    EXPECT_EQ(2u, WaitForWord(2).statusWord);
+
+    nut_peer::Run("kill-driver");  // DRIVER-NOT-CONNECTED
+    words = WaitForWord(4);
+    EXPECT_EQ(4u, words.statusWord);
+    EXPECT_EQ(0u, words.word2) << "no charge without a reading";
+
+    nut_peer::Run("reset");
+    EXPECT_EQ(3u, WaitForWord(3).statusWord);
+    nut_peer::Run("stop-server");
+    EXPECT_EQ(4u, WaitForWord(4).statusWord);
+    nut_peer::Run("start-server");
+    EXPECT_EQ(3u, WaitForWord(3).statusWord) << "reconnects on its own";
+}
+
+TEST_F(ServiceWithNutServer, StopsWhenAskedWhileTheServerLeavesItsRequestUnanswered) {
+    InstallFor(nut_peer::SilentAddress());
+    ASSERT_TRUE(Start()) << ::GetLastError();
+    ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), WaitForState(SERVICE_RUNNING));
+    EXPECT_EQ(4u, WaitForWord(4).statusWord);
+    ::Sleep(700);  // past the first poll: a request is out and unanswered
+
+    ULONGLONG const asked = ::GetTickCount64();
+    ASSERT_TRUE(Stop()) << ::GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(SERVICE_STOPPED));
+    std::printf("stopped %llu ms after the request\n", static_cast<unsigned long long>(::GetTickCount64() - asked));
+    EXPECT_FALSE(perimand_test::ReadLikeAgent().mappingOpened);
+}
+
+}  // namespace

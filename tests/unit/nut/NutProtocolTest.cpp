@@ -1,0 +1,250 @@
+// The NUT client's pure decisions. No Windows headers: the same file runs
+// under Wine and natively (tests/host).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "companions/nut/NutProtocol.h"
+
+namespace nut {
+namespace {
+
+// ---- lines ----
+
+TEST(NutLines, LinesSplitAcrossChunksComeOutWhole) {
+    LineAssembler lines;
+    std::string line;
+    lines.Append("VAR a b \"O", 10);
+    EXPECT_EQ(lines.Next(line), LineAssembler::Result::NeedMore);
+    lines.Append("L\"\r\nERR X\n", 10);
+    ASSERT_EQ(lines.Next(line), LineAssembler::Result::Line);
+    EXPECT_EQ(line, "VAR a b \"OL\"");
+    ASSERT_EQ(lines.Next(line), LineAssembler::Result::Line);
+    EXPECT_EQ(line, "ERR X");
+    EXPECT_EQ(lines.Next(line), LineAssembler::Result::NeedMore);
+}
+
+TEST(NutLines, A512ByteLineIsTheLongestAccepted) {
+    LineAssembler lines;
+    std::string line;
+    std::string const longest(kMaxLineBytes - 1, 'x');
+    lines.Append((longest + "\n").data(), kMaxLineBytes);
+    ASSERT_EQ(lines.Next(line), LineAssembler::Result::Line);
+    EXPECT_EQ(line, longest);
+}
+
+TEST(NutLines, AnOverLongLineIsAnErrorThatSticks) {
+    std::string const tooLong(kMaxLineBytes, 'x');
+    for (std::string const& input : {tooLong, tooLong + "\n"}) {
+        LineAssembler lines;
+        std::string line;
+        lines.Append(input.data(), input.size());
+        EXPECT_EQ(lines.Next(line), LineAssembler::Result::TooLong);
+        lines.Append("ERR X\n", 6);
+        EXPECT_EQ(lines.Next(line), LineAssembler::Result::TooLong);
+    }
+}
+
+// ---- replies ----
+
+TEST(NutReplies, QuotedValuesAreUnescaped) {
+    VarReply const reply = ParseVarReply(R"(VAR ups ups.status "OL \"x\" \\ CHRG")", "ups", "ups.status");
+    ASSERT_EQ(reply.kind, VarReply::Kind::Value);
+    EXPECT_EQ(reply.value, R"(OL "x" \ CHRG)");
+    EXPECT_EQ(ParseVarReply(R"(VAR ups ups.status "")", "ups", "ups.status").kind, VarReply::Kind::Value);
+}
+
+TEST(NutReplies, ErrorsGiveTheirCodeAndAShortText) {
+    VarReply const reply = ParseVarReply("ERR DATA-STALE some words", "ups", "ups.status");
+    ASSERT_EQ(reply.kind, VarReply::Kind::Error);
+    EXPECT_EQ(reply.error, "DATA-STALE");
+    EXPECT_EQ(DescribeServerError("UNKNOWN-UPS"), "unknown UPS");
+    EXPECT_EQ(DescribeServerError("DRIVER-NOT-CONNECTED"), "driver not connected");
+    EXPECT_EQ(DescribeServerError("DATA-STALE"), "data stale");
+    EXPECT_EQ(DescribeServerError("NEW-THING"), "server error NEW-THING");
+}
+
+TEST(NutReplies, AnythingElseIsMalformed) {
+    std::vector<std::string> const lines = {
+        "",
+        "OK",
+        "ERR",
+        "ERR ",
+        "ERR data-stale",
+        "VAR other ups.status \"OL\"",        // another UPS: the stream is out of step
+        "VAR ups battery.charge \"100\"",     // another variable
+        "VAR ups ups.status OL",
+        "VAR ups ups.status \"OL",
+        "VAR ups ups.status \"OL\" extra",
+        "VAR ups ups.status \"OL\\n\"",       // only \" and \\ are escapes
+        "VAR ups ups.status \"OL\\",
+        std::string("VAR ups ups.status \"O\0L\"", 23),
+        "VAR ups ups.status \"O\tL\"",
+    };
+    for (std::string const& line : lines) {
+        EXPECT_EQ(ParseVarReply(line, "ups", "ups.status").kind, VarReply::Kind::Malformed) << line;
+    }
+}
+
+// ---- status ----
+
+TEST(NutStatus, TokensMapToTheWordByPriority) {
+    struct Case {
+        char const* status;
+        std::uint32_t word;
+    };
+    Case const cases[] = {
+        {"OL", kWordOnline},
+        {"OL CHRG", kWordOnline},
+        {"OB DISCHRG", kWordOnBattery},
+        {"OL OB", kWordOnBattery},
+        {"OB DISCHRG LB", kWordBatteryLow},
+        {"OL LB", kWordBatteryLow},
+        {"FSD OL", kWordBatteryLow},
+        {"BOOST OL TRIM", kWordOnline},   // unknown tokens are ignored
+        {"OLX", 0},
+        {"WAIT", 0},
+        {"", 0},
+    };
+    for (Case const& c : cases) EXPECT_EQ(PowerStateWord(c.status), c.word) << c.status;
+}
+
+TEST(NutStatus, ChargeIsWholePercentOrUnknown) {
+    EXPECT_EQ(ParseCharge("100"), 100);
+    EXPECT_EQ(ParseCharge("0"), 0);
+    EXPECT_EQ(ParseCharge("87.5"), 88);
+    EXPECT_EQ(ParseCharge("87.49"), 87);
+    for (char const* bad : {"", "-1", "101", "1e2", "87.", ".5", " 50", "50%", "99999999999"}) {
+        EXPECT_EQ(ParseCharge(bad), -1) << bad;
+    }
+}
+
+TEST(NutStatus, RepliesBecomeAReading) {
+    VarReply status{VarReply::Kind::Value, "OB DISCHRG", ""};
+    VarReply charge{VarReply::Kind::Value, "42", ""};
+    UpsReading reading = ReadingFromReplies(status, &charge);
+    EXPECT_TRUE(reading.answered);
+    EXPECT_EQ(reading.statusWord, kWordOnBattery);
+    EXPECT_EQ(reading.charge, 42);
+    EXPECT_EQ(FormatReading(reading), "OB DISCHRG charge=42 -> word 1");
+
+    // A UPS without battery.charge is fine; the block then carries 0.
+    VarReply const unsupported{VarReply::Kind::Error, "", "VAR-NOT-SUPPORTED"};
+    reading = ReadingFromReplies(status, &unsupported);
+    EXPECT_TRUE(reading.answered);
+    EXPECT_EQ(reading.charge, -1);
+    EXPECT_EQ(ChargeWord(reading), 0u);
+
+    status.value = "WAIT";
+    EXPECT_EQ(ReadingFromReplies(status, &charge).statusWord, kWordUnknown);
+
+    reading = ReadingFromReplies(VarReply{VarReply::Kind::Error, "", "UNKNOWN-UPS"}, nullptr);
+    EXPECT_FALSE(reading.answered);
+    EXPECT_EQ(FormatReading(reading), "unknown UPS -> word 4");
+
+    VarReply const garbled;
+    EXPECT_EQ(ReadingFromReplies(status, &garbled).failure, "malformed reply");
+}
+
+// ---- addresses ----
+
+TEST(NutAddress, ReadsNutNotation) {
+    UpsAddress address;
+    ASSERT_EQ(ParseUpsAddress("ups@nas.local", address), "");
+    EXPECT_EQ(address.upsName, "ups");
+    EXPECT_EQ(address.host, "nas.local");
+    EXPECT_EQ(address.port, kDefaultPort);
+    ASSERT_EQ(ParseUpsAddress("rack-1@192.168.1.2:65535", address), "");
+    EXPECT_EQ(address.port, 65535);
+    ASSERT_EQ(ParseUpsAddress("ups@[fe80::1%eth0]:1", address), "");
+    EXPECT_EQ(address.host, "fe80::1%eth0");
+    EXPECT_EQ(FormatUpsAddress(address), "ups@[fe80::1%eth0]:1");
+    EXPECT_EQ(FormatUpsAddress(UpsAddress{"ups", "nas", kDefaultPort}), "ups@nas:3493");
+}
+
+TEST(NutAddress, BadInputIsNamedAndLeavesTheOutputAlone) {
+    struct Case {
+        char const* text;
+        char const* problem;
+    };
+    Case const cases[] = {
+        {"", "no UPS given: write the UPS as upsname@host[:port]"},
+        {"ups", "write the UPS as upsname@host[:port]"},
+        {"@host", "the UPS name is empty"},
+        {"ups@", "the host is empty"},
+        {"ups@:3493", "the host is empty"},
+        {"ups@host:0", "the port must be a number from 1 to 65535"},
+        {"ups@host:65536", "the port must be a number from 1 to 65535"},
+        {"ups@host:", "the port must be a number from 1 to 65535"},
+        {"ups@host:+80", "the port must be a number from 1 to 65535"},
+        {"ups@::1", "write an IPv6 address in brackets: upsname@[::1]:3493"},
+        {"ups@[::1", "the IPv6 address lacks its closing bracket"},
+        {"ups@[host]", "the host must be a name, an IPv4 address or an IPv6 address in brackets"},
+        {"ups@ho st", "the host must be a name, an IPv4 address or an IPv6 address in brackets"},
+        // The name goes into requests: it must not be able to add one.
+        {"ups\nLOGIN x@host", "the UPS name may not contain blanks, quotes, backslashes, @ or control characters"},
+        {"u\"ps@host", "the UPS name may not contain blanks, quotes, backslashes, @ or control characters"},
+    };
+    for (Case const& c : cases) {
+        UpsAddress address{"kept", "kept", 1};
+        EXPECT_EQ(ParseUpsAddress(c.text, address), c.problem) << c.text;
+        EXPECT_EQ(address.upsName, "kept");
+    }
+    EXPECT_EQ(CheckUpsAddress(UpsAddress{"ups", "host", 0}), "the port must be a number from 1 to 65535");
+}
+
+// ---- the persistent client's timing ----
+
+TEST(NutMonitorLogic, RetriesBackOffFromOneToThirtySecondsAndNeverStop) {
+    MonitorLogic logic;
+    std::uint64_t now = 5000;
+    EXPECT_TRUE(logic.ConnectDue(now));
+    std::vector<std::uint64_t> delays;
+    for (int i = 0; i < 8; ++i) {
+        logic.OnConnectionFailed(now);
+        delays.push_back(logic.RetryInMs(now));
+        EXPECT_FALSE(logic.ConnectDue(now + delays.back() - 1));
+        now += delays.back();
+        EXPECT_TRUE(logic.ConnectDue(now));
+    }
+    EXPECT_EQ(delays, (std::vector<std::uint64_t>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+}
+
+TEST(NutMonitorLogic, AnAnswerOrAResumeStartsTheDelaysOver) {
+    MonitorLogic logic;
+    for (int i = 0; i < 4; ++i) logic.OnConnectionFailed(0);
+    logic.OnServerAnswered();
+    logic.OnConnectionFailed(100000);
+    EXPECT_EQ(logic.RetryInMs(100000), 1000u);
+
+    for (int i = 0; i < 4; ++i) logic.OnConnectionFailed(200000);
+    logic.OnResumed();
+    EXPECT_TRUE(logic.ConnectDue(200000));
+    logic.OnConnectionFailed(200000);
+    EXPECT_EQ(logic.RetryInMs(200000), 1000u);
+}
+
+TEST(NutMonitorLogic, WaitHoldsTheLastWordForFifteenSecondsThenGivesFour) {
+    MonitorLogic logic;
+    UpsReading reading;
+    reading.answered = true;
+    reading.status = "OB DISCHRG";
+    EXPECT_EQ(logic.Decide(reading, 0), kWordOnBattery);
+    reading.status = "WAIT";
+    EXPECT_EQ(logic.Decide(reading, 1000), kWordOnBattery);
+    EXPECT_EQ(logic.Decide(reading, 16000), kWordOnBattery);
+    EXPECT_EQ(logic.Decide(reading, 16001), kWordUnknown);
+    reading.status = "OL";
+    EXPECT_EQ(logic.Decide(reading, 17000), kWordOnline);
+    reading.status = "WAIT";  // a new wait counts from its own start
+    EXPECT_EQ(logic.Decide(reading, 18000), kWordOnline);
+    EXPECT_EQ(logic.Decide(reading, 33000), kWordOnline);
+
+    // After a failure there is no word to hold.
+    EXPECT_EQ(logic.Decide(FailedReading("no answer"), 34000), kWordUnknown);
+    EXPECT_EQ(logic.Decide(reading, 35000), kWordUnknown);
+}
+
+}  // namespace
+}  // namespace nut

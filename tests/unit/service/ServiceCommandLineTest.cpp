@@ -1,0 +1,127 @@
+// VandrelService's command line: which command runs, what the options do to
+// the settings, and who may run what.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "companions/vandrel-service/ServiceOptions.h"
+#include "companions/vandrel-service/StatusFeed.h"
+
+namespace {
+
+using vandrel::Command;
+using vandrel::ServiceSettings;
+using vandrel::SourceKind;
+using Args = std::vector<std::string>;
+
+std::string Apply(Args const& args, ServiceSettings& settings) {
+    return vandrel::ApplySettingsArguments(args, settings);
+}
+
+TEST(ServiceCommandLine, TheFirstWordIsTheCommandUnlessItIsAnOption) {
+    vandrel::Invocation invocation;
+    ASSERT_EQ("", vandrel::ParseInvocation({}, invocation));
+    EXPECT_EQ(Command::Run, invocation.command);
+    // An older registration starts the service with its options alone.
+    ASSERT_EQ("", vandrel::ParseInvocation({"--status", "2"}, invocation));
+    EXPECT_EQ(Command::Run, invocation.command);
+    EXPECT_EQ((Args{"--status", "2"}), invocation.options);
+    ASSERT_EQ("", vandrel::ParseInvocation({"config", "--poll-ms", "900"}, invocation));
+    EXPECT_EQ(Command::Config, invocation.command);
+    EXPECT_EQ((Args{"--poll-ms", "900"}), invocation.options);
+
+    EXPECT_EQ("unknown command \"instal\"", vandrel::ParseInvocation({"instal"}, invocation));
+    EXPECT_EQ("\"status\" takes no options", vandrel::ParseInvocation({"status", "--nut"}, invocation));
+    EXPECT_NE("", vandrel::ParseInvocation({"uninstall", "now"}, invocation));
+    EXPECT_NE("", vandrel::ParseInvocation({"config"}, invocation));
+}
+
+TEST(ServiceCommandLine, OnlyCommandsThatChangeTheRegistrationNeedAnAdministrator) {
+    for (Command const command : {Command::Install, Command::Config, Command::Uninstall}) {
+        EXPECT_EQ("", vandrel::AdministratorRefusal(command, true));
+        std::string const refusal = vandrel::AdministratorRefusal(command, false);
+        EXPECT_NE(std::string::npos, refusal.find("needs administrator rights")) << refusal;
+    }
+    for (Command const command : {Command::Status, Command::Console, Command::Run, Command::Help})
+        EXPECT_EQ("", vandrel::AdministratorRefusal(command, false));
+}
+
+TEST(ServiceCommandLine, NutOptionsSetTheSourceAndTheAddress) {
+    ServiceSettings settings;
+    ASSERT_EQ("", Apply({"--nut", "rack@nas.lan:3494", "--poll-ms", "1000"}, settings));
+    EXPECT_EQ(SourceKind::Nut, settings.source);
+    EXPECT_EQ("rack", settings.ups.upsName);
+    EXPECT_EQ("nas.lan", settings.ups.host);
+    EXPECT_EQ(3494, settings.ups.port);
+    EXPECT_EQ(1000u, settings.pollMs);
+
+    ASSERT_EQ("", Apply({"--nut", "rack@nas.lan"}, settings));
+    EXPECT_EQ(3493, settings.ups.port);
+    EXPECT_EQ(1000u, settings.pollMs) << "what is not given keeps its value";
+}
+
+TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
+    ServiceSettings const original;
+    struct Case {
+        Args args;
+        char const* says;
+    };
+    Case const cases[] = {
+        {{"--nut", "@nas"}, "name"},
+        {{"--nut", "rack@nas:0"}, "port"},
+        {{"--nut", "rack@nas:65536"}, "port"},
+        {{"--nut", "rack@nas", "--poll-ms", "100"}, "poll interval must be 500-60000 ms"},
+        {{"--nut", "rack@nas", "--status", "2"}, "--status is an option of --simulate, not of --nut"},
+        {{"--simulate", "--poll-ms", "1000"}, "--poll-ms is an option of --nut, not of --simulate"},
+        {{"--nut", "rack@nas", "--simulate"}, "--nut and --simulate exclude each other"},
+        {{"--status", "2", "--script", "3,1@500"}, "--status and --script exclude each other"},
+        {{"--status", "0"}, "must not be 0"},
+        {{"--status"}, "missing value after --status"},
+        {{"--verbose"}, "unknown option \"--verbose\""},
+    };
+    for (Case const& c : cases) {
+        ServiceSettings settings;
+        std::string const error = Apply(c.args, settings);
+        EXPECT_NE(std::string::npos, error.find(c.says)) << c.args.front() << ": " << error;
+        EXPECT_EQ(std::string::npos, error.find('\n')) << error;
+        EXPECT_TRUE(settings == original) << c.args.front();
+    }
+}
+
+TEST(ServiceCommandLine, TodaysInstallOptionsStillMeanASimulation) {
+    ServiceSettings settings;
+    settings.source = SourceKind::Nut;  // as config finds it: switching back needs --simulate
+    ASSERT_NE("", Apply({"--status", "2"}, settings));
+    ASSERT_EQ("", Apply({"--simulate", "--script", "3,1,2@500", "--stop-delay-ms", "10"}, settings));
+    EXPECT_EQ(SourceKind::Simulate, settings.source);
+    EXPECT_EQ((std::vector<uint32_t>{3, 1, 2}), settings.simulation.script);
+
+    ServiceSettings fresh;
+    ASSERT_EQ("", Apply({"--status", "2", "--start-delay-ms", "5"}, fresh));
+    EXPECT_EQ(SourceKind::Simulate, fresh.source);
+    EXPECT_EQ(2u, fresh.simulation.statusWord);
+    // A fixed word replaces a script the service had.
+    ASSERT_EQ("", Apply({"--status", "1"}, settings));
+    EXPECT_TRUE(settings.simulation.script.empty());
+}
+
+TEST(ServiceUninstall, AServiceThatStoppedOrIsAlreadyMarkedForDeleteIsNoFailure) {
+    EXPECT_TRUE(vandrel::StopErrorMeansStopped(ERROR_SERVICE_NOT_ACTIVE));
+    EXPECT_FALSE(vandrel::StopErrorMeansStopped(ERROR_SERVICE_CANNOT_ACCEPT_CTRL));
+    EXPECT_FALSE(vandrel::StopErrorMeansStopped(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(vandrel::DeleteErrorMeansDeleted(ERROR_SERVICE_MARKED_FOR_DELETE));
+    EXPECT_FALSE(vandrel::DeleteErrorMeansDeleted(ERROR_ACCESS_DENIED));
+}
+
+TEST(StatusFeed, ARunningServiceNeverPublishesStatusWordZero) {
+    StatusSnapshot const words = vandrel::WordsFor({0, 80}, 7);
+    EXPECT_EQ(4u, words.statusWord);
+    EXPECT_EQ(80u, words.word2);
+    EXPECT_EQ(7u, words.word0);
+    EXPECT_EQ(2u, vandrel::WordsFor({2, 15}, 8).statusWord);
+}
+
+}  // namespace

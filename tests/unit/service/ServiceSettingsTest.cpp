@@ -1,0 +1,103 @@
+// The service's settings as the command line, the registry reader and the
+// configuration program's fields all check them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "companions/common/ServiceSettings.h"
+
+namespace {
+
+using vandrel::ServiceSettings;
+using vandrel::SettingsField;
+using vandrel::SettingsProblem;
+using vandrel::SourceKind;
+
+ServiceSettings NutSettings() {
+    ServiceSettings settings;
+    settings.source = SourceKind::Nut;
+    settings.ups = {"rack", "nas.lan", 3493};
+    return settings;
+}
+
+TEST(ServiceSettings, EachBadNutFieldIsNamedInOneLine) {
+    struct Case {
+        void (*spoil)(ServiceSettings&);
+        SettingsField field;
+        char const* message;
+    };
+    Case const cases[] = {
+        {[](ServiceSettings& s) { s.ups.upsName.clear(); }, SettingsField::UpsName, "UPS name is empty"},
+        // Would end the request line early and smuggle in a second one.
+        {[](ServiceSettings& s) { s.ups.upsName = "ups\nLOGIN x"; }, SettingsField::UpsName, "UPS name may hold"},
+        {[](ServiceSettings& s) { s.ups.upsName = "a b"; }, SettingsField::UpsName, "UPS name may hold"},
+        {[](ServiceSettings& s) { s.ups.upsName = std::string(65, 'u'); }, SettingsField::UpsName, "UPS name is longer than 64"},
+        {[](ServiceSettings& s) { s.ups.host.clear(); }, SettingsField::Host, "host is empty"},
+        {[](ServiceSettings& s) { s.ups.host = "nas lan"; }, SettingsField::Host, "host must be"},
+        {[](ServiceSettings& s) { s.ups.port = 0; }, SettingsField::Port, "port must be 1-65535"},
+        {[](ServiceSettings& s) { s.pollMs = 499; }, SettingsField::PollMs, "poll interval must be 500-60000 ms"},
+        {[](ServiceSettings& s) { s.pollMs = 60001; }, SettingsField::PollMs, "poll interval must be"},
+    };
+    ASSERT_FALSE(vandrel::ValidateSettings(NutSettings()).failed());
+    for (Case const& c : cases) {
+        ServiceSettings settings = NutSettings();
+        c.spoil(settings);
+        SettingsProblem const problem = vandrel::ValidateSettings(settings);
+        EXPECT_EQ(c.field, problem.field) << c.message;
+        EXPECT_EQ(0u, problem.message.find(c.message)) << problem.message;
+        EXPECT_EQ(std::string::npos, problem.message.find('\n')) << problem.message;
+    }
+}
+
+TEST(ServiceSettings, NutFieldsDoNotMatterWhileSimulatingAndSimulationFieldsDoWhileSimulating) {
+    ServiceSettings settings;
+    settings.ups.upsName.clear();
+    settings.ups.port = 0;
+    EXPECT_FALSE(vandrel::ValidateSettings(settings).failed());
+
+    settings.simulation.script = {3, 1};
+    settings.simulation.scriptStepMs = 5;
+    EXPECT_EQ(SettingsField::Script, vandrel::ValidateSettings(settings).field);
+    settings.simulation.scriptStepMs = 10;
+    settings.simulation.stopDelayMs = 600001;
+    EXPECT_EQ(SettingsField::StopDelayMs, vandrel::ValidateSettings(settings).field);
+}
+
+TEST(ServiceSettings, FieldTextIsTrimmedCheckedAndLeftAloneWhenBad) {
+    ServiceSettings settings = NutSettings();
+    EXPECT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::UpsName, " office ").failed());
+    EXPECT_EQ("office", settings.ups.upsName);
+    EXPECT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::Port, "65535").failed());
+    EXPECT_EQ(65535, settings.ups.port);
+
+    ServiceSettings const before = settings;
+    for (char const* text : {"0", "65536", "4294967296", "-1", "34 93", "0x10", ""}) {
+        SettingsProblem const problem = vandrel::SetFieldFromText(settings, SettingsField::Port, text);
+        EXPECT_EQ("port must be 1-65535", problem.message) << text;
+        EXPECT_EQ(SettingsField::Port, problem.field);
+    }
+    EXPECT_EQ("poll interval must be 500-60000 ms",
+              vandrel::SetFieldFromText(settings, SettingsField::PollMs, "fast").message);
+    EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Source, "NUT").failed());
+    EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Host, "").failed());
+    EXPECT_TRUE(before == settings);
+}
+
+TEST(ServiceSettings, ScriptsReadBackAsWritten) {
+    ServiceSettings settings;
+    ASSERT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::Script, "3,1,2,4@5000").failed());
+    EXPECT_EQ((std::vector<uint32_t>{3, 1, 2, 4}), settings.simulation.script);
+    EXPECT_EQ("3,1,2,4@5000", vandrel::FormatScript(settings.simulation.script, settings.simulation.scriptStepMs));
+    for (char const* bad : {"@500", "3,1", "3,,1@500", "3,1@9", "3,1@", "x@500"})
+        EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Script, bad).failed()) << bad;
+    std::string tooMany;
+    for (int i = 0; i < 65; ++i) tooMany += "3,";
+    tooMany.back() = '@';
+    EXPECT_EQ("script has more than 64 words",
+              vandrel::SetFieldFromText(settings, SettingsField::Script, tooMany + "100").message);
+    // An empty script goes back to the fixed word.
+    EXPECT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::Script, "").failed());
+    EXPECT_TRUE(settings.simulation.script.empty());
+}
+
+}  // namespace

@@ -12,8 +12,9 @@
 #                       bad options change nothing
 #   run-value           the agent starts from the Run value at the next logon
 #   upgrade             over a running agent and service: new files, both
-#                       running again, settings kept; a program of ours that
-#                       stays in use makes it fail with nothing changed
+#                       running again, settings kept (replaced when /NUT= is
+#                       given); a program of ours that stays in use makes it
+#                       fail with nothing changed
 #   silent-uninstall    leaves no file, registry value or service behind
 # Exits 77 (a skip) when the setup is a 32-bit program and this kernel cannot
 # execute 32-bit code.
@@ -259,6 +260,11 @@ scenario_upgrade() {
     check "the service runs after the upgrade" wait_until 50 service_runs
     check "the agent runs after the upgrade" wait_until 50 agent_running
     check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
+
+    # New settings given on an upgrade replace the old ones.
+    install_silently /NUT=other@127.0.0.1:3493 || return
+    check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other 127.0.0.1 3493
+    check "the service runs after that upgrade" wait_until 50 service_runs
 }
 
 # Every file under drive_c, and every registry value as "key<TAB>value", with

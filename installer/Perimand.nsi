@@ -456,7 +456,9 @@ Section "-Perimand"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
-  !insertmacro MUI_LANGDLL_SAVELANGUAGE
+  ; (MUI_LANGDLL_SAVELANGUAGE asks IfAbort, which only answers on the
+  ; instfiles page's leave function, and skipped the write.)
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "${MUI_LANGDLL_REGISTRY_VALUENAME}" $LANGUAGE
 
   Call StartAgent
 SectionEnd

@@ -194,6 +194,8 @@ scenario_silent_install() {
         grep -qiF "$folder\\Perimand.exe" <<<"$(reg_value "$uninstall_key" DisplayIcon)"
     check "the quiet uninstall string runs Uninstall.exe /S" \
         [ "$(reg_value "$uninstall_key" QuietUninstallString)" = "\"$folder\\Uninstall.exe\" /S" ]
+    check "the uninstaller will speak the system's language (English, 1033)" \
+        [ "$(reg_value "$uninstall_key" "Installer Language")" = 1033 ]
     check "setup started the agent" wait_until 50 agent_running
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running the agent need on Debian 12:
 # the MinGW-w64 cross compilers, Wine (64-bit, and 32-bit for machines that
-# can run it), GoogleTest sources, Xvfb, locales and ImageMagick. Safe to run
+# can run it), GoogleTest sources, Xvfb, locales, ImageMagick and NSIS. Safe to run
 # again: when everything is installed it returns at once.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -14,6 +14,7 @@ packages=(
     locales                 # localedef, for the Japanese test runs
     xvfb imagemagick        # run-agent.sh: a display to draw on and its screenshot
     fonts-ipafont-gothic    # Japanese text in screenshots
+    nsis                    # makensis: the setup program (the zip beside it needs only cmake)
     nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
     clang libclang-rt-14-dev  # tests/host: sanitizers and libFuzzer
 )

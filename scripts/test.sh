@@ -5,7 +5,9 @@
 # elsewhere it runs on x86_64, and the i686 tree gets its static checks (the
 # tests labelled "host", which read files and run nothing under Wine). The
 # last line of output reads "N passed, N failed" over everything that ran;
-# the exit status is non-zero on any failure.
+# the exit status is non-zero on any failure. The NUT protocol code is also
+# built natively and tested there (scripts/host-tests.sh), when no extra
+# ctest arguments narrow the run.
 # Usage: scripts/test.sh [extra ctest arguments, e.g. -R StopCommand]
 # PERIMAND_RUN_ARCH=i686|x86_64: run the whole suite on that tree alone.
 # PERIMAND_TEST_JOBS: tests run side by side (default 1: the agent tests
@@ -79,6 +81,23 @@ for run in "${runs[@]}"; do
     total_failed=$((total_failed + failed))
     total_skipped=$((total_skipped + skipped))
 done
+
+# The NUT protocol code, built natively with sanitizers: its unit tests and
+# a short fuzz run (scripts/host-tests.sh).
+if [[ -z ${PERIMAND_RUN_ARCH:-} && $# -eq 0 ]]; then
+    results=$root/build/host/test-results.xml
+    rm -f "$results"
+    say "running the native tests of the NUT protocol code"
+    start=$(now)
+    status=0
+    "$root/scripts/host-tests.sh" --output-junit "$results" || status=$?
+    read -r passed failed skipped <<<"$(count_results "$results")"
+    if [[ $status -ne 0 && $failed -eq 0 ]]; then failed=1; fi
+    say "native: $passed passed, $failed failed, $skipped skipped in $(( $(now) - start )) s"
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
+fi
 
 [[ $total_skipped -eq 0 ]] || echo "($total_skipped skipped)"
 echo "$total_passed passed, $total_failed failed"

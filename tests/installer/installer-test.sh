@@ -1,0 +1,346 @@
+#!/usr/bin/env bash
+# Runs the setup program under Wine the way an administrator deploys it, in a
+# Wine prefix of its own (a fresh copy of a template made once per build
+# tree), so nothing it installs reaches the other tests' prefix.
+#
+# Usage: installer-test.sh --setup PerimandSetup.exe --agent Perimand.exe
+#            --configurator Dellomark.exe --service VandrelService.exe
+#            --work DIR SCENARIO
+# SCENARIO is one of:
+#   silent-install      /S /NUT=... puts the files, the service with those
+#                       settings, the Run value and the uninstall entry in place;
+#                       bad options change nothing
+#   run-value           the agent starts from the Run value at the next logon
+#   upgrade             over a running agent and service: new files, both
+#                       running again, settings kept (replaced when /NUT= is
+#                       given); a program of ours that stays in use makes it
+#                       fail with nothing changed
+#   silent-uninstall    leaves no file, registry value or service behind
+# Exits 77 (a skip) when the setup is a 32-bit program and this kernel cannot
+# execute 32-bit code.
+set -euo pipefail
+
+die() { echo "installer-test: $*" >&2; exit 2; }
+
+setup= agent= configurator= service= work=
+while [[ $# -gt 1 ]]; do
+    case $1 in
+        --setup) setup=$2 ;;
+        --agent) agent=$2 ;;
+        --configurator) configurator=$2 ;;
+        --service) service=$2 ;;
+        --work) work=$2 ;;
+        *) die "unknown option $1" ;;
+    esac
+    shift 2
+done
+scenario=${1:?a scenario}
+for f in "$setup" "$agent" "$configurator" "$service"; do
+    [[ -f $f ]] || die "missing $f"
+done
+
+wine64=/usr/lib/wine/wine64
+loader=$wine64
+pe_offset=$(od -An -tu4 -j60 -N4 "$setup" | tr -d ' ')
+if [[ $(od -An -tx2 -j$((pe_offset + 24)) -N2 "$setup" | tr -d ' ') == 010b ]]; then
+    if ! wine --version >/dev/null 2>&1 || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo "SKIP: $setup is a 32-bit program and this kernel cannot execute 32-bit code;"
+        echo "      the x86_64 build tree runs these tests with the same script in a 64-bit setup."
+        exit 77
+    fi
+    loader=wine
+fi
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+template=$work/../template
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
+
+# --- a fresh prefix ----------------------------------------------------------
+# The template is made once (about 15 s) under a lock, with the null display
+# driver and a crash debugger that returns at once; each run copies it.
+(
+    flock 9
+    if [[ ! -f $template/.ready ]]; then
+        rm -rf "$template"
+        mkdir -p "$template"
+        export WINEPREFIX=$template
+        quiet "$wine64" wineboot -i || die "wineboot failed"
+        quiet "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+        for view in /reg:64 /reg:32; do
+            quiet "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                /v Debugger /d 'cmd /c rem %ld %ld' /f $view
+        done
+        quiet wineserver -w || true
+        touch "$template/.ready"
+    fi
+) 9>"$work/../template.lock"
+
+export WINEPREFIX=$work/prefix
+quiet wineserver -k || true
+rm -rf "$WINEPREFIX"
+cp -a "$(cd "$template" && pwd)" "$WINEPREFIX"
+
+# A persistent server for the session (services die with a server that
+# exits), and Wine's helper processes started with no pipe to hold.
+start_session() {
+    quiet wineserver -p120 || true
+    quiet "$wine64" cmd /c exit || die "cannot start a Wine session"
+}
+end_session() { quiet wineserver -k || true; }   # a logoff and shutdown: writes the registry
+trap end_session EXIT
+start_session
+
+unix_of() { "$wine64" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+folder='C:\Program Files\Perimand'
+unix_folder=$(unix_of "$folder")
+[[ -n $unix_folder ]] || die "winepath failed"
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Perimand'
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+parameters_key='HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Parameters'
+
+# The data of one registry value, or nothing (reg prints "NAME  TYPE  DATA").
+reg_value() {
+    "$wine64" reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' \
+        | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+reg_has_key() { "$wine64" reg query "$1" </dev/null >/dev/null 2>&1; }
+# The service's state word from sc (RUNNING, STOPPED...), or nothing.
+service_state() {
+    "$wine64" sc query "Vandrel Service" </dev/null 2>/dev/null | tr -d '\r' \
+        | sed -n 's/^ *STATE *: *[0-9]* *\([A-Z_]*\).*/\1/p'
+}
+service_binary_path() { reg_value 'HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service' ImagePath; }
+# Wine shows a process's path as its first argument, as it was started:
+# start ours by their Windows paths.
+agent_pids() { pgrep -fx 'C:\\Program Files\\Perimand\\Perimand\.exe.*' || true; }
+agent_running() { [[ -n $(agent_pids) ]]; }
+not() { ! "$@"; }
+wait_until() {   # bounded: a hang guard, not a speed check
+    local tries=$1; shift
+    for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.2; done
+    "$@"
+}
+
+run_setup() {
+    local status=0
+    "$loader" "$setup" "$@" </dev/null >/dev/null 2>&1 || status=$?
+    echo "$status"
+}
+
+same_file() { cmp -s "$1" "$2"; }
+installed_matches_build() {
+    same_file "$unix_folder/Perimand.exe" "$agent" &&
+    same_file "$unix_folder/Dellomark.exe" "$configurator" &&
+    same_file "$unix_folder/VandrelService.exe" "$service"
+}
+no_staging_left() { ! compgen -G "$unix_folder/*.new" >/dev/null && ! compgen -G "$unix_folder/*.old" >/dev/null; }
+nut_settings_are() {   # ups host port
+    [[ $(reg_value "$parameters_key" Source) == nut &&
+       $(reg_value "$parameters_key" UpsName) == "$1" &&
+       $(reg_value "$parameters_key" Host) == "$2" &&
+       $(( $(reg_value "$parameters_key" Port) )) -eq $3 ]]
+}
+service_runs() { [[ $(service_state) == RUNNING ]]; }
+service_stopped() { [[ $(service_state) == STOPPED ]]; }
+configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
+
+install_silently() {
+    local status
+    status=$(run_setup /S "$@")
+    if [[ $status != 0 ]]; then
+        fail "setup /S $* ended with $status"
+        ps -eo pid,args | grep -F 'C:\Program Files\Perimand' | grep -v grep | sed 's/^/      running: /' || true
+        return 1
+    fi
+    pass "setup /S $* ended with 0"
+}
+
+# --- scenarios ----------------------------------------------------------------
+scenario_silent_install() {
+    local status
+    # Bad options: a message, exit code 2 and nothing installed.
+    for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=ups@host:1 /SIMULATE" ""; do
+        # shellcheck disable=SC2086
+        status=$(run_setup /S $options)
+        check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
+    done
+    check "nothing was installed by refused options" test ! -e "$unix_folder"
+    check "no service was registered by refused options" [ -z "$(service_state)" ]
+
+    install_silently /NUT=ups@127.0.0.1:34969 || return
+    check "the three programs are the built ones" installed_matches_build
+    check "the uninstaller is in place" test -f "$unix_folder/Uninstall.exe"
+    check "no staged copies are left" no_staging_left
+    check "the service runs the installed VandrelService.exe" \
+        grep -qiF "$folder\\VandrelService.exe" <<<"$(service_binary_path)"
+    check "the service runs" wait_until 50 service_runs
+    check "the service has the NUT settings given" nut_settings_are ups 127.0.0.1 34969
+    check "the Run value is the quoted agent path" \
+        [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
+    check "the uninstall entry names Perimand" [ "$(reg_value "$uninstall_key" DisplayName)" = Perimand ]
+    check "the uninstall entry names the publisher" \
+        [ "$(reg_value "$uninstall_key" Publisher)" = "Vandrel Power Systems" ]
+    check "the uninstall entry has the version" [ -n "$(reg_value "$uninstall_key" DisplayVersion)" ]
+    check "the uninstall entry has a size" [ -n "$(reg_value "$uninstall_key" EstimatedSize)" ]
+    check "the uninstall entry has the agent's icon" \
+        grep -qiF "$folder\\Perimand.exe" <<<"$(reg_value "$uninstall_key" DisplayIcon)"
+    check "the quiet uninstall string runs Uninstall.exe /S" \
+        [ "$(reg_value "$uninstall_key" QuietUninstallString)" = "\"$folder\\Uninstall.exe\" /S" ]
+    check "the uninstaller will speak the system's language (English, 1033)" \
+        [ "$(reg_value "$uninstall_key" "Installer Language")" = 1033 ]
+    check "setup started the agent" wait_until 50 agent_running
+}
+
+scenario_run_value() {
+    install_silently /SIMULATE || return
+    wait_until 50 agent_running || true
+    # Log off, then log on: plain wineboot is Wine's start-up, which runs
+    # the Run values' command lines as Explorer does at logon.
+    end_session
+    check "no agent runs after the logoff" wait_until 50 not agent_running
+    start_session
+    quiet "$wine64" wineboot || true
+    check "the agent runs after the next logon" wait_until 100 agent_running
+    check "it ran from the Run value, the quoted installed path" \
+        [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
+}
+
+# Appends a byte to each installed program, so an upgrade is visible as the
+# files becoming the built ones again. Needs them stopped.
+age_installed_files() {
+    local name
+    for name in Perimand.exe Dellomark.exe VandrelService.exe; do
+        printf 'x' >>"$unix_folder/$name"
+    done
+}
+
+scenario_upgrade() {
+    install_silently /NUT=ups@127.0.0.1:34969 || return
+    wait_until 50 agent_running || true
+    # Make the installed copy an "older" one, then run it as a user has it.
+    quiet "$wine64" "$folder\\Perimand.exe" stop || true
+    wait_until 50 not agent_running || true
+    quiet "$wine64" sc stop "Vandrel Service" || true
+    wait_until 50 service_stopped || true
+    age_installed_files
+    check "the installed files differ from the build before the upgrade" not installed_matches_build
+    quiet "$wine64" sc start "Vandrel Service" || true
+    "$wine64" "$folder\\Perimand.exe" </dev/null >/dev/null 2>&1 &
+    check "the old service runs" wait_until 50 service_runs
+    check "the old agent runs" wait_until 50 agent_running
+    local old_agent
+    old_agent=$(agent_pids)
+
+    # A program of ours that stays open (the configuration program does not
+    # listen to "stop") blocks the upgrade: code 4, and nothing changed.
+    "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
+    wait_until 50 configurator_running || true
+    local status
+    status=$(run_setup /S)
+    check "an upgrade with Dellomark.exe open ends with code 4 (got $status)" [ "$status" = 4 ]
+    check "the failed upgrade left the old files" not same_file "$unix_folder/Perimand.exe" "$agent"
+    check "the failed upgrade left no staged copies" no_staging_left
+    check "the service runs again after the failed upgrade" wait_until 50 service_runs
+    check "the agent runs again after the failed upgrade" wait_until 50 agent_running
+    pkill -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' || true
+    wait_until 50 not configurator_running || true
+    old_agent=$(agent_pids)
+
+    install_silently || return   # no /NUT: keep the settings
+    check "the upgrade put the new files in place" installed_matches_build
+    check "the upgrade left no staged copies" no_staging_left
+    # (pgrep skips a process that has ended but is not reaped yet.)
+    check "the old agent has ended" not grep -qw "$old_agent" <<<"$(agent_pids)"
+    check "the service runs after the upgrade" wait_until 50 service_runs
+    check "the agent runs after the upgrade" wait_until 50 agent_running
+    check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
+
+    # New settings given on an upgrade replace the old ones.
+    install_silently /NUT=other@127.0.0.1:3493 || return
+    check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other 127.0.0.1 3493
+    check "the service runs after that upgrade" wait_until 50 service_runs
+}
+
+# Every file under drive_c, and every registry value as "key<TAB>value", with
+# Wine's own timestamps left out.
+snapshot() {
+    local out=$1
+    end_session   # writes the registry files
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows/temp -prune -o -print | LC_ALL=C sort) >"$out.files"
+    awk '/^#/ || /^$/ || /^WINE REGISTRY/ { next }
+         /^\[/  { key = $0; sub(/\] [0-9]+$/, "]", key); print key; next }
+                { print key "\t" $0 }' "$WINEPREFIX"/system.reg "$WINEPREFIX"/user.reg \
+        | LC_ALL=C sort -u >"$out.reg"
+    start_session
+}
+
+# What a snapshot has that the first one did not; the product's leftovers fail.
+compare_with_before() {
+    local after=$1 when=$2 added_files added_reg
+    added_files=$(comm -13 "$work/before.files" "$after.files")
+    added_reg=$(comm -13 "$work/before.reg" "$after.reg")
+    check "no file or folder is left $when" [ -z "$added_files" ]
+    [[ -z $added_files ]] || sed 's/^/      left: /' <<<"$added_files"
+    check "no registry key or value of the product is left $when" \
+        not grep -qiE 'perimand|vandrel|dellomark|34969' <<<"$added_reg"
+    # Wine rewrites some keys of its own (console defaults, driver dates):
+    # show every difference so a new one can be judged.
+    [[ -z $added_reg ]] || sed 's/^/      registry now has: /' <<<"$added_reg"
+}
+
+scenario_silent_uninstall() {
+    snapshot "$work/before"
+    install_silently /NUT=ups@127.0.0.1:34969 || return
+    wait_until 50 agent_running || true
+    local quiet_uninstall
+    quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
+    # Run exactly what the entry says, as a deployment tool would.
+    if [[ $quiet_uninstall =~ ^\"([^\"]+)\"\ (.*)$ ]]; then
+        # shellcheck disable=SC2086
+        "$wine64" "${BASH_REMATCH[1]}" ${BASH_REMATCH[2]} </dev/null >/dev/null 2>&1 || true
+    else
+        fail "the quiet uninstall string is not a quoted program and options: $quiet_uninstall"
+        return
+    fi
+    # The uninstaller runs from a copy of itself in %TEMP% (so it can delete
+    # the original) and returns at once: wait for that copy to finish.
+    check "the uninstall entry is gone" wait_until 300 not reg_has_key "$uninstall_key"
+    wait_until 300 not pgrep -f '~nsu.*\.tmp' >/dev/null || true
+    check "the agent was stopped" not agent_running
+    check "the service is gone" [ -z "$(service_state)" ]
+    check "the install folder is gone" test ! -e "$unix_folder"
+
+    # That copy cannot delete itself: it is marked for removal at the next
+    # start of Windows, as every NSIS uninstaller's is. Restart, then
+    # nothing at all may be left.
+    end_session
+    start_session
+    quiet "$wine64" wineboot -r || true
+    snapshot "$work/after"
+    compare_with_before "$work/after" "after the next restart"
+}
+
+case $scenario in
+    silent-install) scenario_silent_install ;;
+    run-value) scenario_run_value ;;
+    upgrade) scenario_upgrade ;;
+    silent-uninstall) scenario_silent_uninstall ;;
+    *) die "unknown scenario $scenario" ;;
+esac
+
+end_session
+trap - EXIT
+if [[ $failures -gt 0 ]]; then
+    echo "$failures check(s) failed; the prefix is kept in $WINEPREFIX"
+    exit 1
+fi
+rm -rf "$WINEPREFIX"
+echo "all checks passed"

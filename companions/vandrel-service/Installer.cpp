@@ -36,6 +36,23 @@ int NotInstalled() {
     return kExitFailed;
 }
 
+// The installed service, opened with `access`. Returns kExitOk, or the exit
+// code of a failure it has already reported.
+struct OpenedService {
+    UniqueServiceHandle manager;  // declared first: closed after the service
+    UniqueServiceHandle service;
+};
+int OpenInstalled(DWORD access, OpenedService& opened) {
+    opened.manager.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!opened.manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
+    opened.service.reset(::OpenServiceA(opened.manager.get(), kServiceName, access));
+    if (!opened.service) {
+        DWORD const error = ::GetLastError();
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
+    }
+    return kExitOk;
+}
+
 // Polls while the service is pending, as long as it makes progress. Says
 // what went wrong and returns false when it can no longer be queried or stalls.
 bool WaitWhilePending(SC_HANDLE service, SERVICE_STATUS& status) {
@@ -176,13 +193,9 @@ int Install(ServiceSettings const& settings) {
 }
 
 int Configure(std::vector<std::string> const& options) {
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
-    UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
-    if (!service) {
-        DWORD const error = ::GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
-    }
+    OpenedService opened;
+    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS, opened)) return failed;
+    SC_HANDLE const service = opened.service.get();
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
     // Every value is written again below, so this mends the key as well.
@@ -196,22 +209,18 @@ int Configure(std::vector<std::string> const& options) {
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
 
     SERVICE_STATUS status{};
-    bool const running = ::QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
+    bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
     std::printf("configured \"%s\": %s%s\n", kServiceName, DescribeSettings(settings).c_str(),
                 running ? " (the running service takes them within a poll)" : "");
     return kExitOk;
 }
 
 int PrintStatus() {
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
-    UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
-    if (!service) {
-        DWORD const error = ::GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
-    }
+    OpenedService opened;
+    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS, opened)) return failed;
+    SC_HANDLE const service = opened.service.get();
     SERVICE_STATUS status{};
-    if (!::QueryServiceStatus(service.get(), &status)) return Fail("cannot query the service", ::GetLastError());
+    if (!::QueryServiceStatus(service, &status)) return Fail("cannot query the service", ::GetLastError());
 
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
@@ -238,33 +247,28 @@ int PrintStatus() {
 }
 
 int Uninstall() {
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
-    UniqueServiceHandle service(
-        ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE));
-    if (!service) {
-        DWORD const error = ::GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
-    }
+    OpenedService opened;
+    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE, opened)) return failed;
+    SC_HANDLE const service = opened.service.get();
 
     SERVICE_STATUS status{};
-    if (!::QueryServiceStatus(service.get(), &status)) return Fail("cannot query the service", ::GetLastError());
-    if (!WaitWhilePending(service.get(), status)) return kExitFailed;
+    if (!::QueryServiceStatus(service, &status)) return Fail("cannot query the service", ::GetLastError());
+    if (!WaitWhilePending(service, status)) return kExitFailed;
     if (status.dwCurrentState != SERVICE_STOPPED) {
-        if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        if (!::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
             DWORD const error = ::GetLastError();
             // It stopped between the query and the request.
             if (!StopErrorMeansStopped(error)) return Fail("cannot stop the service", error);
             status.dwCurrentState = SERVICE_STOPPED;
         }
-        if (!WaitWhilePending(service.get(), status)) return kExitFailed;
+        if (!WaitWhilePending(service, status)) return kExitFailed;
         if (status.dwCurrentState != SERVICE_STOPPED) {
             std::fprintf(stderr, "VandrelService: the service did not stop (state %lu)\n",
                          static_cast<unsigned long>(status.dwCurrentState));
             return kExitFailed;
         }
     }
-    if (!::DeleteService(service.get())) {
+    if (!::DeleteService(service)) {
         DWORD const error = ::GetLastError();
         if (!DeleteErrorMeansDeleted(error)) return Fail("cannot delete the service", error);
     }

@@ -56,6 +56,8 @@ protected:
     }
 };
 
+// OL -> OB DISCHRG -> OB DISCHRG LB -> OL CHRG, then a lost driver, a stale
+// one and a restarted server, each shown and recovered from.
 TEST_F(NutChain, TheTrayShowsWhatUpsdServesUntilTheServiceStops) {
     ASSERT_TRUE(agent_.Start());
     ASSERT_TRUE(agent_.WaitForTray(NIM_ADD).has_value());
@@ -67,6 +69,13 @@ TEST_F(NutChain, TheTrayShowsWhatUpsdServesUntilTheServiceStops) {
     Expect("set-status", "'OB DISCHRG LB' 20", Tip(IDS_ON_LINE, IDS_BATTERY_LOW), IDI_ON_BATTERY);
     Expect("set-status", "'OL CHRG' 25", Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), IDI_ON_LINE);
     Expect("kill-driver", "", Tip(IDS_COMMUNICATION_LOST), IDI_COMMUNICATION_LOST);
+    Expect("start-driver", "", Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), IDI_ON_LINE);
+    // A driver that stops answering: upsd calls its data stale after MAXAGE.
+    Expect("freeze", "", Tip(IDS_COMMUNICATION_LOST), IDI_COMMUNICATION_LOST);
+    Expect("thaw", "", Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), IDI_ON_LINE);
+    // The server goes away and comes back: the service reconnects by itself.
+    Expect("stop-server", "", Tip(IDS_COMMUNICATION_LOST), IDI_COMMUNICATION_LOST);
+    Expect("start-server", "", Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), IDI_ON_LINE);
 
     size_t const beforeStop = agent_.Tray().Count();
     ASSERT_EQ(0u, service_test::Service("uninstall").exitCode);

@@ -107,13 +107,13 @@ char const* FieldLabel(SettingsField field) {
 
 // ---- the registry ----
 
-struct ValueSpec {
+struct StoredValue {
     char const* name;
     SettingsField field;
     DWORD type;
 };
 
-ValueSpec const kValues[] = {
+StoredValue const kValues[] = {
     {"Source", SettingsField::Source, REG_SZ},
     {"UpsName", SettingsField::UpsName, REG_SZ},
     {"Host", SettingsField::Host, REG_SZ},
@@ -168,34 +168,34 @@ uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field) {
 
 // Reads one value into `settings`. Empty when it was missing or applied;
 // else what is wrong with it (the field then keeps its default).
-std::string ReadValue(HKEY key, ValueSpec const& spec, ServiceSettings& settings) {
+std::string ReadValue(HKEY key, StoredValue const& stored, ServiceSettings& settings) {
     DWORD type = REG_NONE;
     DWORD size = 0;
-    LONG status = ::RegQueryValueExA(key, spec.name, nullptr, &type, nullptr, &size);
+    LONG status = ::RegQueryValueExA(key, stored.name, nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return {};
-    std::string const name = std::string("value \"") + spec.name + "\"";
-    std::string const fallback = "; using " + FieldText(settings, spec.field);
+    std::string const name = std::string("value \"") + stored.name + "\"";
+    std::string const fallback = "; using " + FieldText(settings, stored.field);
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
         return name + " cannot be read: " + companions::DescribeWin32Error(static_cast<DWORD>(status)) + fallback;
-    if (type != spec.type)
-        return name + " is " + TypeName(type) + ", not " + TypeName(spec.type) + fallback;
+    if (type != stored.type)
+        return name + " is " + TypeName(type) + ", not " + TypeName(stored.type) + fallback;
 
-    if (spec.type == REG_DWORD) {
+    if (stored.type == REG_DWORD) {
         DWORD value = 0;
         DWORD valueSize = sizeof value;
         if (size != sizeof value ||
-            ::RegQueryValueExA(key, spec.name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &valueSize) !=
+            ::RegQueryValueExA(key, stored.name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &valueSize) !=
                 ERROR_SUCCESS ||
             type != REG_DWORD || valueSize != sizeof value)
             return name + " is not a 4-byte REG_DWORD" + fallback;
-        SettingsProblem const problem = SetNumber(settings, spec.field, value);
+        SettingsProblem const problem = SetNumber(settings, stored.field, value);
         return problem.failed() ? name + ": " + problem.message + fallback : std::string();
     }
 
     if (size > kMaxStringBytes) return name + " is longer than " + std::to_string(kMaxStringBytes) + " bytes" + fallback;
     std::string text(size, '\0');
     DWORD textSize = size;
-    status = ::RegQueryValueExA(key, spec.name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &textSize);
+    status = ::RegQueryValueExA(key, stored.name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &textSize);
     // It may have changed between the two calls; take it as garbage then.
     if (status != ERROR_SUCCESS || type != REG_SZ || textSize > size)
         return name + " changed while being read" + fallback;
@@ -203,17 +203,17 @@ std::string ReadValue(HKEY key, ValueSpec const& spec, ServiceSettings& settings
     // The terminator is not guaranteed to be stored, or there may be several.
     while (!text.empty() && text.back() == '\0') text.pop_back();
     if (text.find('\0') != std::string::npos) return name + " holds a NUL character" + fallback;
-    SettingsProblem const problem = SetFieldFromText(settings, spec.field, text);
+    SettingsProblem const problem = SetFieldFromText(settings, stored.field, text);
     return problem.failed() ? name + ": " + problem.message + fallback : std::string();
 }
 
-LONG WriteValue(HKEY key, ValueSpec const& spec, ServiceSettings const& settings) {
-    if (spec.type == REG_DWORD) {
-        DWORD const value = FieldNumber(settings, spec.field);
-        return ::RegSetValueExA(key, spec.name, 0, REG_DWORD, reinterpret_cast<BYTE const*>(&value), sizeof value);
+LONG WriteValue(HKEY key, StoredValue const& stored, ServiceSettings const& settings) {
+    if (stored.type == REG_DWORD) {
+        DWORD const value = FieldNumber(settings, stored.field);
+        return ::RegSetValueExA(key, stored.name, 0, REG_DWORD, reinterpret_cast<BYTE const*>(&value), sizeof value);
     }
-    std::string const text = FieldText(settings, spec.field);
-    return ::RegSetValueExA(key, spec.name, 0, REG_SZ, reinterpret_cast<BYTE const*>(text.c_str()),
+    std::string const text = FieldText(settings, stored.field);
+    return ::RegSetValueExA(key, stored.name, 0, REG_SZ, reinterpret_cast<BYTE const*>(text.c_str()),
                             static_cast<DWORD>(text.size() + 1));
 }
 
@@ -372,8 +372,8 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
         out = settings;
         return result;
     }
-    for (ValueSpec const& spec : kValues) {
-        std::string problem = ReadValue(key.get(), spec, settings);
+    for (StoredValue const& stored : kValues) {
+        std::string problem = ReadValue(key.get(), stored, settings);
         if (!problem.empty()) result.badValues.push_back(std::move(problem));
     }
     out = std::move(settings);
@@ -394,8 +394,8 @@ unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* 
     status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                KEY_SET_VALUE, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
-    for (ValueSpec const& spec : kValues) {
-        status = WriteValue(key.get(), spec, settings);
+    for (StoredValue const& stored : kValues) {
+        status = WriteValue(key.get(), stored, settings);
         if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     }
     return ERROR_SUCCESS;

@@ -7,14 +7,14 @@
 namespace vandrel {
 namespace {
 
-struct OptionSpec {
+struct KnownOption {
     char const* name;
     SettingsField field;  // None: no value follows
     bool nutOnly;
     bool simulateOnly;
 };
 
-OptionSpec const kOptions[] = {
+KnownOption const kOptions[] = {
     {"--nut", SettingsField::None, true, false},
     {"--simulate", SettingsField::None, false, true},
     {"--poll-ms", SettingsField::PollMs, true, false},
@@ -24,9 +24,9 @@ OptionSpec const kOptions[] = {
     {"--start-delay-ms", SettingsField::StartDelayMs, false, true},
 };
 
-OptionSpec const* FindOption(std::string const& name) {
-    for (OptionSpec const& spec : kOptions)
-        if (name == spec.name) return &spec;
+KnownOption const* FindOption(std::string const& name) {
+    for (KnownOption const& option : kOptions)
+        if (name == option.name) return &option;
     return nullptr;
 }
 
@@ -82,12 +82,12 @@ std::string AdministratorRefusal(Command command, bool isAdministrator) {
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings) {
     ServiceSettings result = settings;
     bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
-    OptionSpec const* nutOption = nullptr;         // the first option only --nut takes
-    OptionSpec const* simulateOption = nullptr;    // the first option only --simulate takes
+    KnownOption const* nutOption = nullptr;         // the first option only --nut takes
+    KnownOption const* simulateOption = nullptr;    // the first option only --simulate takes
     for (size_t i = 0; i < args.size(); ++i) {
-        OptionSpec const* spec = FindOption(args[i]);
-        if (spec == nullptr) return "unknown option \"" + args[i] + "\"";
-        std::string const name = spec->name;
+        KnownOption const* option = FindOption(args[i]);
+        if (option == nullptr) return "unknown option \"" + args[i] + "\"";
+        std::string const name = option->name;
         if (name == "--simulate") {
             sawSimulate = true;
             continue;
@@ -102,11 +102,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
             result.ups = address;
             continue;
         }
-        if (spec->nutOnly && nutOption == nullptr) nutOption = spec;
-        if (spec->simulateOnly && simulateOption == nullptr) simulateOption = spec;
+        if (option->nutOnly && nutOption == nullptr) nutOption = option;
+        if (option->simulateOnly && simulateOption == nullptr) simulateOption = option;
         sawStatus = sawStatus || name == "--status";
         sawScript = sawScript || name == "--script";
-        SettingsProblem const problem = SetFieldFromText(result, spec->field, value);
+        SettingsProblem const problem = SetFieldFromText(result, option->field, value);
         if (problem.failed()) return name + ": " + problem.message;
         // A fixed word replaces a script the settings held.
         if (name == "--status") SetFieldFromText(result, SettingsField::Script, "");

@@ -23,7 +23,7 @@ bool RegisterDialogClass(HINSTANCE instance) {
     windowClass.cbWndExtra = DLGWINDOWEXTRA;
     windowClass.hInstance = instance;
     windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_DELLOMARK));
-    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = DELLOMARK_DIALOG_CLASS;
     return ::RegisterClassA(&windowClass) != 0;
 }

@@ -119,6 +119,15 @@ protected:
         ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, kWaitMs).has_value());
     }
 
+    // Chooses the NUT server as the source and fills its fields, as a user would.
+    static void FillNut(HWND dialog, char const* upsName, char const* host, char const* port, char const* pollMs) {
+        Click(dialog, IDC_SOURCE_NUT);
+        Type(dialog, IDC_UPS_NAME, upsName);
+        Type(dialog, IDC_HOST, host);
+        Type(dialog, IDC_PORT, port);
+        if (pollMs != nullptr) Type(dialog, IDC_POLL_MS, pollMs);
+    }
+
     // `pattern` with its "%1" replaced by `argument`.
     static std::wstring Fill(std::wstring pattern, std::wstring const& argument) {
         size_t const at = pattern.find(L"%1");
@@ -144,11 +153,7 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
 
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
-    Click(dialog, IDC_SOURCE_NUT);
-    Type(dialog, IDC_UPS_NAME, "rackups");
-    Type(dialog, IDC_HOST, "192.0.2.7");
-    Type(dialog, IDC_PORT, "3494");
-    Type(dialog, IDC_POLL_MS, "1500");
+    FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
     Click(dialog, IDC_SAVE);
 
     EXPECT_EQ(ProgramString(IDS_SAVED_RESTARTED), WaitForStatus(dialog));
@@ -172,11 +177,7 @@ TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
     std::optional<DWORD> const port = ReadDword("Port");
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, IDC_SOURCE_NUT);
-    Type(dialog, IDC_UPS_NAME, "rackups");
-    Type(dialog, IDC_HOST, "nas");
-    Type(dialog, IDC_PORT, "70000");
-    Type(dialog, IDC_POLL_MS, "2000");
+    FillNut(dialog, "rackups", "nas", "70000", "2000");
     Click(dialog, IDC_SAVE);
 
     EXPECT_EQ(ProgramString(IDS_FIX_FIELDS), WaitForStatus(dialog));
@@ -208,10 +209,7 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
 TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, IDC_SOURCE_NUT);
-    Type(dialog, IDC_UPS_NAME, "ups");
-    Type(dialog, IDC_HOST, "127.0.0.1");
-    Type(dialog, IDC_PORT, std::to_string(kClosedPort).c_str());
+    FillNut(dialog, "ups", "127.0.0.1", std::to_string(kClosedPort).c_str(), nullptr);
     Click(dialog, IDC_TEST_CONNECTION);
 
     std::wstring const expected = Fill(ProgramString(IDS_READING_FAILED), ProgramString(IDS_FAILURE_REFUSED));
@@ -229,10 +227,7 @@ TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
     ASSERT_TRUE(server.Listening());
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
-    Click(dialog, IDC_SOURCE_NUT);
-    Type(dialog, IDC_UPS_NAME, "ups");
-    Type(dialog, IDC_HOST, "127.0.0.1");
-    Type(dialog, IDC_PORT, std::to_string(kSilentPort).c_str());
+    FillNut(dialog, "ups", "127.0.0.1", std::to_string(kSilentPort).c_str(), nullptr);
     Click(dialog, IDC_TEST_CONNECTION);
 
     EXPECT_EQ(ProgramString(IDS_TEST_RUNNING), e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)));

@@ -124,14 +124,20 @@ start_driver() {
     spawn driver "$driver" -a "$ups" -u root -F
 }
 
-start_server() {
-    spawn server "$server" -u root -F
+# Waits until process NAME (described as WHAT) listens on PORT.
+wait_listening() {
+    local name=$1 what=$2 port=$3
     for _ in $(seq $((wait_limit * 10))); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$(port)") 2>/dev/null && return 0
-        running server || die "upsd did not start (see $dir/server.log)"
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+        running "$name" || die "$what did not start (see $dir/$name.log)"
         sleep 0.1
     done
-    die "upsd does not listen on port $(port) (see $dir/server.log)"
+    die "$what does not listen on port $port (see $dir/$name.log)"
+}
+
+start_server() {
+    spawn server "$server" -u root -F
+    wait_listening server upsd "$(port)"
 }
 
 case $command in
@@ -216,12 +222,7 @@ held = []
 while True:
     held.append(listener.accept()[0])  # kept open, never read, never answered
 ' "$1"
-        for _ in $(seq $((wait_limit * 10))); do
-            (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && exit 0
-            running silent || die "the silent server did not start (see $dir/silent.log)"
-            sleep 0.1
-        done
-        die "the silent server does not listen on port $1"
+        wait_listening silent "the silent server" "$1"
         ;;
     *)
         die "unknown command '$command'"

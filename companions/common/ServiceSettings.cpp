@@ -22,6 +22,15 @@ std::string Trimmed(std::string const& text) {
     return text.substr(begin, end - begin);
 }
 
+bool EqualsIgnoringAsciiCase(std::string const& text, char const* lower) {
+    size_t i = 0;
+    for (; i < text.size() && lower[i] != '\0'; ++i) {
+        char const c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) return false;
+    }
+    return i == text.size() && lower[i] == '\0';
+}
+
 SettingsProblem Problem(SettingsField field, std::string message) { return {field, std::move(message)}; }
 
 // The name goes onto the wire inside "GET VAR <ups> ...": a blank, a quote or
@@ -231,12 +240,13 @@ bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
 
 char const* SourceName(SourceKind source) { return source == SourceKind::Nut ? "nut" : "simulate"; }
 
+// People type registry values by hand: the case does not matter.
 bool ParseSourceName(std::string const& text, SourceKind& out) {
-    if (text == "nut") {
+    if (EqualsIgnoringAsciiCase(text, "nut")) {
         out = SourceKind::Nut;
         return true;
     }
-    if (text == "simulate") {
+    if (EqualsIgnoringAsciiCase(text, "simulate")) {
         out = SourceKind::Simulate;
         return true;
     }
@@ -376,6 +386,9 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
         std::string problem = ReadValue(key.get(), stored, settings);
         if (!problem.empty()) result.badValues.push_back(std::move(problem));
     }
+    // Every other value has a default; which UPS to read has none.
+    if (::RegQueryValueExA(key.get(), "Source", nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
+        result.badValues.push_back("value \"Source\" is missing");
     out = std::move(settings);
     return result;
 }

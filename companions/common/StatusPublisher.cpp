@@ -11,12 +11,13 @@ namespace status_block {
 namespace {
 
 
-// SY = LocalSystem, BA = administrators, IU = interactive users (the agent
-// runs in a desktop session, remote ones included). GR on a section is
+// SY = LocalSystem, BA = administrators, LS = LocalService (the account the
+// service runs as), IU = interactive users (the agent runs in a desktop
+// session, remote ones included). GR on a section is
 // SECTION_MAP_READ | SECTION_QUERY. Only the agent's user may hold the
 // mutex: a logon that can take it can starve the service's writes.
-char const kMappingSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;IU)";
-char const kMutexSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;IU)";
+char const kMappingSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;LS)(A;;GR;;;IU)";
+char const kMutexSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;LS)(A;;GA;;;IU)";
 
 // A security descriptor built from SDDL, freed with the object.
 class SddlAttributes {
@@ -87,33 +88,42 @@ void StoreWords(void const* view, DWORD size, StatusSnapshot const& words) {
 }
 
 CreateError StatusPublisher::Create(Options const& options) {
+    CreateError error = Reserve(options.mappingSize);
+    if (!error.failed()) error = Open(options.initial, options.holdMutex);
+    if (error.failed()) Close();
+    return error;
+}
+
+CreateError StatusPublisher::Reserve(DWORD mappingSize) {
     Close();
     UniqueKernelHandle mapping;
-    CreateError error = CreateStatusMapping(options.mappingSize, mapping);
+    CreateError const error = CreateStatusMapping(mappingSize, mapping);
     if (error.failed()) return error;
-
     UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
     if (!view) return {::GetLastError(), kStatusMappingName};
-    StoreWords(view.get(), options.mappingSize, options.initial);
-
-    UniqueKernelHandle mutex;
-    error = CreateStatusMutex(options.holdMutex, mutex);
-    if (error.failed()) return error;
-
     mapping_ = std::move(mapping);
     view_ = std::move(view);
+    size_ = mappingSize;
+    return {};
+}
+
+CreateError StatusPublisher::Open(StatusSnapshot const& first, bool holdMutex) {
+    StoreWords(view_.get(), size_, first);
+    UniqueKernelHandle mutex;
+    CreateError const error = CreateStatusMutex(holdMutex, mutex);
+    if (error.failed()) return error;
     mutex_ = std::move(mutex);
-    size_ = options.mappingSize;
-    holding_ = options.holdMutex;
+    holding_ = holdMutex;
     return {};
 }
 
 bool StatusPublisher::Write(StatusSnapshot const& words, DWORD timeoutMs) {
-    if (!mutex_) return false;
+    if (!view_) return false;
+    if (!mutex_) return !Open(words, false).failed();
     DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+    MutexLock const lock(mutex_.get());
     StoreWords(view_.get(), size_, words);
-    ::ReleaseMutex(mutex_.get());
     return true;
 }
 

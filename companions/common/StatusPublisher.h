@@ -54,10 +54,17 @@ public:
     // nothing stays open.
     CreateError Create(Options const& options);
 
+    // Creates the mapping alone, so the names are ours from now on while a
+    // reader still finds no block (it needs the mutex too). The first Write
+    // stores its words and then creates the mutex.
+    CreateError Reserve(DWORD mappingSize = kStatusBlockSize);
+
     bool IsOpen() const { return static_cast<bool>(mutex_); }
 
     // Takes the mutex (an abandoned one counts as taken), stores the words
-    // and releases it. False when the mutex could not be had in time.
+    // and releases it; after Reserve, stores them and creates the mutex.
+    // False when the words did not reach the block: the mutex could not be
+    // had in time, or could not be created.
     bool Write(StatusSnapshot const& words, DWORD timeoutMs);
 
     // Ends the hold begun by Options::holdMutex. Call on the creating thread.
@@ -70,6 +77,9 @@ public:
     HANDLE mapping() const { return mapping_.get(); }
 
 private:
+    // Stores `first` in the reserved mapping, then creates the mutex.
+    CreateError Open(StatusSnapshot const& first, bool holdMutex);
+
     UniqueKernelHandle mapping_;
     UniqueMappedView view_;
     UniqueKernelHandle mutex_;

@@ -12,12 +12,13 @@
 #include "companions/common/Arguments.h"
 #include "companions/nut/NutClient.h"
 #include "companions/vandrel-service/ServiceHost.h"
+#include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceOptions.h"
+#include "companions/vandrel-service/ServiceState.h"
 
 namespace vandrel {
 namespace {
 
-char const kDescription[] = "UPS monitoring service: publishes the UPS status block from a NUT server or a simulation.";
 DWORD const kStopPollMs = 250;
 // Give up on a pending service whose checkpoint has not moved for this long
 // (or twice its wait hint, if that is longer).
@@ -29,6 +30,22 @@ DWORD const kBlockLockTimeoutMs = 1000;
 int Fail(char const* what, DWORD error) {
     std::fprintf(stderr, "VandrelService: %s: %s\n", what, companions::DescribeWin32Error(error).c_str());
     return kExitFailed;
+}
+
+// Says what a registration step could not do; false when it failed.
+bool Registered(RegistrationResult const& result) {
+    if (!result.note.empty()) std::fprintf(stderr, "VandrelService: note: %s\n", result.note.c_str());
+    if (!result.failure.empty()) std::fprintf(stderr, "VandrelService: %s\n", result.failure.c_str());
+    return result.failure.empty();
+}
+
+// The quoted path of this executable, as the Service Control Manager runs it.
+bool ThisBinaryPath(std::string& out) {
+    char path[1024] = {};
+    DWORD const length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return false;
+    out = BuildBinaryPath(path);
+    return true;
 }
 
 int NotInstalled() {
@@ -153,48 +170,48 @@ bool IsAdministrator() {
 }
 
 int Install(ServiceSettings const& settings) {
-    char path[1024] = {};
-    DWORD const length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return Fail("cannot get this program's path", ::GetLastError());
-
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    std::string binaryPath;
+    if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
+    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
 
-    std::string const binaryPath = BuildBinaryPath(path);
-    UniqueServiceHandle service(::CreateServiceA(manager.get(), kServiceName, kServiceName,
-                                                 SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS | DELETE,
-                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                 SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr));
-    if (!service) {
+    DWORD const access = SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS | DELETE;
+    UniqueServiceHandle service(::CreateServiceA(manager.get(), kServiceName, kServiceName, access,
+                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                                 binaryPath.c_str(), nullptr, nullptr, nullptr, kServiceAccount, ""));
+    bool const created = static_cast<bool>(service);
+    if (!created) {
         DWORD const error = ::GetLastError();
-        if (error == ERROR_SERVICE_EXISTS) {
-            std::fprintf(stderr,
-                         "VandrelService: the service \"%s\" already exists; change it with \"VandrelService "
-                         "config\" or run \"VandrelService uninstall\" first\n",
-                         kServiceName);
-            return kExitFailed;
-        }
-        return Fail("cannot create the service", error);
+        if (error != ERROR_SERVICE_EXISTS) return Fail("cannot create the service", error);
+        // An older or a portable registration: bring it up to date in place.
+        service.reset(::OpenServiceA(manager.get(), kServiceName, access));
+        if (!service) return Fail("cannot open the service", ::GetLastError());
+        if (!Registered(UpdateRegistration(service.get(), binaryPath))) return kExitFailed;
     }
+    // A fresh registration without its settings or its recovery would run
+    // on defaults or stay down after a crash: take it back.
     unsigned long const written = WriteServiceSettings(settings);
     if (written != ERROR_SUCCESS) {
-        // A service without its settings would run on defaults: take it back.
-        ::DeleteService(service.get());
+        if (created) ::DeleteService(service.get());
         return Fail("cannot write the service's settings", written);
     }
-    char description[sizeof kDescription];
-    std::copy(kDescription, kDescription + sizeof kDescription, description);
-    SERVICE_DESCRIPTIONA info{description};
-    ::ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);  // cosmetic only
-
-    std::printf("installed \"%s\": %s\n", kServiceName, DescribeSettings(settings).c_str());
+    if (created && !Registered(ApplyServiceExtras(service.get()))) {
+        ::DeleteService(service.get());
+        return kExitFailed;
+    }
+    unsigned long const stateKey = CreateStateKey();
+    if (stateKey != ERROR_SUCCESS) {
+        if (created) ::DeleteService(service.get());
+        return Fail("cannot create the service's state key", stateKey);
+    }
+    std::printf("%s \"%s\": %s\n", created ? "installed" : "updated", kServiceName,
+                DescribeSettings(settings).c_str());
     return kExitOk;
 }
 
 int Configure(std::vector<std::string> const& options) {
     OpenedService opened;
-    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS, opened)) return failed;
+    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG, opened)) return failed;
     SC_HANDLE const service = opened.service.get();
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
@@ -205,13 +222,19 @@ int Configure(std::vector<std::string> const& options) {
         std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
         return kExitUsage;
     }
-    unsigned long const written = WriteServiceSettings(settings);
+    // The registration follows the copy that configures it: setup runs the
+    // installed one, so a service first registered from elsewhere moves there.
+    std::string binaryPath;
+    if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
+    if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
+    unsigned long written = WriteServiceSettings(settings);
+    if (written == ERROR_SUCCESS) written = CreateStateKey();
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
 
     SERVICE_STATUS status{};
     bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
     std::printf("configured \"%s\": %s%s\n", kServiceName, DescribeSettings(settings).c_str(),
-                running ? " (the running service takes them within a poll)" : "");
+                running ? " (the running service takes them at once)" : "");
     return kExitOk;
 }
 
@@ -225,13 +248,20 @@ int PrintStatus() {
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
     std::printf("\"%s\" is %s; settings: %s\n", kServiceName, StateName(status.dwCurrentState),
-                DescribeSettings(settings).c_str());
-    for (std::string const& line : read.badValues) std::printf("  bad setting: %s\n", line.c_str());
-    if (read.keyError != ERROR_SUCCESS && read.keyError != ERROR_FILE_NOT_FOUND)
-        std::printf("  cannot read the settings: %s\n", companions::DescribeWin32Error(read.keyError).c_str());
+                read.clean() ? DescribeSettings(settings).c_str() : "unusable");
+    // The service publishes word 4 for these, as it has no UPS it can trust.
+    // Not the default each would fall back to elsewhere: the service uses none.
+    for (std::string const& line : read.badValues)
+        std::printf("  unusable setting: %s\n", line.substr(0, line.find("; using ")).c_str());
+    if (read.keyError == ERROR_FILE_NOT_FOUND)
+        std::printf("  unusable settings: there is no Parameters key\n");
+    else if (read.keyError != ERROR_SUCCESS)
+        std::printf("  unusable settings: cannot read them: %s\n", companions::DescribeWin32Error(read.keyError).c_str());
 
-    bool reading = true;
-    if (settings.source == SourceKind::Nut)
+    bool reading = read.clean();
+    if (!reading)
+        std::printf("settings unusable -> word 4\n");
+    else if (settings.source == SourceKind::Nut)
         reading = PrintNutReading(settings.ups);
     else
         PrintSimulatedReading(settings.simulation);
@@ -242,6 +272,9 @@ int PrintStatus() {
     } else {
         std::printf("published: no status block\n");
     }
+    uint32_t failedWrites = 0;
+    if (status.dwCurrentState == SERVICE_RUNNING && ReadFailedWrites(failedWrites) && failedWrites != 0)
+        std::printf("failed writes: %lu (someone held the block's mutex)\n", static_cast<unsigned long>(failedWrites));
     std::fflush(stdout);
     return reading ? kExitOk : kExitFailed;
 }
@@ -272,7 +305,8 @@ int Uninstall() {
         DWORD const error = ::GetLastError();
         if (!DeleteErrorMeansDeleted(error)) return Fail("cannot delete the service", error);
     }
-    unsigned long const removed = DeleteServiceSettings();
+    unsigned long removed = DeleteServiceSettings();
+    if (removed == ERROR_SUCCESS) removed = DeleteServiceSettings(kStateKeyPath);
     if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its settings", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
     return kExitOk;

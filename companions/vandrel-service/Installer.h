@@ -10,12 +10,15 @@
 
 namespace vandrel {
 
-// Registers this executable as "Vandrel Service" (own process, demand start)
-// and writes `settings` (already validated) to its Parameters key.
+// Registers this executable as "Vandrel Service" (own process, automatic
+// start, LocalService, restarted on failure), or brings an existing
+// registration to that, and writes `settings` (already validated) to its
+// Parameters key.
 int Install(ServiceSettings const& settings);
 
-// Applies install's options onto the installed service's settings. A running
-// service picks them up by itself within a poll.
+// Applies install's options onto the installed service's settings and points
+// the registration at this executable, as install does. A running service
+// picks them up by itself at once.
 int Configure(std::vector<std::string> const& options);
 
 // Prints the service's state, its settings and what its source says now.

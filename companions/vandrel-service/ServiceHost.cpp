@@ -4,12 +4,14 @@
 
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "common/UniqueHandle.h"
 #include "companions/common/Arguments.h"
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/ServiceOptions.h"
+#include "companions/vandrel-service/ServiceState.h"
 #include "companions/vandrel-service/SettingsWatch.h"
 #include "companions/vandrel-service/Sources.h"
 #include "companions/vandrel-service/StatusFeed.h"
@@ -20,14 +22,25 @@ namespace {
 DWORD const kPendingStepMs = 500;   // a new checkpoint at least this often
 DWORD const kPendingWaitHintMs = 3000;
 
-// The settings the service starts with. Empty on success, else why not.
-std::string LoadSettings(std::vector<std::string> const& options, ServiceSettings& settings) {
+// The settings the service runs on: those in its key or, for a registration
+// from an older version that has no key, the options in its binary path.
+// Nothing when they cannot be used (a missing key, a bad value): the service
+// then says it has no connection rather than guess, and never simulates
+// unless told to.
+std::optional<ServiceSettings> UsableSettings(std::vector<std::string> const& options) {
+    ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
     if (read.keyError == ERROR_FILE_NOT_FOUND && !options.empty()) {
         settings = ServiceSettings();
-        return ApplySettingsArguments(options, settings);
+        if (!ApplySettingsArguments(options, settings).empty()) return std::nullopt;
+        return settings;
     }
-    return {};  // bad values took their defaults; "status" names them
+    if (!read.clean()) return std::nullopt;
+    return settings;
+}
+
+std::unique_ptr<UpsSource> SourceFor(std::optional<ServiceSettings> const& settings) {
+    return settings ? MakeSource(*settings) : MakeUnusableSettingsSource();
 }
 
 class ServiceHost {
@@ -94,14 +107,12 @@ private:
         statusHandle_ = ::RegisterServiceCtrlHandlerExA(kServiceName, &ServiceHost::OnControl, this);
         if (statusHandle_ == nullptr) return;
         Report(SERVICE_START_PENDING);
-        ServiceSettings settings;
-        if (!LoadSettings(options_, settings).empty()) {
-            Report(SERVICE_STOPPED, ERROR_INVALID_PARAMETER);
-            return;
-        }
-        StayPending(SERVICE_START_PENDING, settings.simulation.startDelayMs);
+        std::optional<ServiceSettings> const settings = UsableSettings(options_);
+        SimulationSettings const delays = settings ? settings->simulation : SimulationSettings();
+        StayPending(SERVICE_START_PENDING, delays.startDelayMs);
 
-        StatusFeed feed(MakeSource(settings));
+        WriteFailedWrites(0);
+        StatusFeed feed(SourceFor(settings), &WriteFailedWrites);
         status_block::CreateError const error = feed.Start();
         if (error.failed()) {
             Report(SERVICE_STOPPED, error.code);
@@ -118,26 +129,25 @@ private:
         // show the wait is moving meanwhile.
         while (!feed.WaitStopped(kPendingStepMs)) Report(SERVICE_STOP_PENDING);
         feed.StopWriting();
-        StayPending(SERVICE_STOP_PENDING, settings.simulation.stopDelayMs);
+        StayPending(SERVICE_STOP_PENDING, delays.stopDelayMs);
         // Closing the block is what tells the agent the service is gone.
         feed.Close();
         Report(SERVICE_STOPPED);
     }
 
     // Until stopped: hands the feed a new source whenever the settings in
-    // the key change. A read that finds bad values keeps the settings in use
-    // rather than apply half of what someone is writing.
-    void FollowSettings(StatusFeed& feed, ServiceSettings current) {
+    // the key change, including to and from settings it cannot use. The
+    // watch waits for a writer to finish its values before this reads them.
+    void FollowSettings(StatusFeed& feed, std::optional<ServiceSettings> current) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
         for (;;) {
             if (!watch.WaitForChange(stopRequested_.get())) return;
-            ServiceSettings changed;
-            SettingsRead const read = ReadServiceSettings(changed);
-            if (!read.clean() || ValidateSettings(changed).failed() || changed == current) continue;
-            feed.ReplaceSource(MakeSource(changed));
+            std::optional<ServiceSettings> changed = UsableSettings(options_);
+            if (changed == current) continue;
+            feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.
-            current = changed;
+            current = std::move(changed);
         }
     }
 

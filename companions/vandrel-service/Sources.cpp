@@ -5,17 +5,15 @@ namespace vandrel {
 NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs) : monitor_(ups), pollMs_(pollMs) {}
 
 SourceReading NutUpsSource::Next(HANDLE stop) {
-    if (!polled_) {
-        polled_ = true;
-        return {kWordNoConnection, 0};
-    }
     nut::UpsReading const reading = monitor_.Poll(stop);
     uint32_t const charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
     return {reading.statusWord, charge};
 }
 
+std::unique_ptr<UpsSource> MakeUnusableSettingsSource() { return std::make_unique<FixedUpsSource>(kWordNoConnection); }
+
 std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings) {
-    if (ValidateSettings(settings).failed()) return std::make_unique<FixedUpsSource>(kWordNoConnection);
+    if (ValidateSettings(settings).failed()) return MakeUnusableSettingsSource();
     if (settings.source == SourceKind::Nut) return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs);
     SimulationSettings const& simulation = settings.simulation;
     if (!simulation.script.empty())

@@ -9,23 +9,23 @@
 
 namespace vandrel {
 
-// Reads a UPS from a NUT server through one persistent session. Its first
-// reading is "no connection yet" and costs no network time, so starting the
-// service never waits on the server; the first real poll follows at once.
+// Reads a UPS from a NUT server through one persistent session.
 class NutUpsSource final : public UpsSource {
 public:
     NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs);
     SourceReading Next(HANDLE stop) override;
-    DWORD IntervalMs() const override { return polled_ ? pollMs_ : 0; }
+    DWORD IntervalMs() const override { return pollMs_; }
     void NotifyResumed() override { monitor_.NotifyResumed(); }
 
 private:
     nut::NutMonitor monitor_;
     DWORD pollMs_;
-    bool polled_ = false;
 };
 
 // Settings that do not validate get a source that reports no connection.
 std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings);
+
+// For settings the service cannot use: word 4, never a simulation.
+std::unique_ptr<UpsSource> MakeUnusableSettingsSource();
 
 }  // namespace vandrel

@@ -13,7 +13,8 @@ StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount) {
     return words;
 }
 
-StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source) : source_(std::move(source)) {}
+StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source, WriteFailed onWriteFailed)
+    : source_(std::move(source)), onWriteFailed_(std::move(onWriteFailed)) {}
 
 status_block::CreateError StatusFeed::Start() {
     Close();
@@ -22,9 +23,7 @@ status_block::CreateError StatusFeed::Start() {
     wake_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     done_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!quit_ || !wake_ || !done_) return {::GetLastError(), "the worker's events"};
-    status_block::StatusPublisher::Options options;
-    options.initial = WordsFor(source_->Next(quit_.get()), ++writes_);
-    status_block::CreateError const error = publisher_.Create(options);
+    status_block::CreateError const error = publisher_.Reserve();
     if (error.failed()) return error;
     try {
         worker_ = std::thread(&StatusFeed::Run, this);
@@ -51,8 +50,6 @@ void StatusFeed::NotifyResumed() {
 void StatusFeed::Run() {
     HANDLE const waits[] = {quit_.get(), wake_.get()};
     for (;;) {
-        DWORD const woke = ::WaitForMultipleObjects(2, waits, FALSE, source_->IntervalMs());
-        if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT) break;
         {
             std::unique_ptr<UpsSource> replacement;
             {
@@ -67,13 +64,20 @@ void StatusFeed::Run() {
         SourceReading const reading = source_->Next(quit_.get());
         if (::WaitForSingleObject(quit_.get(), 0) == WAIT_OBJECT_0) break;  // cut short: not a reading
         Publish(reading);
+        DWORD const woke = ::WaitForMultipleObjects(2, waits, FALSE, source_->IntervalMs());
+        if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT) break;
     }
     source_.reset();
     ::SetEvent(done_.get());
 }
 
 void StatusFeed::Publish(SourceReading const& reading) {
-    publisher_.Write(WordsFor(reading, ++writes_), kWriteTimeoutMs);
+    if (publisher_.Write(WordsFor(reading, writes_ + 1), kWriteTimeoutMs)) {
+        ++writes_;
+        return;
+    }
+    ++failedWrites_;
+    if (onWriteFailed_) onWriteFailed_(failedWrites_);
 }
 
 void StatusFeed::RequestStop() {

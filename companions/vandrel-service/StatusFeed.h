@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,24 +17,28 @@ namespace vandrel {
 
 DWORD const kWriteTimeoutMs = 1000;
 
-// The words the block gets for a reading. Word 0 counts the writes so a
-// reader can see the block is fed; a running service never publishes status
-// word 0, which readers take for "service stopped".
+// The words the block gets for a reading. Word 0 counts the published
+// writes so a reader can see the block is fed; a running service never
+// publishes status word 0, which readers take for "service stopped".
 StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount);
 
 class StatusFeed {
 public:
-    explicit StatusFeed(std::unique_ptr<UpsSource> source);
+    // Told, on the worker thread, how many writes have failed so far each
+    // time one fails (someone held the block's mutex too long).
+    using WriteFailed = std::function<void(uint32_t failedWrites)>;
+
+    explicit StatusFeed(std::unique_ptr<UpsSource> source, WriteFailed onWriteFailed = {});
     ~StatusFeed() { Close(); }
     StatusFeed(StatusFeed const&) = delete;
     StatusFeed& operator=(StatusFeed const&) = delete;
 
-    // Creates the block holding the source's first reading, then starts the
-    // worker.
+    // Claims the block's names and starts the worker, which takes the first
+    // reading at once: the block appears to readers with it, never before.
     status_block::CreateError Start();
 
-    // The worker takes `source` before its next reading and publishes that
-    // at once. Any thread.
+    // The worker takes `source` and reads it at once; until that reading
+    // (an answer or a failure) the block keeps the last word. Any thread.
     void ReplaceSource(std::unique_ptr<UpsSource> source);
 
     // The machine woke up: the worker tells the source and reads at once.
@@ -64,7 +69,9 @@ private:
     UniqueKernelHandle wake_;
     UniqueKernelHandle done_;
     std::thread worker_;
+    WriteFailed onWriteFailed_;
     uint32_t writes_ = 0;
+    uint32_t failedWrites_ = 0;
 };
 
 }  // namespace vandrel

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "companions/common/ServiceSettings.h"
 #include "tests/integration/service/InstalledService.h"
+#include "tests/support/e2e/TempFolder.h"
 #include "tests/support/status/StatusBlockDouble.h"
 
 namespace {
@@ -19,6 +21,7 @@ using VandrelServiceCommands = service_test::InstalledService;
 
 DWORD const kExitFailed = 1;
 DWORD const kExitUsage = 2;
+DWORD const kChangeTimeoutMs = 15000;
 // A port of this test's own that nothing listens on.
 char const kNobodyListens[] = "rack@127.0.0.1:34940";
 
@@ -59,6 +62,58 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ("VandrelService: the service \"Vandrel Service\" is not installed\n", gone.err);
     EXPECT_EQ(kExitFailed, Service("uninstall").exitCode);
     EXPECT_EQ(kExitFailed, Service("config --simulate").exitCode);
+}
+
+QUERY_SERVICE_CONFIGA const* Config(SC_HANDLE service, std::vector<char>& buffer) {
+    DWORD needed = 0;
+    ::QueryServiceConfigA(service, nullptr, 0, &needed);
+    buffer.assign(needed, 0);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    return ::QueryServiceConfigA(service, config, needed, &needed) ? config : nullptr;
+}
+
+TEST_F(VandrelServiceCommands, InstallTakesOverAnOlderRegistrationToStartWithWindowsAsLocalService) {
+    // A demand-start registration of a copy in a folder users can write to.
+    UniqueServiceHandle portable(::CreateServiceA(manager_.get(), vandrel::kServiceName, vandrel::kServiceName,
+                                                  SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                  SERVICE_ERROR_NORMAL, "C:\\users\\Public\\VandrelService.exe",
+                                                  nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(portable);
+    portable.reset();
+    Install("--simulate");
+    std::vector<char> buffer;
+    QUERY_SERVICE_CONFIGA const* config = Config(service_.get(), buffer);
+    ASSERT_NE(nullptr, config);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
+    EXPECT_STREQ("NT AUTHORITY\\LocalService", config->lpServiceStartName);
+    EXPECT_EQ("\"" + e2e::HostPathToWindows(VANDREL_SERVICE_EXE) + "\"", std::string(config->lpBinaryPathName));
+}
+
+TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesAreReported) {
+    Install("--simulate --status 2");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(2u, WaitForWord(2).statusWord);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath, 0, KEY_SET_VALUE, &key));
+    ::RegSetValueExA(key, "Source", 0, REG_SZ, reinterpret_cast<BYTE const*>("bogus"), 6);
+    ::RegCloseKey(key);
+    EXPECT_EQ(4u, WaitForWord(4).statusWord) << "never a simulation it was not asked for";
+    RunResult const bogus = Service("status");
+    EXPECT_EQ(kExitFailed, bogus.exitCode);
+    EXPECT_NE(std::string::npos, bogus.out.find("unusable setting: value \"Source\": source must be")) << bogus.out;
+
+    EXPECT_EQ(0u, Service("config --simulate").exitCode);
+    ASSERT_EQ(2u, WaitForWord(2).statusWord);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath));
+    EXPECT_EQ(4u, WaitForWord(4).statusWord) << "a missing key";
+    EXPECT_NE(std::string::npos, Service("status").out.find("there is no Parameters key"));
+
+    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kStatusMutexName));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(mutex.get(), kChangeTimeoutMs));
+    ::Sleep(2500);  // a write waits a second for the mutex
+    ::ReleaseMutex(mutex.get());
+    RunResult const held = Service("status");
+    EXPECT_NE(std::string::npos, held.out.find("failed writes: ")) << held.out;
 }
 
 TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/StatusFeed.h"
 
@@ -114,6 +115,50 @@ TEST(ServiceUninstall, AServiceThatStoppedOrIsAlreadyMarkedForDeleteIsNoFailure)
     EXPECT_FALSE(vandrel::StopErrorMeansStopped(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(vandrel::DeleteErrorMeansDeleted(ERROR_SERVICE_MARKED_FOR_DELETE));
     EXPECT_FALSE(vandrel::DeleteErrorMeansDeleted(ERROR_ACCESS_DENIED));
+}
+
+// Wine accepts recovery actions and forgets them, and knows no required
+// privileges: what the registration asks for is checked here.
+class RecordingRegistration final : public vandrel::RegistrationApi {
+public:
+    BOOL ChangeServiceConfig2(SC_HANDLE, DWORD infoLevel, void* info) override {
+        if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS) {
+            auto const* failure = static_cast<SERVICE_FAILURE_ACTIONSA const*>(info);
+            resetSeconds = failure->dwResetPeriod;
+            for (DWORD i = 0; i < failure->cActions; ++i) {
+                EXPECT_EQ(SC_ACTION_RESTART, failure->lpsaActions[i].Type);
+                restartDelaysMs.push_back(failure->lpsaActions[i].Delay);
+            }
+        }
+        if (infoLevel == SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO) {
+            for (char const* p = static_cast<SERVICE_REQUIRED_PRIVILEGES_INFOA*>(info)->pmszRequiredPrivileges; *p;
+                 p += std::string(p).size() + 1)
+                privileges.push_back(p);
+            return refusePrivileges ? FALSE : TRUE;
+        }
+        return TRUE;
+    }
+    bool refusePrivileges = false;
+    DWORD resetSeconds = 0;
+    std::vector<DWORD> restartDelaysMs;
+    std::vector<std::string> privileges;
+};
+
+TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds) {
+    RecordingRegistration recorder;
+    ScopedSeam<vandrel::RegistrationApi> seam(recorder);
+    vandrel::RegistrationResult const result = vandrel::ApplyServiceExtras(nullptr);
+    EXPECT_EQ("", result.failure + result.note);
+    EXPECT_EQ((std::vector<DWORD>{5000, 30000, 60000}), recorder.restartDelaysMs);
+    EXPECT_EQ(86400u, recorder.resetSeconds);
+    EXPECT_EQ((std::vector<std::string>{"SeCreateGlobalPrivilege", "SeShutdownPrivilege", "SeChangeNotifyPrivilege"}),
+              recorder.privileges);
+
+    // A system that cannot narrow them still gets a working service.
+    recorder.refusePrivileges = true;
+    vandrel::RegistrationResult const refused = vandrel::ApplyServiceExtras(nullptr);
+    EXPECT_EQ("", refused.failure);
+    EXPECT_NE(std::string::npos, refused.note.find("privileges")) << refused.note;
 }
 
 TEST(StatusFeed, ARunningServiceNeverPublishesStatusWordZero) {

@@ -78,9 +78,12 @@ TEST(ServiceSettings, FieldTextIsTrimmedCheckedAndLeftAloneWhenBad) {
     }
     EXPECT_EQ("poll interval must be 500-60000 ms",
               vandrel::SetFieldFromText(settings, SettingsField::PollMs, "fast").message);
-    EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Source, "NUT").failed());
+    EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Source, "nuts").failed());
     EXPECT_TRUE(vandrel::SetFieldFromText(settings, SettingsField::Host, "").failed());
     EXPECT_TRUE(before == settings);
+    // Typed by hand in the registry: any case will do.
+    EXPECT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::Source, "NUT").failed());
+    EXPECT_EQ(SourceKind::Nut, settings.source);
 }
 
 TEST(ServiceSettings, ScriptsReadBackAsWritten) {

@@ -1,0 +1,22 @@
+// What the running service tells its status command: a key of its own
+// beside Parameters, which install creates so that LocalService may write
+// it, and which only the service writes.
+#pragma once
+
+#include <cstdint>
+
+namespace vandrel {
+
+// Relative to HKEY_LOCAL_MACHINE.
+char const kStateKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\State";
+
+// Creates the key (install and config), writable by the service's account.
+unsigned long CreateStateKey();
+
+// The service: writes of the block that failed since it started.
+void WriteFailedWrites(uint32_t count);
+
+// The status command: false when the service has not said.
+bool ReadFailedWrites(uint32_t& count);
+
+}  // namespace vandrel

@@ -73,10 +73,23 @@ public:
     }
 
 private:
-    static void WINAPI ServiceMain(DWORD, LPSTR*) { instance_->Run(); }
+    // No exception may cross back into the Service Control Manager's
+    // threads: that would terminate the process with no word of why. The
+    // service says it stopped with an error instead.
+    static void WINAPI ServiceMain(DWORD, LPSTR*) {
+        try {
+            instance_->Run();
+        } catch (...) {
+            instance_->Report(SERVICE_STOPPED, ERROR_EXCEPTION_IN_SERVICE);
+        }
+    }
 
     static DWORD WINAPI OnControl(DWORD control, DWORD eventType, LPVOID, LPVOID context) {
-        return static_cast<ServiceHost*>(context)->Control(control, eventType);
+        try {
+            return static_cast<ServiceHost*>(context)->Control(control, eventType);
+        } catch (...) {
+            return ERROR_EXCEPTION_IN_SERVICE;
+        }
     }
 
     // Runs on the dispatcher thread and must return at once: the caller of

@@ -43,7 +43,7 @@ size_t const kMaxHostLength = 255;
 char const kDefaultUpsName[] = "ups";
 char const kDefaultHost[] = "localhost";
 
-// Today's stand-in: a fixed word, or a script of words each held stepMs.
+// The simulation: a fixed word, or a script of words each held stepMs.
 struct SimulationSettings {
     uint32_t statusWord = kDefaultStatusWord;
     std::vector<uint32_t> script;  // non-empty: cycle through these instead

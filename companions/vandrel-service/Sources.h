@@ -16,7 +16,7 @@ class NutUpsSource final : public UpsSource {
 public:
     NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs);
     SourceReading Next(HANDLE stop) override;
-    DWORD IntervalMs() const override { return polled_ ? pollMs_ : 0; }
+    DWORD IntervalMs() const override { return polled_ ? static_cast<DWORD>(monitor_.NextPollInMs(pollMs_)) : 0; }
     void NotifyResumed() override { monitor_.NotifyResumed(); }
 
 private:

@@ -7,6 +7,7 @@
 
 #include "common/UniqueHandle.h"
 #include "companions/common/Arguments.h"
+#include "companions/nut/NutProtocol.h"
 
 namespace vandrel {
 namespace {
@@ -33,30 +34,14 @@ bool EqualsIgnoringAsciiCase(std::string const& text, char const* lower) {
 
 SettingsProblem Problem(SettingsField field, std::string message) { return {field, std::move(message)}; }
 
-// The name goes onto the wire inside "GET VAR <ups> ...": a blank, a quote or
-// a line break in it would change the request.
-SettingsProblem CheckUpsName(std::string const& name) {
-    if (name.empty()) return Problem(SettingsField::UpsName, "UPS name is empty");
-    if (name.size() > kMaxUpsNameLength)
-        return Problem(SettingsField::UpsName,
-                       "UPS name is longer than " + std::to_string(kMaxUpsNameLength) + " characters");
-    for (char const c : name) {
-        unsigned char const u = static_cast<unsigned char>(c);
-        if (u <= ' ' || u >= 0x7f || c == '"' || c == '\\' || c == '@')
-            return Problem(SettingsField::UpsName,
-                           "UPS name may hold only letters, digits and punctuation other than @, \" and \\");
-    }
-    return {};
-}
-
-SettingsProblem CheckHost(std::string const& host) {
-    if (host.empty()) return Problem(SettingsField::Host, "host is empty");
-    if (host.size() > kMaxHostLength)
-        return Problem(SettingsField::Host, "host is longer than " + std::to_string(kMaxHostLength) + " characters");
-    for (char const c : host) {
-        unsigned char const u = static_cast<unsigned char>(c);
-        if (u <= ' ' || u >= 0x7f || c == '@' || c == '/' || c == '\\' || c == '"')
-            return Problem(SettingsField::Host, "host must be a host name or an IP address");
+// The client's judge decides what an address is; here its answer only
+// goes to the field it is about. `ups` is brought to its stored form.
+SettingsProblem CheckAddress(nut::UpsAddress& ups, SettingsField only = SettingsField::None) {
+    for (nut::AddressProblem const& problem : nut::CheckUpsAddress(ups)) {
+        SettingsField const field = problem.part == nut::AddressPart::UpsName ? SettingsField::UpsName
+                                    : problem.part == nut::AddressPart::Host  ? SettingsField::Host
+                                                                              : SettingsField::Port;
+        if (only == SettingsField::None || only == field) return Problem(field, problem.message);
     }
     return {};
 }
@@ -91,12 +76,6 @@ SettingsProblem SetNumber(ServiceSettings& settings, SettingsField field, uint32
     default:
         return Problem(field, "not a number field");
     }
-}
-
-// As NUT writes it, with the port always; an IPv6 address goes in brackets.
-std::string FormatAddress(nut::UpsAddress const& ups) {
-    std::string const host = ups.host.find(':') != std::string::npos ? "[" + ups.host + "]" : ups.host;
-    return ups.upsName + "@" + host + ":" + std::to_string(ups.port);
 }
 
 char const* FieldLabel(SettingsField field) {
@@ -291,9 +270,8 @@ std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs) {
 
 SettingsProblem ValidateSettings(ServiceSettings const& settings) {
     if (settings.source == SourceKind::Nut) {
-        SettingsProblem problem = CheckUpsName(settings.ups.upsName);
-        if (!problem.failed()) problem = CheckHost(settings.ups.host);
-        if (!problem.failed() && settings.ups.port == 0) problem = Problem(SettingsField::Port, "port must be 1-65535");
+        nut::UpsAddress ups = settings.ups;
+        SettingsProblem const problem = CheckAddress(ups);
         if (problem.failed()) return problem;
     } else {
         SimulationSettings const& simulation = settings.simulation;
@@ -324,14 +302,13 @@ SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field,
         if (!ParseSourceName(text, settings.source))
             return Problem(field, "source must be \"nut\" or \"simulate\", not \"" + text + "\"");
         return {};
-    case SettingsField::UpsName: {
-        SettingsProblem problem = CheckUpsName(text);
-        if (!problem.failed()) settings.ups.upsName = text;
-        return problem;
-    }
+    case SettingsField::UpsName:
     case SettingsField::Host: {
-        SettingsProblem problem = CheckHost(text);
-        if (!problem.failed()) settings.ups.host = text;
+        nut::UpsAddress ups = settings.ups;
+        (field == SettingsField::UpsName ? ups.upsName : ups.host) = text;
+        // Only this field's verdict counts: the others are set on their own.
+        SettingsProblem const problem = CheckAddress(ups, field);
+        if (!problem.failed()) settings.ups = ups;
         return problem;
     }
     case SettingsField::Script: {
@@ -362,7 +339,7 @@ SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field,
 
 std::string DescribeSettings(ServiceSettings const& settings) {
     if (settings.source == SourceKind::Nut)
-        return "nut " + FormatAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms";
+        return "nut " + nut::FormatUpsAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms";
     SimulationSettings const& simulation = settings.simulation;
     std::string text = "simulate ";
     text += simulation.script.empty() ? "--status " + std::to_string(simulation.statusWord)

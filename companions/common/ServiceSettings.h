@@ -38,8 +38,6 @@ uint32_t const kMaxDelayMs = 600000;
 uint32_t const kMinScriptStepMs = 10;
 uint32_t const kMaxScriptStepMs = 3600000;
 size_t const kMaxScriptWords = 64;
-size_t const kMaxUpsNameLength = 64;
-size_t const kMaxHostLength = 255;
 char const kDefaultUpsName[] = "ups";
 char const kDefaultHost[] = "localhost";
 

@@ -1,34 +1,25 @@
 #include "companions/dellomark/ConfigForm.h"
 
-#include <cstring>
-
 #include "companions/common/Arguments.h"
 #include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/resource.h"
+#include "companions/nut/NutProtocol.h"
 
 namespace dellomark {
 
 namespace {
 
-// NUT's names and host names are plain ASCII; blanks, '@' and quotes would
-// break "ups@host:port" or the protocol's lines.
-bool IsPlainNameChar(char c) {
-    unsigned char const u = static_cast<unsigned char>(c);
-    return u > 32 && u < 127 && c != '@' && c != '"' && c != '\\' && c != ':' && c != '/';
-}
-
-bool AllPlain(std::string const& text, char const* alsoAllowed = "") {
-    for (char c : text) {
-        if (!IsPlainNameChar(c) && (c == '\0' || std::strchr(alsoAllowed, c) == nullptr)) return false;
-    }
-    return true;
-}
-
-// "[fe80::1]": a bracketed IPv6 literal may hold colons, nothing else may.
-bool IsBracketedLiteral(std::string const& host) {
-    return host.size() > 2 && host.front() == '[' && host.back() == ']' &&
-           AllPlain(host.substr(1, host.size() - 2), ":");
-}
+// The client's judge decides; the form only words its answer. By part, in
+// the judge's order: the field, and its texts for empty, too long and bad.
+struct PartTexts {
+    Field field;
+    unsigned empty, tooLong, invalid;
+};
+PartTexts const kPartTexts[] = {
+    {Field::UpsName, IDS_ERROR_NAME_EMPTY, IDS_ERROR_NAME_LENGTH, IDS_ERROR_NAME_CHARACTERS},
+    {Field::Host, IDS_ERROR_HOST_EMPTY, IDS_ERROR_HOST_LENGTH, IDS_ERROR_HOST_CHARACTERS},
+    {Field::Port, IDS_ERROR_PORT_RANGE, IDS_ERROR_PORT_RANGE, IDS_ERROR_PORT_RANGE},
+};
 
 // Failures the client reports that the program words in the user's language.
 struct FailureText {
@@ -48,30 +39,17 @@ FailureText const kFailureTexts[] = {
 }  // namespace
 
 std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out) {
-    std::vector<FieldError> errors;
-    if (text.upsName.empty()) {
-        errors.push_back({Field::UpsName, IDS_ERROR_NAME_EMPTY});
-    } else if (text.upsName.size() > vandrel::kMaxUpsNameLength) {
-        errors.push_back({Field::UpsName, IDS_ERROR_NAME_LENGTH});
-    } else if (!AllPlain(text.upsName)) {
-        errors.push_back({Field::UpsName, IDS_ERROR_NAME_CHARACTERS});
-    }
-    if (text.host.empty()) {
-        errors.push_back({Field::Host, IDS_ERROR_HOST_EMPTY});
-    } else if (text.host.size() > vandrel::kMaxHostLength) {
-        errors.push_back({Field::Host, IDS_ERROR_HOST_LENGTH});
-    } else if (!AllPlain(text.host) && !IsBracketedLiteral(text.host)) {
-        errors.push_back({Field::Host, IDS_ERROR_HOST_CHARACTERS});
-    }
+    nut::UpsAddress address{text.upsName, text.host, 0};
     uint32_t port = 0;
-    if (!companions::ParseUint32(text.port.c_str(), port) || port < 1 || port > 65535) {
-        errors.push_back({Field::Port, IDS_ERROR_PORT_RANGE});
+    if (companions::ParseUint32(text.port.c_str(), port) && port <= 65535) address.port = static_cast<uint16_t>(port);
+    std::vector<FieldError> errors;
+    for (nut::AddressProblem const& problem : nut::CheckUpsAddress(address)) {
+        PartTexts const& texts = kPartTexts[static_cast<size_t>(problem.part)];
+        errors.push_back({texts.field, problem.fault == nut::AddressFault::Empty     ? texts.empty
+                                       : problem.fault == nut::AddressFault::TooLong ? texts.tooLong
+                                                                                     : texts.invalid});
     }
-    if (errors.empty()) {
-        out.upsName = text.upsName;
-        out.host = text.host;
-        out.port = static_cast<std::uint16_t>(port);
-    }
+    if (errors.empty()) out = address;
     return errors;
 }
 

@@ -37,7 +37,9 @@ struct FormValues {
     std::uint32_t pollMs = 0;
 };
 
-// The bounds are the service's own (companions/common/ServiceSettings.h).
+// The NUT client judges name, host and port (nut::CheckUpsAddress); a host
+// may be typed with or without brackets and comes out without. The poll
+// interval's bounds are the service's own (companions/common/ServiceSettings.h).
 // Every field in error, in the order of the form; `out` is written only
 // when there are none. The simulation uses none of the server's fields, so
 // they are not checked for it (what is in them is kept as it is).

@@ -5,9 +5,10 @@
 
 namespace nut {
 
-UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs) {
-    std::string const problem = CheckUpsAddress(address);
-    if (!problem.empty()) return FailedReading(problem);
+UpsReading QueryOnce(UpsAddress const& typed, unsigned timeoutMs) {
+    UpsAddress address = typed;
+    std::vector<AddressProblem> const problems = CheckUpsAddress(address);
+    if (!problems.empty()) return FailedReading(problems.front().message);
 
     ULONGLONG const deadline = ::GetTickCount64() + timeoutMs;
     Session session;

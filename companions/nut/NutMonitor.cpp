@@ -1,5 +1,6 @@
 #include "companions/nut/NutMonitor.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "companions/nut/NutSession.h"
@@ -9,11 +10,18 @@ namespace nut {
 std::uint64_t NutMonitor::SteadyClockMs() { return ::GetTickCount64(); }
 
 NutMonitor::NutMonitor(UpsAddress address, MonitorTimeouts timeouts, Clock clock)
-    : address_(std::move(address)), timeouts_(timeouts), clock_(std::move(clock)), session_(new Session) {}
+    : address_(std::move(address)), timeouts_(timeouts), clock_(std::move(clock)), session_(new Session) {
+    std::vector<AddressProblem> const problems = CheckUpsAddress(address_);
+    if (!problems.empty()) addressProblem_ = problems.front().message;
+}
 
 NutMonitor::~NutMonitor() = default;  // the session says LOGOUT
 
 bool NutMonitor::Connected() const { return session_->Connected(); }
+
+std::uint64_t NutMonitor::NextPollInMs(std::uint64_t intervalMs) const {
+    return std::min(intervalMs, logic_.NextDecisionInMs(clock_()));
+}
 
 void NutMonitor::NotifyResumed() { resumed_ = true; }
 
@@ -29,8 +37,7 @@ UpsReading NutMonitor::Poll(HANDLE stop) {
 }
 
 UpsReading NutMonitor::Ask(HANDLE stop) {
-    std::string const problem = CheckUpsAddress(address_);
-    if (!problem.empty()) return FailedReading(problem);
+    if (!addressProblem_.empty()) return FailedReading(addressProblem_);
 
     if (!session_->Connected()) {
         // Backing off: say why the last try failed, at once.

@@ -8,7 +8,8 @@
 //  - A server error (ERR DATA-STALE...) keeps the connection; a malformed
 //    or over-long reply, a time-out or a closed connection drops it.
 //  - A status with no power state (WAIT while the driver connects) keeps
-//    the previous word for 15 s, then gives 4.
+//    the previous word for 15 s, then gives 4; NextPollInMs says when
+//    that is due, so a caller with a long interval polls by then.
 //  - Every wait is bounded by the time-outs below and ends within about
 //    50 ms once the stop event passed to Poll is set.
 //  - NotifyResumed (any thread, e.g. the service's control handler on a
@@ -63,6 +64,9 @@ public:
 
     UpsAddress const& Address() const { return address_; }
     bool Connected() const;
+    // When to poll next for a caller that polls every `intervalMs`: sooner
+    // when the clock alone will change the word by then (a long WAIT).
+    std::uint64_t NextPollInMs(std::uint64_t intervalMs) const;
 
 private:
     UpsReading Ask(HANDLE stop);
@@ -72,6 +76,7 @@ private:
     Clock clock_;
     std::unique_ptr<Session> session_;
     MonitorLogic logic_;
+    std::string addressProblem_;  // the address is checked once
     std::string lastFailure_;
     std::atomic<bool> resumed_{false};
 };

@@ -5,8 +5,6 @@
 namespace nut {
 namespace {
 
-std::size_t const kMaxUpsNameBytes = 128;
-std::size_t const kMaxHostBytes = 253;
 std::size_t const kMaxErrorCodeBytes = 64;
 
 char const kPortMessage[] = "the port must be a number from 1 to 65535";
@@ -23,10 +21,10 @@ bool StartsWith(std::string const& text, std::string const& prefix) {
 }
 
 // The names go into request lines: anything that could split or quote a
-// request is refused.
+// request, or start a comment there, is refused.
 bool IsUpsNameChar(char c) {
     auto const u = static_cast<unsigned char>(c);
-    return u > 0x20 && u < 0x7f && c != '"' && c != '\\' && c != '@';
+    return u > 0x20 && u < 0x7f && c != '"' && c != '\\' && c != '@' && c != '#';
 }
 
 bool IsHostNameChar(char c) { return IsAlnum(c) || c == '.' || c == '-' || c == '_'; }
@@ -34,7 +32,8 @@ bool IsHostNameChar(char c) { return IsAlnum(c) || c == '.' || c == '-' || c == 
 bool IsIpv6Literal(std::string const& host) {
     std::size_t const zone = host.find('%');
     std::string const address = host.substr(0, zone);
-    if (address.find(':') == std::string::npos) return false;
+    // Two colons at least: "nas:3493" is a host and a port, not an address.
+    if (std::count(address.begin(), address.end(), ':') < 2) return false;
     bool const addressOk = std::all_of(address.begin(), address.end(),
                                        [](char c) { return IsHexDigit(c) || c == ':' || c == '.'; });
     if (!addressOk) return false;
@@ -222,22 +221,34 @@ std::string FormatReading(UpsReading const& reading) {
 
 // ---- addresses ----
 
-std::string CheckUpsAddress(UpsAddress const& address) {
+std::vector<AddressProblem> CheckUpsAddress(UpsAddress& address) {
+    std::vector<AddressProblem> problems;
     std::string const& name = address.upsName;
-    if (name.empty()) return "the UPS name is empty";
-    if (name.size() > kMaxUpsNameBytes) return "the UPS name is too long";
-    if (!std::all_of(name.begin(), name.end(), IsUpsNameChar)) {
-        return "the UPS name may not contain blanks, quotes, backslashes, @ or control characters";
+    if (name.empty()) {
+        problems.push_back({AddressPart::UpsName, AddressFault::Empty, "the UPS name is empty"});
+    } else if (name.size() > kMaxUpsNameBytes) {
+        problems.push_back({AddressPart::UpsName, AddressFault::TooLong,
+                            "the UPS name is longer than " + std::to_string(kMaxUpsNameBytes) + " characters"});
+    } else if (!std::all_of(name.begin(), name.end(), IsUpsNameChar)) {
+        problems.push_back({AddressPart::UpsName, AddressFault::Invalid,
+                            "the UPS name may not contain blanks, quotes, backslashes, @, # or control characters"});
     }
-    std::string const& host = address.host;
-    if (host.empty()) return "the host is empty";
-    if (host.size() > kMaxHostBytes) return "the host name is too long";
-    bool const hostOk = host.find(':') != std::string::npos
-                            ? IsIpv6Literal(host)
-                            : std::all_of(host.begin(), host.end(), IsHostNameChar);
-    if (!hostOk) return kHostMessage;
-    if (address.port == 0) return kPortMessage;
-    return std::string();
+
+    std::string& host = address.host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        std::string const inner = host.substr(1, host.size() - 2);
+        if (IsIpv6Literal(inner)) host = inner;
+    }
+    if (host.empty()) {
+        problems.push_back({AddressPart::Host, AddressFault::Empty, "the host is empty"});
+    } else if (host.size() > kMaxHostBytes) {
+        problems.push_back({AddressPart::Host, AddressFault::TooLong,
+                            "the host is longer than " + std::to_string(kMaxHostBytes) + " characters"});
+    } else if (!IsIpv6Literal(host) && !std::all_of(host.begin(), host.end(), IsHostNameChar)) {
+        problems.push_back({AddressPart::Host, AddressFault::Invalid, kHostMessage});
+    }
+    if (address.port == 0) problems.push_back({AddressPart::Port, AddressFault::Invalid, kPortMessage});
+    return problems;
 }
 
 std::string ParseUpsAddress(std::string const& text, UpsAddress& out) {
@@ -247,41 +258,23 @@ std::string ParseUpsAddress(std::string const& text, UpsAddress& out) {
 
     UpsAddress address;
     address.upsName = text.substr(0, at);
-    if (address.upsName.empty()) return "the UPS name is empty";
     std::string const rest = text.substr(at + 1);
-    if (rest.empty()) return "the host is empty";
 
-    std::string portText;
-    bool hasPort = false;
-    if (rest[0] == '[') {
+    // The host keeps its brackets: the judge takes them off.
+    std::size_t hostEnd = rest.find(':');
+    if (!rest.empty() && rest[0] == '[') {
         std::size_t const close = rest.find(']');
         if (close == std::string::npos) return "the IPv6 address lacks its closing bracket";
-        address.host = rest.substr(1, close - 1);
-        if (address.host.find(':') == std::string::npos) return kHostMessage;
-        std::string const after = rest.substr(close + 1);
-        if (!after.empty()) {
-            if (after[0] != ':') return kHostMessage;
-            hasPort = true;
-            portText = after.substr(1);
-        }
-    } else {
-        std::size_t const colon = rest.find(':');
-        if (colon != std::string::npos && rest.find(':', colon + 1) != std::string::npos) {
-            return "write an IPv6 address in brackets: upsname@[::1]:3493";
-        }
-        address.host = rest.substr(0, colon);
-        if (colon != std::string::npos) {
-            hasPort = true;
-            portText = rest.substr(colon + 1);
-        }
+        hostEnd = close + 1;
+        if (hostEnd < rest.size() && rest[hostEnd] != ':') return kHostMessage;
+    } else if (hostEnd != std::string::npos && rest.find(':', hostEnd + 1) != std::string::npos) {
+        return "write an IPv6 address in brackets: upsname@[::1]:3493";
     }
-    if (hasPort && !ParsePort(portText, address.port)) {
-        if (address.host.empty()) return "the host is empty";
-        return kPortMessage;
-    }
+    address.host = rest.substr(0, hostEnd);
+    if (hostEnd < rest.size() && !ParsePort(rest.substr(hostEnd + 1), address.port)) address.port = 0;
 
-    std::string const problem = CheckUpsAddress(address);
-    if (!problem.empty()) return problem;
+    std::vector<AddressProblem> const problems = CheckUpsAddress(address);
+    if (!problems.empty()) return problems.front().message;
     out = address;
     return std::string();
 }
@@ -290,6 +283,10 @@ std::string FormatUpsAddress(UpsAddress const& address) {
     bool const ipv6 = address.host.find(':') != std::string::npos;
     std::string const host = ipv6 ? "[" + address.host + "]" : address.host;
     return address.upsName + "@" + host + ":" + std::to_string(address.port);
+}
+
+std::uint64_t ConnectShareMs(std::uint64_t remainingMs, std::size_t candidatesLeft) {
+    return candidatesLeft <= 1 ? remainingMs : remainingMs / candidatesLeft;
 }
 
 // ---- the persistent client's timing ----
@@ -332,6 +329,12 @@ std::uint32_t MonitorLogic::Decide(UpsReading const& reading, std::uint64_t nowM
     }
     if (nowMs - waitingSinceMs_ > kLongestWaitMs) lastWord_ = kWordUnknown;
     return lastWord_;
+}
+
+std::uint64_t MonitorLogic::NextDecisionInMs(std::uint64_t nowMs) const {
+    if (!waiting_ || lastWord_ == kWordUnknown) return kNoDecisionDue;
+    std::uint64_t const dueMs = waitingSinceMs_ + kLongestWaitMs + 1;
+    return nowMs >= dueMs ? 0 : dueMs - nowMs;
 }
 
 }  // namespace nut

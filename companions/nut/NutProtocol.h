@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "companions/nut/NutClient.h"
 
@@ -54,9 +55,34 @@ VarReply ParseVarReply(std::string const& line, std::string const& ups, std::str
 // "GET VAR <ups> <var>\n"; the names must have passed CheckUpsAddress.
 std::string FormatGetVar(std::string const& ups, std::string const& var);
 
-// Empty when the address can be used, else one line saying why. Names may
-// not hold blanks, quotes or control characters: they go into requests.
-std::string CheckUpsAddress(UpsAddress const& address);
+// The longest UPS name and host an address may hold.
+std::size_t const kMaxUpsNameBytes = 64;
+std::size_t const kMaxHostBytes = 255;
+
+// What is wrong with one part of an address, so that each front end can put
+// it beside its own field, in its own words.
+enum class AddressPart { UpsName, Host, Port };
+enum class AddressFault { Empty, TooLong, Invalid };
+struct AddressProblem {
+    AddressPart part;
+    AddressFault fault;
+    std::string message;  // one line for people
+};
+
+// The one judge of what a UPS address is, for the client, the service's
+// settings, its command line and the configuration program. The host may be
+// an IPv6 literal with or without brackets, as a host field may hold it;
+// `address` is brought to the one stored form (without them) whatever else
+// is wrong. Returns every part in error, in the order name, host, port.
+// Names go into requests: blanks, quotes, control characters and '#' (upsd
+// reads a comment from there) are refused.
+std::vector<AddressProblem> CheckUpsAddress(UpsAddress& address);
+
+// How long the next of `candidatesLeft` addresses a name resolved to may
+// take to connect, out of the `remainingMs` left: an equal share, so an
+// address that never answers leaves time for the others; the last takes
+// all that is left.
+std::uint64_t ConnectShareMs(std::uint64_t remainingMs, std::size_t candidatesLeft);
 
 // A short text for people: "unknown UPS", "data stale"...
 std::string DescribeServerError(std::string const& code);
@@ -109,6 +135,11 @@ public:
     void OnResumed();
     // The word to publish for a reading taken at `nowMs`.
     std::uint32_t Decide(UpsReading const& reading, std::uint64_t nowMs);
+    // Milliseconds until a reading decides differently by the clock alone
+    // (a held word gives way to 4 when WAIT has lasted too long): poll again
+    // by then. kNoDecisionDue when nothing is pending.
+    static constexpr std::uint64_t kNoDecisionDue = UINT64_MAX;
+    std::uint64_t NextDecisionInMs(std::uint64_t nowMs) const;
 
 private:
     std::uint64_t nextAttemptMs_ = 0;

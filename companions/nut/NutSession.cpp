@@ -147,8 +147,15 @@ std::string Session::Connect(UpsAddress const& address, ULONGLONG deadline, HAND
     std::string const failure = Resolve(address, deadline, stop, addresses);
     if (!failure.empty()) return failure;
 
+    std::size_t left = 0;
+    for (ADDRINFOA* candidate = addresses.get(); candidate != nullptr; candidate = candidate->ai_next) ++left;
+
     std::string last = "unknown host";
-    for (ADDRINFOA* candidate = addresses.get(); candidate != nullptr; candidate = candidate->ai_next) {
+    for (ADDRINFOA* candidate = addresses.get(); candidate != nullptr; candidate = candidate->ai_next, --left) {
+        // An address that never answers (often the IPv6 one) must leave
+        // time for the others.
+        ULONGLONG const now = ::GetTickCount64();
+        ULONGLONG const share = ConnectShareMs(now >= deadline ? 0 : deadline - now, left);
         socket_.reset(::socket(candidate->ai_family, candidate->ai_socktype, candidate->ai_protocol));
         if (!socket_) {
             last = DescribeSocketError(::WSAGetLastError());
@@ -163,14 +170,15 @@ std::string Session::Connect(UpsAddress const& address, ULONGLONG deadline, HAND
         if (::connect(socket_.get(), candidate->ai_addr, static_cast<int>(candidate->ai_addrlen)) == 0) break;
         int error = ::WSAGetLastError();
         if (error == WSAEWOULDBLOCK) {
-            Wait const wait = WaitFor(true, deadline, stop);
+            Wait const wait = WaitFor(true, now + share, stop);
             if (wait == Wait::Stopped) {
                 socket_.reset();
                 return kStoppedFailure;
             }
             if (wait == Wait::TimedOut) {
+                last = "no answer";
                 socket_.reset();
-                return "no answer";
+                continue;
             }
             int size = sizeof(error);
             if (wait == Wait::Failed ||

@@ -44,6 +44,7 @@ std::string ParseInvocation(std::vector<std::string> const& args, Invocation& ou
         Named const commands[] = {{"install", Command::Install}, {"config", Command::Config},
                                   {"status", Command::Status},   {"uninstall", Command::Uninstall},
                                   {"console", Command::Console}, {"run", Command::Run},
+                                  {"check", Command::Check},
                                   {"help", Command::Help},       {"/?", Command::Help}};
         bool known = false;
         for (Named const& entry : commands) {
@@ -122,6 +123,15 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     SettingsProblem const problem = ValidateSettings(result);
     if (problem.failed()) return problem.message;
     settings = result;
+    return {};
+}
+
+std::string CheckNutArgument(std::vector<std::string> const& options, std::string& normalised) {
+    if (options.size() != 2 || options[0] != "--nut") return "check takes --nut ups@host[:port]";
+    nut::UpsAddress address;
+    std::string const error = nut::ParseUpsAddress(options[1], address);
+    if (!error.empty()) return error;
+    normalised = nut::FormatUpsAddress(address);
     return {};
 }
 

@@ -9,7 +9,7 @@
 
 namespace vandrel {
 
-enum class Command { Help, Install, Config, Status, Uninstall, Console, Run };
+enum class Command { Help, Install, Config, Status, Uninstall, Console, Run, Check };
 
 struct Invocation {
     Command command = Command::Run;
@@ -36,6 +36,11 @@ std::string AdministratorRefusal(Command command, bool isAdministrator);
 // the other source are refused. Empty on success, else one line; `settings`
 // is written only on success, and only with settings that validate.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings);
+
+// check --nut ups@host[:port]: the address as the service would store it
+// ("ups@[::1]:3493"), or why it is not one. The setup asks this rather than
+// keep rules of its own. Empty on success, else one line.
+std::string CheckNutArgument(std::vector<std::string> const& options, std::string& normalised);
 
 // Uninstall: results of the stop request and of the delete that mean the
 // goal is already reached (it stopped meanwhile; someone deleted it first).

@@ -14,7 +14,8 @@ class NutUpsSource final : public UpsSource {
 public:
     NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs);
     SourceReading Next(HANDLE stop) override;
-    DWORD IntervalMs() const override { return pollMs_; }
+    // Sooner than the poll when a WAIT is about to count as no connection.
+    DWORD IntervalMs() const override { return static_cast<DWORD>(monitor_.NextPollInMs(pollMs_)); }
     void NotifyResumed() override { monitor_.NotifyResumed(); }
 
 private:

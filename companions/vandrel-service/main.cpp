@@ -19,6 +19,7 @@ char const kUsage[] =
     "       VandrelService status\n"
     "       VandrelService uninstall\n"
     "       VandrelService console [options of install]   (runs here until Ctrl+C)\n"
+    "       VandrelService check --nut ups@host[:port]    (prints the address as stored, or why not)\n"
     "  --nut ups@host[:port] read the UPS from the NUT server on host (port 3493 by default)\n"
     "  --poll-ms N           ask the server every N ms (500-60000, default 2000)\n"
     "  --simulate            publish a simulated UPS instead\n"
@@ -66,6 +67,16 @@ int main(int argc, char** argv) {
         return vandrel::PrintStatus();
     case Command::Uninstall:
         return vandrel::Uninstall();
+    case Command::Check: {
+        std::string address;
+        std::string const bad = vandrel::CheckNutArgument(invocation.options, address);
+        if (!bad.empty()) {
+            std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
+            return vandrel::kExitUsage;
+        }
+        std::puts(address.c_str());
+        return vandrel::kExitOk;
+    }
     case Command::Console:
         return vandrel::RunInConsole(invocation.options);
     default:

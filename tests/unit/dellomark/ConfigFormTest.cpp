@@ -8,6 +8,7 @@
 #include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/ConfigForm.h"
 #include "companions/dellomark/resource.h"
+#include "tests/support/nut/AddressSpellings.h"
 
 namespace dellomark {
 namespace {
@@ -83,23 +84,34 @@ TEST(ConfigFormFields, PollIntervalKeepsToTheServiceBounds) {
 
 // What would break "ups@host:port" or a protocol line is refused.
 TEST(ConfigFormFields, NamesAndHostsThatWouldBreakTheAddressAreRefused) {
-    for (char const* bad : {"my ups", "ups@nas", "ups:1", "u\"ps", "ups\t", "\xE9ps"}) {
+    for (char const* bad : {"my ups", "ups@nas", "u\"ps", "ups\t", "\xE9ps"}) {
         std::vector<FieldError> const errors = ValidateWith(Field::UpsName, bad);
         ASSERT_EQ(1u, errors.size()) << bad;
         EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_CHARACTERS), errors[0].messageId) << bad;
     }
-    for (char const* bad : {"nas local", "ups@nas", "nas:3493", "nas/x", "[::1", "::1"}) {
+    for (char const* bad : {"nas local", "ups@nas", "nas:3493", "nas/x", "[::1"}) {
         std::vector<FieldError> const errors = ValidateWith(Field::Host, bad);
         ASSERT_EQ(1u, errors.size()) << bad;
         EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_CHARACTERS), errors[0].messageId) << bad;
     }
     EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_NAME_LENGTH),
-              ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength + 1, 'u')).at(0).messageId);
-    EXPECT_TRUE(ValidateWith(Field::UpsName, std::string(vandrel::kMaxUpsNameLength, 'u')).empty());
+              ValidateWith(Field::UpsName, std::string(nut::kMaxUpsNameBytes + 1, 'u')).at(0).messageId);
+    EXPECT_TRUE(ValidateWith(Field::UpsName, std::string(nut::kMaxUpsNameBytes, 'u')).empty());
     EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_HOST_LENGTH),
-              ValidateWith(Field::Host, std::string(vandrel::kMaxHostLength + 1, 'h')).at(0).messageId);
-    for (char const* good : {"192.168.1.5", "[fe80::1]", "nas_1.lan"}) {
-        EXPECT_TRUE(ValidateWith(Field::Host, good).empty()) << good;
+              ValidateWith(Field::Host, std::string(nut::kMaxHostBytes + 1, 'h')).at(0).messageId);
+}
+
+// An IPv6 host typed in brackets or loaded without is saved without.
+TEST(ConfigFormFields, NameAndHostTakeTheClientsVerdictAndStoredForm) {
+    for (nut_spellings::Spelling const& s : nut_spellings::kSpellings) {
+        FormText form = GoodForm();
+        form.upsName = s.upsName;
+        form.host = s.host;
+        FormValues values;
+        EXPECT_EQ(ValidateForm(form, values).size(), s.stored ? 0u : 1u) << s.host;
+        if (s.stored) {
+            EXPECT_EQ(s.stored, values.address.host);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "companions/nut/NutProtocol.h"
+#include "tests/support/nut/AddressSpellings.h"
 
 namespace nut {
 namespace {
@@ -182,15 +183,37 @@ TEST(NutAddress, BadInputIsNamedAndLeavesTheOutputAlone) {
         {"ups@[host]", "the host must be a name, an IPv4 address or an IPv6 address in brackets"},
         {"ups@ho st", "the host must be a name, an IPv4 address or an IPv6 address in brackets"},
         // The name goes into requests: it must not be able to add one.
-        {"ups\nLOGIN x@host", "the UPS name may not contain blanks, quotes, backslashes, @ or control characters"},
-        {"u\"ps@host", "the UPS name may not contain blanks, quotes, backslashes, @ or control characters"},
+        {"ups\nLOGIN x@host", "the UPS name may not contain blanks, quotes, backslashes, @, # or control characters"},
+        {"u\"ps@host", "the UPS name may not contain blanks, quotes, backslashes, @, # or control characters"},
     };
     for (Case const& c : cases) {
         UpsAddress address{"kept", "kept", 1};
         EXPECT_EQ(ParseUpsAddress(c.text, address), c.problem) << c.text;
         EXPECT_EQ(address.upsName, "kept");
     }
-    EXPECT_EQ(CheckUpsAddress(UpsAddress{"ups", "host", 0}), "the port must be a number from 1 to 65535");
+}
+
+// Each front end's spellings, as one address and as fields; what is taken
+// is written back as an address that reads the same.
+TEST(NutAddress, OneJudgeForAddressesAndFields) {
+    for (nut_spellings::Spelling const& s : nut_spellings::kSpellings) {
+        UpsAddress parsed, fields{s.upsName, s.host, kDefaultPort};
+        std::vector<AddressProblem> const problems = CheckUpsAddress(fields);
+        EXPECT_EQ(ParseUpsAddress(s.address, parsed).empty(), s.stored != nullptr) << s.address;
+        if (s.stored == nullptr) {
+            EXPECT_EQ(problems.at(0).part, s.refused) << s.host;
+            continue;
+        }
+        EXPECT_TRUE(problems.empty()) << s.host;
+        ASSERT_EQ(ParseUpsAddress(FormatUpsAddress(fields), parsed), "") << s.host;
+        EXPECT_EQ(parsed.host, s.stored);
+    }
+}
+
+TEST(NutAddress, EachAddressOfANameGetsAnEqualShareOfTheConnectTimeTheLastAllLeft) {
+    EXPECT_EQ(ConnectShareMs(3000, 3), 1000u);
+    EXPECT_EQ(ConnectShareMs(2990, 2), 1495u);  // the first was refused at once
+    EXPECT_EQ(ConnectShareMs(1000, 1), 1000u);
 }
 
 // ---- the persistent client's timing ----
@@ -232,8 +255,12 @@ TEST(NutMonitorLogic, WaitHoldsTheLastWordForFifteenSecondsThenGivesFour) {
     EXPECT_EQ(logic.Decide(reading, 0), kWordOnBattery);
     reading.status = "WAIT";
     EXPECT_EQ(logic.Decide(reading, 1000), kWordOnBattery);
+    // However far apart the polls, the next one is due when the wait ends.
+    EXPECT_EQ(logic.NextDecisionInMs(1000), 15001u);
+    EXPECT_EQ(logic.NextDecisionInMs(16000), 1u);
     EXPECT_EQ(logic.Decide(reading, 16000), kWordOnBattery);
     EXPECT_EQ(logic.Decide(reading, 16001), kWordUnknown);
+    EXPECT_EQ(logic.NextDecisionInMs(16001), MonitorLogic::kNoDecisionDue);
     reading.status = "OL";
     EXPECT_EQ(logic.Decide(reading, 17000), kWordOnline);
     reading.status = "WAIT";  // a new wait counts from its own start

@@ -92,6 +92,18 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
     }
 }
 
+// The setup asks this instead of keeping rules of its own.
+TEST(ServiceCommandLine, CheckGivesTheAddressAsStoredOrOneLineWhyNot) {
+    vandrel::Invocation invocation;
+    ASSERT_EQ("", vandrel::ParseInvocation({"check", "--nut", "ups@[::1]"}, invocation));
+    EXPECT_EQ(Command::Check, invocation.command);
+    std::string address;
+    ASSERT_EQ("", vandrel::CheckNutArgument(invocation.options, address));
+    EXPECT_EQ("ups@[::1]:3493", address);
+    EXPECT_NE("", vandrel::CheckNutArgument({"--nut", "test#ups@nas"}, address));
+    EXPECT_EQ("check takes --nut ups@host[:port]", vandrel::CheckNutArgument({"--simulate"}, address));
+}
+
 TEST(ServiceCommandLine, TodaysInstallOptionsStillMeanASimulation) {
     ServiceSettings settings;
     settings.source = SourceKind::Nut;  // as config finds it: switching back needs --simulate

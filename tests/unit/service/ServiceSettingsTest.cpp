@@ -5,6 +5,7 @@
 #include <string>
 
 #include "companions/common/ServiceSettings.h"
+#include "tests/support/nut/AddressSpellings.h"
 
 namespace {
 
@@ -27,14 +28,14 @@ TEST(ServiceSettings, EachBadNutFieldIsNamedInOneLine) {
         char const* message;
     };
     Case const cases[] = {
-        {[](ServiceSettings& s) { s.ups.upsName.clear(); }, SettingsField::UpsName, "UPS name is empty"},
+        {[](ServiceSettings& s) { s.ups.upsName.clear(); }, SettingsField::UpsName, "the UPS name is empty"},
         // Would end the request line early and smuggle in a second one.
-        {[](ServiceSettings& s) { s.ups.upsName = "ups\nLOGIN x"; }, SettingsField::UpsName, "UPS name may hold"},
-        {[](ServiceSettings& s) { s.ups.upsName = "a b"; }, SettingsField::UpsName, "UPS name may hold"},
-        {[](ServiceSettings& s) { s.ups.upsName = std::string(65, 'u'); }, SettingsField::UpsName, "UPS name is longer than 64"},
-        {[](ServiceSettings& s) { s.ups.host.clear(); }, SettingsField::Host, "host is empty"},
-        {[](ServiceSettings& s) { s.ups.host = "nas lan"; }, SettingsField::Host, "host must be"},
-        {[](ServiceSettings& s) { s.ups.port = 0; }, SettingsField::Port, "port must be 1-65535"},
+        {[](ServiceSettings& s) { s.ups.upsName = "ups\nLOGIN x"; }, SettingsField::UpsName, "the UPS name may not"},
+        {[](ServiceSettings& s) { s.ups.upsName = "a b"; }, SettingsField::UpsName, "the UPS name may not"},
+        {[](ServiceSettings& s) { s.ups.upsName = std::string(65, 'u'); }, SettingsField::UpsName, "the UPS name is longer than 64"},
+        {[](ServiceSettings& s) { s.ups.host.clear(); }, SettingsField::Host, "the host is empty"},
+        {[](ServiceSettings& s) { s.ups.host = "nas lan"; }, SettingsField::Host, "the host must be"},
+        {[](ServiceSettings& s) { s.ups.port = 0; }, SettingsField::Port, "the port must be"},
         {[](ServiceSettings& s) { s.pollMs = 499; }, SettingsField::PollMs, "poll interval must be 500-60000 ms"},
         {[](ServiceSettings& s) { s.pollMs = 60001; }, SettingsField::PollMs, "poll interval must be"},
     };
@@ -84,6 +85,19 @@ TEST(ServiceSettings, FieldTextIsTrimmedCheckedAndLeftAloneWhenBad) {
     // Typed by hand in the registry: any case will do.
     EXPECT_FALSE(vandrel::SetFieldFromText(settings, SettingsField::Source, "NUT").failed());
     EXPECT_EQ(SourceKind::Nut, settings.source);
+}
+
+// The command line, the registry and the dialog all come through here.
+TEST(ServiceSettings, NameAndHostFieldsTakeTheClientsVerdictAndStoredForm) {
+    for (nut_spellings::Spelling const& s : nut_spellings::kSpellings) {
+        ServiceSettings settings = NutSettings();
+        bool const taken = !vandrel::SetFieldFromText(settings, SettingsField::UpsName, s.upsName).failed() &&
+                           !vandrel::SetFieldFromText(settings, SettingsField::Host, s.host).failed();
+        EXPECT_EQ(s.stored != nullptr, taken) << s.host;
+        if (taken && s.stored) {
+            EXPECT_EQ(s.stored, settings.ups.host);
+        }
+    }
 }
 
 TEST(ServiceSettings, ScriptsReadBackAsWritten) {

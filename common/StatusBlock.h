@@ -10,6 +10,13 @@
 constexpr char kStatusMappingName[] = "Global\\SHARINGUPSSTATUS";
 constexpr char kStatusMutexName[] = "Global\\UpsStatusSyncFileMap";
 
+// The status words: what the service publishes and the agent shows.
+constexpr std::uint32_t kWordServiceStopped = 0;  // never published by a running service
+constexpr std::uint32_t kWordOnBattery = 1;
+constexpr std::uint32_t kWordBatteryLow = 2;
+constexpr std::uint32_t kWordOnLine = 3;
+constexpr std::uint32_t kWordNoConnection = 4;    // "Communication lost"
+
 // The three words of the block, in their order in it.
 struct StatusSnapshot {
     std::uint32_t word0 = 0;       // the writer counts its writes here

@@ -168,7 +168,7 @@ std::uint32_t PowerStateWord(std::string const& status) {
         start = end + 1;
     }
     if (onBattery) return kWordOnBattery;
-    if (online) return kWordOnline;
+    if (online) return kWordOnLine;
     return 0;
 }
 
@@ -190,7 +190,7 @@ int ParseCharge(std::string const& value) {
 UpsReading FailedReading(std::string const& failure) {
     UpsReading reading;
     reading.failure = failure;
-    reading.statusWord = kWordUnknown;
+    reading.statusWord = kWordNoConnection;
     return reading;
 }
 
@@ -203,7 +203,7 @@ UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge) {
     reading.answered = true;
     reading.status = status.value;
     std::uint32_t const word = PowerStateWord(status.value);
-    reading.statusWord = word != 0 ? word : kWordUnknown;
+    reading.statusWord = word != 0 ? word : kWordNoConnection;
     // An ERR for the charge (VAR-NOT-SUPPORTED, mostly) only means no charge.
     if (charge != nullptr && charge->kind == VarReply::Kind::Value) reading.charge = ParseCharge(charge->value);
     return reading;
@@ -312,7 +312,7 @@ void MonitorLogic::OnResumed() {
 std::uint32_t MonitorLogic::Decide(UpsReading const& reading, std::uint64_t nowMs) {
     if (!reading.answered) {
         waiting_ = false;
-        lastWord_ = kWordUnknown;
+        lastWord_ = kWordNoConnection;
         return lastWord_;
     }
     std::uint32_t const word = PowerStateWord(reading.status);
@@ -327,12 +327,12 @@ std::uint32_t MonitorLogic::Decide(UpsReading const& reading, std::uint64_t nowM
         waiting_ = true;
         waitingSinceMs_ = nowMs;
     }
-    if (nowMs - waitingSinceMs_ > kLongestWaitMs) lastWord_ = kWordUnknown;
+    if (nowMs - waitingSinceMs_ > kLongestWaitMs) lastWord_ = kWordNoConnection;
     return lastWord_;
 }
 
 std::uint64_t MonitorLogic::NextDecisionInMs(std::uint64_t nowMs) const {
-    if (!waiting_ || lastWord_ == kWordUnknown) return kNoDecisionDue;
+    if (!waiting_ || lastWord_ == kWordNoConnection) return kNoDecisionDue;
     std::uint64_t const dueMs = waitingSinceMs_ + kLongestWaitMs + 1;
     return nowMs >= dueMs ? 0 : dueMs - nowMs;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/StatusBlock.h"
 #include "companions/nut/NutClient.h"
 
 namespace nut {
@@ -15,11 +16,6 @@ namespace nut {
 // A server line may hold at most this many bytes, its "\n" included.
 std::size_t const kMaxLineBytes = 512;
 
-// The status words the service publishes.
-std::uint32_t const kWordOnBattery = 1;
-std::uint32_t const kWordBatteryLow = 2;
-std::uint32_t const kWordOnline = 3;
-std::uint32_t const kWordUnknown = 4;
 
 // Cuts received bytes into lines. A line that reaches kMaxLineBytes without
 // its "\n" is an error that sticks: the stream cannot be trusted after it.
@@ -144,7 +140,7 @@ public:
 private:
     std::uint64_t nextAttemptMs_ = 0;
     std::uint64_t delayMs_ = kFirstRetryMs;
-    std::uint32_t lastWord_ = kWordUnknown;
+    std::uint32_t lastWord_ = kWordNoConnection;
     bool waiting_ = false;
     std::uint64_t waitingSinceMs_ = 0;
 };

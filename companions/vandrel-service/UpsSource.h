@@ -1,5 +1,5 @@
 // Where the service gets its UPS state from: a simulation, or a NUT server
-// (NutUpsSource.h). The feed calls a source from its one worker thread.
+// (Sources.h). The feed calls a source from its one worker thread.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/StatusBlock.h"
+
 namespace vandrel {
 
 DWORD const kFixedSourceIntervalMs = 1000;
-uint32_t const kWordNoConnection = 4;
 
 // What a source says about the UPS now: the status word and the battery
 // charge in percent (0 when unknown), i.e. the block's words 1 and 2.

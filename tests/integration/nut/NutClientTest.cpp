@@ -26,13 +26,13 @@ TEST_F(NutServer, QueryOnceReadsStatusAndCharge) {
     EXPECT_TRUE(reading.answered) << reading.failure;
     EXPECT_EQ(reading.status, "OL");
     EXPECT_EQ(reading.charge, 100);
-    EXPECT_EQ(reading.statusWord, nut::kWordOnline);
+    EXPECT_EQ(reading.statusWord, kWordOnLine);
 
     nut_peer::Run("set-status", "'OB DISCHRG LB' 35");
     reading = nut::QueryOnce(nut_peer::Address(), kQueryTimeoutMs);
     EXPECT_EQ(reading.status, "OB DISCHRG LB");
     EXPECT_EQ(reading.charge, 35);
-    EXPECT_EQ(reading.statusWord, nut::kWordBatteryLow);
+    EXPECT_EQ(reading.statusWord, kWordBatteryLow);
 }
 
 TEST_F(NutServer, AHostNameIsLookedUp) {
@@ -42,7 +42,7 @@ TEST_F(NutServer, AHostNameIsLookedUp) {
     address.host = "localhost";
     nut::UpsReading const reading = nut::QueryOnce(address, kQueryTimeoutMs);
     EXPECT_TRUE(reading.answered) << reading.failure;
-    EXPECT_EQ(reading.statusWord, nut::kWordOnline);
+    EXPECT_EQ(reading.statusWord, kWordOnLine);
 }
 
 TEST_F(NutServer, AUpsWithoutChargeStillAnswers) {
@@ -54,7 +54,7 @@ TEST_F(NutServer, AUpsWithoutChargeStillAnswers) {
     nut::UpsReading const reading = nut::QueryOnce(nut_peer::Address(), kQueryTimeoutMs);
     EXPECT_TRUE(reading.answered) << reading.failure;
     EXPECT_EQ(reading.charge, -1);
-    EXPECT_EQ(reading.statusWord, nut::kWordOnBattery);
+    EXPECT_EQ(reading.statusWord, kWordOnBattery);
 }
 
 TEST_F(NutServer, ServerErrorsAreNamed) {
@@ -63,49 +63,49 @@ TEST_F(NutServer, ServerErrorsAreNamed) {
     nut::UpsReading reading = nut::QueryOnce(unknown, kQueryTimeoutMs);
     EXPECT_FALSE(reading.answered);
     EXPECT_EQ(reading.failure, "unknown UPS");
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
 
     nut_peer::Run("kill-driver");
     reading = nut::QueryOnce(nut_peer::Address(), kQueryTimeoutMs);
     EXPECT_EQ(reading.failure, "driver not connected");
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
 }
 
 TEST_F(NutServer, AFrozenDriverGoesStale) {
     nut::NutMonitor monitor(nut_peer::Address());
-    EXPECT_EQ(monitor.Poll(nullptr).statusWord, nut::kWordOnline);
+    EXPECT_EQ(monitor.Poll(nullptr).statusWord, kWordOnLine);
 
     nut_peer::Run("freeze");
     nut_peer::Run("wait-status", "DATA-STALE");
     nut::UpsReading const reading = monitor.Poll(nullptr);
     nut_peer::Run("thaw");
     EXPECT_EQ(reading.failure, "data stale");
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
     // An error reply is an answer: the connection stays.
     EXPECT_TRUE(monitor.Connected());
     nut_peer::Run("wait-status", "OL");
-    EXPECT_EQ(monitor.Poll(nullptr).statusWord, nut::kWordOnline);
+    EXPECT_EQ(monitor.Poll(nullptr).statusWord, kWordOnLine);
 }
 
 TEST_F(NutServer, MonitorBacksOffAfterARestartAndReconnectsOnResume) {
     std::uint64_t now = 1000000;
     nut::NutMonitor monitor(nut_peer::Address(), nut::MonitorTimeouts(), [&now] { return now; });
-    EXPECT_EQ(monitor.Poll(nullptr).statusWord, nut::kWordOnline);
+    EXPECT_EQ(monitor.Poll(nullptr).statusWord, kWordOnLine);
 
     nut_peer::Run("stop-server");
     nut::UpsReading reading = monitor.Poll(nullptr);
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
     EXPECT_FALSE(monitor.Connected());
 
     nut_peer::Run("start-server");
     nut_peer::Run("wait-status", "OL");
     // The clock has not moved: still backing off, so no new connection.
     reading = monitor.Poll(nullptr);
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
     EXPECT_FALSE(monitor.Connected());
 
     now += nut::MonitorLogic::kFirstRetryMs;
-    EXPECT_EQ(monitor.Poll(nullptr).statusWord, nut::kWordOnline);
+    EXPECT_EQ(monitor.Poll(nullptr).statusWord, kWordOnLine);
 
     // A resume drops the old connection and connects again at once, even
     // in the middle of a back-off.
@@ -115,17 +115,17 @@ TEST_F(NutServer, MonitorBacksOffAfterARestartAndReconnectsOnResume) {
     nut_peer::Run("wait-status", "OL");
     monitor.NotifyResumed();
     reading = monitor.Poll(nullptr);
-    EXPECT_EQ(reading.statusWord, nut::kWordOnline) << reading.failure;
+    EXPECT_EQ(reading.statusWord, kWordOnLine) << reading.failure;
 }
 
 TEST_F(NutServer, ConnectionFailuresAreNamed) {
     nut::UpsReading const refused = nut::QueryOnce(nut_peer::ClosedAddress(), kQueryTimeoutMs);
     EXPECT_EQ(refused.failure, "connection refused");
-    EXPECT_EQ(refused.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(refused.statusWord, kWordNoConnection);
 
     nut::UpsReading const silent = nut::QueryOnce(nut_peer::SilentAddress(), 1000);
     EXPECT_EQ(silent.failure, "no answer");
-    EXPECT_EQ(silent.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(silent.statusWord, kWordNoConnection);
 }
 
 TEST_F(NutServer, ASilentServerCannotHoldAPollPastItsStop) {
@@ -142,7 +142,7 @@ TEST_F(NutServer, ASilentServerCannotHoldAPollPastItsStop) {
     nut::UpsReading const reading = monitor.Poll(stop.get());
     stopper.join();
     EXPECT_EQ(reading.failure, nut::kStoppedFailure);
-    EXPECT_EQ(reading.statusWord, nut::kWordUnknown);
+    EXPECT_EQ(reading.statusWord, kWordNoConnection);
 }
 
 }  // namespace

@@ -95,14 +95,14 @@ TEST(NutStatus, TokensMapToTheWordByPriority) {
         std::uint32_t word;
     };
     Case const cases[] = {
-        {"OL", kWordOnline},
-        {"OL CHRG", kWordOnline},
+        {"OL", kWordOnLine},
+        {"OL CHRG", kWordOnLine},
         {"OB DISCHRG", kWordOnBattery},
         {"OL OB", kWordOnBattery},
         {"OB DISCHRG LB", kWordBatteryLow},
         {"OL LB", kWordBatteryLow},
         {"FSD OL", kWordBatteryLow},
-        {"BOOST OL TRIM", kWordOnline},   // unknown tokens are ignored
+        {"BOOST OL TRIM", kWordOnLine},   // unknown tokens are ignored
         {"OLX", 0},
         {"WAIT", 0},
         {"", 0},
@@ -137,7 +137,7 @@ TEST(NutStatus, RepliesBecomeAReading) {
     EXPECT_EQ(ChargeWord(reading), 0u);
 
     status.value = "WAIT";
-    EXPECT_EQ(ReadingFromReplies(status, &charge).statusWord, kWordUnknown);
+    EXPECT_EQ(ReadingFromReplies(status, &charge).statusWord, kWordNoConnection);
 
     reading = ReadingFromReplies(VarReply{VarReply::Kind::Error, "", "UNKNOWN-UPS"}, nullptr);
     EXPECT_FALSE(reading.answered);
@@ -259,17 +259,17 @@ TEST(NutMonitorLogic, WaitHoldsTheLastWordForFifteenSecondsThenGivesFour) {
     EXPECT_EQ(logic.NextDecisionInMs(1000), 15001u);
     EXPECT_EQ(logic.NextDecisionInMs(16000), 1u);
     EXPECT_EQ(logic.Decide(reading, 16000), kWordOnBattery);
-    EXPECT_EQ(logic.Decide(reading, 16001), kWordUnknown);
+    EXPECT_EQ(logic.Decide(reading, 16001), kWordNoConnection);
     EXPECT_EQ(logic.NextDecisionInMs(16001), MonitorLogic::kNoDecisionDue);
     reading.status = "OL";
-    EXPECT_EQ(logic.Decide(reading, 17000), kWordOnline);
+    EXPECT_EQ(logic.Decide(reading, 17000), kWordOnLine);
     reading.status = "WAIT";  // a new wait counts from its own start
-    EXPECT_EQ(logic.Decide(reading, 18000), kWordOnline);
-    EXPECT_EQ(logic.Decide(reading, 33000), kWordOnline);
+    EXPECT_EQ(logic.Decide(reading, 18000), kWordOnLine);
+    EXPECT_EQ(logic.Decide(reading, 33000), kWordOnLine);
 
     // After a failure there is no word to hold.
-    EXPECT_EQ(logic.Decide(FailedReading("no answer"), 34000), kWordUnknown);
-    EXPECT_EQ(logic.Decide(reading, 35000), kWordUnknown);
+    EXPECT_EQ(logic.Decide(FailedReading("no answer"), 34000), kWordNoConnection);
+    EXPECT_EQ(logic.Decide(reading, 35000), kWordNoConnection);
 }
 
 }  // namespace

@@ -10,7 +10,4 @@ namespace companions {
 // 0..4294967295. Leaves `value` alone when it returns false.
 bool ParseUint32(char const* text, uint32_t& value);
 
-// "error 183: Cannot create a file when that file already exists."
-std::string DescribeWin32Error(unsigned long code);
-
 }  // namespace companions

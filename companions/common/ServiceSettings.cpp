@@ -7,6 +7,7 @@
 
 #include "common/UniqueHandle.h"
 #include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 #include "companions/nut/NutProtocol.h"
 
 namespace vandrel {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 
 namespace status_block {
 namespace {

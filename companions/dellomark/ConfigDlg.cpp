@@ -1,6 +1,6 @@
 #include "companions/dellomark/ConfigDlg.h"
 
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 #include "companions/dellomark/Privileges.h"
 #include "companions/dellomark/ServiceRestart.h"
 #include "companions/dellomark/resource.h"

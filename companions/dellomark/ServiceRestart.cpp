@@ -3,7 +3,7 @@
 #include <winsvc.h>
 
 #include "common/UniqueHandle.h"
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 
 namespace dellomark {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 #include "common/UniqueHandle.h"
 #include "companions/common/StatusPublisher.h"
 

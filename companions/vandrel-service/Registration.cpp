@@ -3,7 +3,7 @@
 #include <iterator>
 #include <vector>
 
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 
 namespace vandrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/UniqueHandle.h"
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"

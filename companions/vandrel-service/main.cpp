@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "companions/vandrel-service/Installer.h"
+#include "companions/vandrel-service/Commands.h"
 #include "companions/vandrel-service/ServiceHost.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 
 namespace perimand_test {
 namespace {

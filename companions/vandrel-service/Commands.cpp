@@ -1,4 +1,4 @@
-#include "companions/vandrel-service/Installer.h"
+#include "companions/vandrel-service/Commands.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 
 #include "common/StatusBlock.h"
 #include "common/UniqueHandle.h"
-#include "companions/common/Arguments.h"
+#include "companions/common/Win32Error.h"
 #include "companions/nut/NutClient.h"
 #include "companions/vandrel-service/ServiceHost.h"
 #include "companions/vandrel-service/Registration.h"

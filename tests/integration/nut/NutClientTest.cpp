@@ -132,6 +132,7 @@ TEST_F(NutServer, ASilentServerCannotHoldAPollPastItsStop) {
     // Time-outs far beyond ctest's own: only the stop event can end the poll.
     nut::MonitorTimeouts forever;
     forever.connectMs = forever.replyMs = 3600000;
+    nut_peer::TakeSilentServerReceived();
     nut::NutMonitor monitor(nut_peer::SilentAddress(), forever);
     UniqueKernelHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     ASSERT_TRUE(stop);
@@ -143,6 +144,13 @@ TEST_F(NutServer, ASilentServerCannotHoldAPollPastItsStop) {
     stopper.join();
     EXPECT_EQ(reading.failure, nut::kStoppedFailure);
     EXPECT_EQ(reading.statusWord, kWordNoConnection);
+    // The dropped connection still says goodbye, so upsd forgets this client.
+    std::string received;
+    for (int wait = 0; wait < 50 && received.find("LOGOUT\n") == std::string::npos; ++wait) {
+        ::Sleep(20);
+        received += nut_peer::TakeSilentServerReceived();
+    }
+    EXPECT_EQ("GET VAR testups ups.status\nLOGOUT\n", received);
 }
 
 }  // namespace

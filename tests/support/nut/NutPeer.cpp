@@ -41,6 +41,13 @@ nut::UpsAddress Address() { return OnPort("PERIMAND_NUT_PEER_PORT"); }
 nut::UpsAddress SilentAddress() { return OnPort("PERIMAND_NUT_SILENT_PORT"); }
 nut::UpsAddress ClosedAddress() { return OnPort("PERIMAND_NUT_CLOSED_PORT"); }
 
+std::string TakeSilentServerReceived() {
+    std::string const path = e2e::HostPathToWindows(Environment("PERIMAND_NUT_PEER_DIR") + "/silent.received");
+    std::string const received = ReadFile(path);
+    ::DeleteFileA(path.c_str());
+    return received;
+}
+
 void Run(std::string const& command, std::string const& arguments) {
     std::string const script = Environment("PERIMAND_NUT_PEER_SCRIPT");
     std::string const dir = Environment("PERIMAND_NUT_PEER_DIR");

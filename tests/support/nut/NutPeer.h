@@ -27,6 +27,9 @@ nut::UpsAddress ClosedAddress();             // testups@127.0.0.1:<closed port>
 // Throws std::runtime_error with the script's message when it fails.
 void Run(std::string const& command, std::string const& arguments = std::string());
 
+// What clients have sent the silent server since the last call.
+std::string TakeSilentServerReceived();
+
 // Back to a running driver and upsd serving OL, charge 100.
 inline void Reset() { Run("reset"); }
 

@@ -13,7 +13,8 @@
 #   nut-peer.sh start-driver DIR
 #   nut-peer.sh freeze DIR | thaw DIR             SIGSTOP/SIGCONT the driver (ERR DATA-STALE after MAXAGE)
 #   nut-peer.sh stop-server DIR | start-server DIR
-#   nut-peer.sh silent-server DIR PORT            a listener that accepts and never answers
+#   nut-peer.sh silent-server DIR PORT            a listener that accepts and never answers; what
+#                                                 it receives goes to DIR/silent.received
 #   nut-peer.sh wait-status DIR STATUS|ERR-CODE   wait until upsd answers that
 #   nut-peer.sh reset DIR                         back to a running driver and upsd serving OL, charge 100
 #
@@ -213,15 +214,22 @@ CONF
         mkdir -p "$dir"
         end silent
         spawn silent python3 -c '
-import socket, sys, time
+import socket, sys, threading
 listener = socket.socket()
 listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 listener.bind(("127.0.0.1", int(sys.argv[1])))
 listener.listen(16)
-held = []
+def record(connection):
+    # Never answers; keeps what clients say, so tests can see their goodbye.
+    while True:
+        data = connection.recv(512)
+        if not data:
+            return
+        with open(sys.argv[2], "ab") as received:
+            received.write(data)
 while True:
-    held.append(listener.accept()[0])  # kept open, never read, never answered
-' "$1"
+    threading.Thread(target=record, args=(listener.accept()[0],), daemon=True).start()
+' "$1" "$dir/silent.received"
         wait_listening silent "the silent server" "$1"
         ;;
     *)

@@ -33,6 +33,8 @@ RequestExecutionLevel admin
 !define AGENT_WINDOW "Orvastel"   ; the agent's hidden window, one per desktop
 !define AGENT_WAIT_STEPS 100      ; of 100 ms: how long an agent gets to close
 !define IN_USE_WAIT_STEPS 30      ; of 100 ms: a closing program may hold its file briefly
+!define LAUNCHER_WAIT_MS 30000    ; for Uninstall.exe to end after handing on the exit code
+!define SYNCHRONIZE 0x00100000
 
 !define EXIT_BAD_OPTIONS 2
 !define EXIT_SERVICE 3
@@ -323,7 +325,9 @@ FunctionEnd
 ; A copy of this setup is the installed Uninstall.exe. NSIS's own uninstaller,
 ; started without _?=, returns at once and finishes from a copy in %TEMP%, so
 ; no caller could learn how it ended: this writes it beside our plug-ins, runs
-; it on the folder we were started from, and ends with its exit code.
+; it on the folder we were started from, and ends with its exit code. Our own
+; file cannot go while we run (NSIS keeps it open): after a removal a second
+; run of the uninstaller waits for us to end, then deletes it and the folder.
 Function RunUninstaller
   InitPluginsDir
   ClearErrors
@@ -331,6 +335,10 @@ Function RunUninstaller
   ${GetParameters} $R9
   ExecWait '"$PLUGINSDIR\Uninstall.exe" $R9 _?=$EXEDIR' $0
   ${IfThen} ${Errors} ${|} StrCpy $0 ${EXIT_WRITE_FAILED} ${|}
+  ${If} $0 == 0
+    System::Call 'kernel32::GetCurrentProcessId() i.r1'
+    Exec '"$PLUGINSDIR\Uninstall.exe" /AFTER=$1 _?=$EXEDIR'
+  ${EndIf}
   SetErrorLevel $0
   Quit
 FunctionEnd
@@ -564,10 +572,31 @@ SectionEnd
 ; --- the uninstaller -----------------------------------------------------------
 
 Function un.onInit
+  ${un.GetParameters} $R9
+  ClearErrors
+  ${un.GetOptions} $R9 "/AFTER=" $0
+  ${IfNot} ${Errors}
+    Call un.RemoveLauncher
+  ${EndIf}
   Call un.RequireOnlySetup
   !insertmacro MUI_UNGETLANGUAGE
   Push "$(NotAdminUninstall)"
   Call un.RequireAdmin
+FunctionEnd
+
+; Uninstall.exe (process $0) has returned the uninstaller's exit code: once
+; it has ended, its file and the then empty folder go. Unless a new setup has
+; begun meanwhile, which would be installing there.
+Function un.RemoveLauncher
+  System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r0) p.r1'
+  ${If} $1 != 0
+    System::Call 'kernel32::WaitForSingleObject(p r1, i ${LAUNCHER_WAIT_MS}) i'
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  Call un.RequireOnlySetup
+  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
+  Quit
 FunctionEnd
 
 ; $0 = 1 when none of the three programs is in use; otherwise asks to retry
@@ -621,21 +650,9 @@ Section "Uninstall"
   Delete "$INSTDIR\Perimand.exe"
   Delete "$INSTDIR\Dellomark.exe"
   Delete "$INSTDIR\VandrelService.exe"
-  ; Uninstall.exe is the program waiting for us to end, and a running
-  ; program's file cannot be deleted; it can be moved out of the folder, into
-  ; the one it removes when it ends.
-  Delete "$INSTDIR\Uninstall.exe"
-  ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
-  ${AndIf} $EXEDIR != $INSTDIR
-    Rename "$INSTDIR\Uninstall.exe" "$EXEDIR\Uninstall.exe.ended"
-  ${EndIf}
-  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+  ; Uninstall.exe waits for us: it and the folder go once it has ended.
   SetOutPath $TEMP
-  RMDir /REBOOTOK "$INSTDIR"
 
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ${If} ${RebootFlag}
-    SetErrorLevel ${EXIT_RESTART_NEEDED}
-  ${EndIf}
 SectionEnd

@@ -300,7 +300,7 @@ scenario_upgrade() {
     local other_desktop=$!
     wait_until 50 eval '[[ $(agent_pids | wc -w) -ge 2 ]]' || fail "no second agent started on another desktop"
     "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
-    local configurator=$!
+    local configurator_pid=$!
     wait_until 50 configurator_running || true
     status=$(run_setup /S)
     check "an upgrade with programs in use elsewhere ends with code 3010 (got $status)" [ "$status" = 3010 ]
@@ -309,7 +309,7 @@ scenario_upgrade() {
         grep -qi 'Perimand\.exe\.new' <<<"$(pending_renames)$(pending_renames | xxd -r -p 2>/dev/null | tr -d '\0')"
     check "the service runs after that upgrade" wait_until 50 service_runs
     check "the agent runs again on this desktop" wait_until 50 eval '[[ $(agent_pids | wc -w) -ge 2 ]]'
-    kill "$other_desktop" "$configurator" 2>/dev/null || true
+    kill "$other_desktop" "$configurator_pid" 2>/dev/null || true
     # A restart: the session ends with every program, and Windows' start-up
     # performs the pending renames.
     end_session
@@ -410,12 +410,12 @@ scenario_silent_uninstall() {
 
     # Its code reaches the caller: a program of ours in use is a 4.
     "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
-    local configurator=$!
+    local configurator_pid=$!
     wait_until 50 configurator_running || true
     status=$(run_quiet_uninstall)
     check "the quiet uninstall with Dellomark.exe open ends with code 4 (got $status)" [ "$status" = 4 ]
     check "... and leaves Perimand installed" installed_matches_build
-    kill "$configurator" 2>/dev/null || true
+    kill "$configurator_pid" 2>/dev/null || true
     wait_until 50 not configurator_running || true
     wait_until 50 agent_running || true
 
@@ -425,7 +425,8 @@ scenario_silent_uninstall() {
     check "the uninstall entry is gone when it returns" not reg_has_key "$uninstall_key"
     check "the agent was stopped" not agent_running
     check "the service is gone" [ -z "$(service_state)" ]
-    check "the install folder is gone" test ! -e "$unix_folder"
+    # (Uninstall.exe itself, and with it the folder, goes once it has ended.)
+    check "the install folder is gone" wait_until 25 test ! -e "$unix_folder"
 
     # That copy cannot delete itself: it is marked for removal at the next
     # start of Windows, as every NSIS uninstaller's is. Restart, then

@@ -134,20 +134,18 @@ wait_until() {   # bounded: a hang guard, not a speed check
     "$@"
 }
 
-# Runs a Windows program, waits for it and prints its exit code whole: a Unix
-# exit status keeps only the low byte (1618 would read 82, 3010 194), so a
-# batch file writes the code to a file. (A quoted path on cmd's own command
-# line reaches it escaped; in a batch file it does not.) Nothing the program
-# starts holds a pipe of ours.
-run_windows() {   # program (Windows path) options...
-    local program=$1 temp=$WINEPREFIX/drive_c/windows/temp
-    shift
+# Runs a Windows program and prints its whole exit code (a Unix status keeps
+# the low byte: 1618 reads 82), written by a batch file, where a quoted path
+# is not escaped as on cmd's own command line.
+run_windows() {   # "program (Windows path)" options...
+    local temp=$WINEPREFIX/drive_c/windows/temp
     rm -f "$temp/exit-code"
-    printf '@"%s" %s\r\n@echo %%errorlevel%% >C:\\windows\\temp\\exit-code\r\n' "$program" "$*" >"$temp/run.bat"
+    printf '@%s\r\n@echo %%errorlevel%% >C:\\windows\\temp\\exit-code\r\n' "$*" >"$temp/run.bat"
     "$wine64" cmd /c 'C:\windows\temp\run.bat' </dev/null >/dev/null 2>&1 || true
     tr -d '\r\n ' <"$temp/exit-code" 2>/dev/null || echo "none"
 }
-run_setup() { run_windows "$(win_of "$setup")" "$@"; }
+run_setup() { run_windows "\"$(win_of "$setup")\"" "$@"; }
+run_uninstaller() { run_windows "\"$folder\\Uninstall.exe\"" "$@"; }
 
 same_file() { cmp -s "$1" "$2"; }
 installed_matches_build() {
@@ -166,23 +164,19 @@ service_runs() { [[ $(service_state) == RUNNING ]]; }
 service_stopped() { [[ $(service_state) == STOPPED ]]; }
 configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
 
-# A setup an administrator has left open on its first page, in the
-# background; its pid in $open_setup. Its first plug-in call takes the
-# one-setup mutex: once that plug-in is unpacked, a moment more and it holds it.
-open_setup=
+# A setup left open on its first page, in the background. Its first plug-in
+# call takes the one-setup mutex: a moment after that plug-in is unpacked, it
+# holds it. Killed, it leaves its plug-ins behind.
+setup_plugins=$WINEPREFIX/drive_c/users/*/Temp/ns*.tmp
 open_setup_window() {
     "$loader" "$setup" </dev/null >/dev/null 2>&1 &
     open_setup=$!
-    wait_until 100 setup_plugins_unpacked || fail "the open setup never unpacked its plug-ins"
-    sleep 1
+    wait_until 100 compgen -G "$setup_plugins/System.dll" >/dev/null && sleep 1
 }
-setup_plugins() { find "$WINEPREFIX/drive_c/users" -path '*/Temp/ns*.tmp/System.dll' 2>/dev/null; }
-setup_plugins_unpacked() { [[ -n $(setup_plugins) ]]; }
 close_setup_window() {
-    kill "$open_setup" 2>/dev/null || true
-    wait "$open_setup" 2>/dev/null || true
-    # Killed, it could not remove its plug-ins.
-    setup_plugins | xargs -r -d '\n' dirname | xargs -r -d '\n' rm -rf
+    kill "$open_setup" || true
+    wait "$open_setup" || true
+    compgen -G "$setup_plugins" | xargs -r -d '\n' rm -rf
 }
 
 install_silently() {
@@ -240,7 +234,6 @@ scenario_silent_install() {
     check "Uninstall.exe /S while a setup is open ends with code 1618 (got $status)" [ "$status" = 1618 ]
     close_setup_window
     check "that uninstaller touched nothing" installed_matches_build
-    check "... and left the uninstall entry" reg_has_key "$uninstall_key"
 }
 
 scenario_run_value() {
@@ -282,10 +275,6 @@ run_older_installation() {
     check "the old agent runs" wait_until 50 agent_running
 }
 
-pending_renames() {
-    reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations
-}
-
 scenario_upgrade() {
     install_silently /NUT=ups@127.0.0.1:34969 || return
     wait_until 50 agent_running || true
@@ -304,15 +293,11 @@ scenario_upgrade() {
     wait_until 50 configurator_running || true
     status=$(run_setup /S)
     check "an upgrade with programs in use elsewhere ends with code 3010 (got $status)" [ "$status" = 3010 ]
-    check "the free program was replaced at once" same_file "$unix_folder/VandrelService.exe" "$service"
-    check "the agent in use is replaced at the next restart" \
-        grep -qi 'Perimand\.exe\.new' <<<"$(pending_renames)$(pending_renames | xxd -r -p 2>/dev/null | tr -d '\0')"
+    check "the agent in use is replaced at the next restart" grep -qi 'Perimand\.exe\.new' <<<"$(reg_value \
+        'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations)"
     check "the service runs after that upgrade" wait_until 50 service_runs
-    check "the agent runs again on this desktop" wait_until 50 eval '[[ $(agent_pids | wc -w) -ge 2 ]]'
-    kill "$other_desktop" "$configurator_pid" 2>/dev/null || true
-    # A restart: the session ends with every program, and Windows' start-up
-    # performs the pending renames.
-    end_session
+    kill "$other_desktop" "$configurator_pid" || true
+    end_session   # a restart: Windows' start-up performs the pending renames
     start_session
     quiet "$wine64" wineboot -r || true
     check "after the restart the new programs are in place" installed_matches_build
@@ -347,9 +332,7 @@ scenario_upgrade() {
     status=$(run_setup /S /NUT=third@127.0.0.1:1234)
     check "an upgrade whose service will not start ends with code 3 (got $status)" [ "$status" = 3 ]
     check "the failed upgrade put the service's settings back" nut_settings_are other 127.0.0.1 3493
-    check "the failed upgrade left no staged copies" no_staging_left
-    kill "$publisher_pid" 2>/dev/null || true
-    wait "$publisher_pid" 2>/dev/null || true
+    kill "$publisher_pid" || true
 
     # A service that will not stop within setup's 30 s: code 3 (the
     # service), not 4 (a program in use), and nothing changed.
@@ -358,7 +341,6 @@ scenario_upgrade() {
     status=$(run_setup /S)
     check "an upgrade whose service will not stop ends with code 3 (got $status)" [ "$status" = 3 ]
     check "that upgrade changed no file" not same_file "$unix_folder/Perimand.exe" "$agent"
-    check "that upgrade left no staged copies" no_staging_left
 }
 
 # Every file under drive_c, and every registry value as "key<TAB>value", with
@@ -388,39 +370,25 @@ compare_with_before() {
     [[ -z $added_reg ]] || sed 's/^/      registry now has: /' <<<"$added_reg"
 }
 
-# Runs exactly what the uninstall entry's quiet string says, as a deployment
-# tool would, and prints its exit code.
-run_quiet_uninstall() {
-    local quiet_uninstall
-    quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
-    if [[ $quiet_uninstall =~ ^\"([^\"]+)\"\ (.*)$ ]]; then
-        # shellcheck disable=SC2086
-        run_windows "${BASH_REMATCH[1]}" ${BASH_REMATCH[2]}
-    else
-        echo "not a quoted program and options: $quiet_uninstall"
-    fi
-}
-run_uninstaller() { run_windows "$folder\\Uninstall.exe" "$@"; }
-
 scenario_silent_uninstall() {
     snapshot "$work/before"
     install_silently /NUT=ups@127.0.0.1:34969 || return
     wait_until 50 agent_running || true
     local status
 
-    # Its code reaches the caller: a program of ours in use is a 4.
+    # Exactly what the entry says, as a deployment tool runs it; it waits and
+    # returns its code: 4 while a program of ours is in use.
+    local quiet_uninstall
+    quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
     "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
     local configurator_pid=$!
     wait_until 50 configurator_running || true
-    status=$(run_quiet_uninstall)
+    status=$(run_windows "$quiet_uninstall")
     check "the quiet uninstall with Dellomark.exe open ends with code 4 (got $status)" [ "$status" = 4 ]
     check "... and leaves Perimand installed" installed_matches_build
-    kill "$configurator_pid" 2>/dev/null || true
+    kill "$configurator_pid" || true
     wait_until 50 not configurator_running || true
-    wait_until 50 agent_running || true
-
-    # It returns when it is done: nothing to wait for afterwards.
-    status=$(run_quiet_uninstall)
+    status=$(run_windows "$quiet_uninstall")
     check "the quiet uninstall ends with code 0 (got $status)" [ "$status" = 0 ]
     check "the uninstall entry is gone when it returns" not reg_has_key "$uninstall_key"
     check "the agent was stopped" not agent_running

@@ -165,13 +165,14 @@ service_stopped() { [[ $(service_state) == STOPPED ]]; }
 configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
 
 # A setup left open on its first page, in the background. Its first plug-in
-# call takes the one-setup mutex: a moment after that plug-in is unpacked, it
-# holds it. Killed, it leaves its plug-ins behind.
+# call takes the one-setup mutex: a moment after its plug-ins' folder appears,
+# it holds it. Killed, it leaves that folder behind.
 setup_plugins=$WINEPREFIX/drive_c/users/*/Temp/ns*.tmp
 open_setup_window() {
     "$loader" "$setup" </dev/null >/dev/null 2>&1 &
     open_setup=$!
-    wait_until 100 compgen -G "$setup_plugins/System.dll" >/dev/null && sleep 1
+    wait_until 100 compgen -G "$setup_plugins" >/dev/null || fail "the open setup unpacked no plug-in"
+    sleep 1
 }
 close_setup_window() {
     kill "$open_setup" || true

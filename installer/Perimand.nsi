@@ -10,8 +10,13 @@
 ;   Uninstall.exe [/S]
 ;
 ; Exit codes, for /S: 0 done, 1 cancelled, 2 bad options, 3 the service could
-; not be set up or removed, 4 a file in use, 5 the files could not be
-; written, 740 not an administrator. Every failure leaves Perimand as it was.
+; not be set up, stopped or removed, 4 a file in use (uninstall), 5 the files
+; could not be written, 740 not an administrator, 1618 another setup or
+; uninstaller is running, 3010 done, but a file still in use is replaced at
+; the next restart. Every failure leaves Perimand as it was.
+;
+; Uninstall.exe is a copy of this setup: started under that name it writes the
+; uninstaller, runs it and waits, so Uninstall.exe /S returns its exit code.
 
 Unicode true
 Target ${TARGET}
@@ -28,12 +33,17 @@ RequestExecutionLevel admin
 !define AGENT_WINDOW "Orvastel"   ; the agent's hidden window, one per desktop
 !define AGENT_WAIT_STEPS 100      ; of 100 ms: how long an agent gets to close
 !define IN_USE_WAIT_STEPS 30      ; of 100 ms: a closing program may hold its file briefly
+!define LAUNCHER_WAIT_MS 30000    ; for Uninstall.exe to end after handing on the exit code
+!define SYNCHRONIZE 0x00100000
 
 !define EXIT_BAD_OPTIONS 2
 !define EXIT_SERVICE 3
 !define EXIT_FILE_IN_USE 4
 !define EXIT_WRITE_FAILED 5
 !define EXIT_NOT_ADMIN 740        ; ERROR_ELEVATION_REQUIRED
+!define EXIT_ANOTHER_SETUP 1618   ; ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry it
+!define EXIT_RESTART_NEEDED 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
+!define SETUP_MUTEX "Global\PerimandSetup"   ; held by a setup or uninstaller while it runs
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -57,6 +67,7 @@ Var ServiceRegistered   ; 1 when "Vandrel Service" exists before we start
 Var ServiceWasRunning
 Var AgentWasRunning
 Var ServiceInstalledHere ; 1 once this run registered the service
+Var SettingsSaved       ; 1 the service's settings are exported, 2 it had none
 
 ; --- pages and languages ---------------------------------------------------
 !define MUI_ICON "${ICON}"
@@ -112,6 +123,23 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "${PUBLISHER}"
 
 !macro COMMON_FUNCTIONS un
 
+; One setup or uninstaller at a time, in any session: a second one ends
+; before it has touched anything. Windows closes the handle when we end.
+Function ${un}RequireOnlySetup
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p.r0 ?e'
+  Pop $1
+  ; 183: it exists; 5: it does, made by another account's setup
+  ${If} $0 == 0
+  ${AndIf} $1 == 5
+    StrCpy $1 183
+  ${EndIf}
+  ${If} $1 == 183
+    MessageBox MB_OK|MB_ICONSTOP "$(AnotherSetup)" /SD IDOK
+    SetErrorLevel ${EXIT_ANOTHER_SETUP}
+    Quit
+  ${EndIf}
+FunctionEnd
+
 ; Stops with a message and an exit code (for /S) when we are not an
 ; administrator: every step after this writes to HKLM, Program Files or the
 ; Service Control Manager.
@@ -154,6 +182,7 @@ Function ${un}StopAgent
 FunctionEnd
 
 ; Stops the service when it runs; $ServiceWasRunning = 1 when it did.
+; $0 = 1 when it is stopped (or not registered), 0 when it would not stop.
 Function ${un}StopServiceIfRunning
   StrCpy $ServiceWasRunning 0
   Call ${un}ServiceState
@@ -162,6 +191,8 @@ Function ${un}StopServiceIfRunning
     StrCpy $ServiceWasRunning 1
     DetailPrint "$(StoppingService)"
     Call ${un}ServiceStop
+  ${Else}
+    StrCpy $0 1
   ${EndIf}
 FunctionEnd
 
@@ -195,19 +226,6 @@ Function ${un}IsFileFree
   Pop $R0
 FunctionEnd
 
-; $0 = 1 when none of the three programs is in use; otherwise asks to retry
-; (the default under /S is to give up), and after Cancel $0 = 0 and $R0 names
-; the file. Takes the message to show (which names $R0) on the stack.
-Function ${un}CheckFilesFree
-  Exch $R1
-  retry:
-  !insertmacro CHECK_FREE "${un}" "Perimand.exe"
-  !insertmacro CHECK_FREE "${un}" "Dellomark.exe"
-  !insertmacro CHECK_FREE "${un}" "VandrelService.exe"
-  done:
-  Pop $R1
-FunctionEnd
-
 ; Starts the agent for the user, not as the elevated setup: Explorer starts
 ; what it is given with its own (the user's) token. Under /S there may be no
 ; user's Explorer to ask (a deployment tool), so start it directly.
@@ -238,6 +256,10 @@ FunctionEnd
 ; --- setup -------------------------------------------------------------------
 
 Function .onInit
+  ${If} $EXEFILE == "Uninstall.exe"
+    Call RunUninstaller
+  ${EndIf}
+  Call RequireOnlySetup
   ${IfNot} ${Silent}
     !insertmacro MUI_LANGDLL_DISPLAY
   ${EndIf}
@@ -300,6 +322,43 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; A copy of this setup is the installed Uninstall.exe. NSIS's own uninstaller,
+; started without _?=, returns at once and finishes from a copy in %TEMP%, so
+; no caller could learn how it ended: this writes it beside our plug-ins, runs
+; it on the folder we were started from, and ends with its exit code. Our own
+; file cannot go while we run (NSIS keeps it open): after a removal a second
+; run of the uninstaller waits for us to end, then deletes it and the folder.
+Function RunUninstaller
+  InitPluginsDir
+  ClearErrors
+  WriteUninstaller "$PLUGINSDIR\Uninstall.exe"
+  ${GetParameters} $R9
+  ExecWait '"$PLUGINSDIR\Uninstall.exe" $R9 _?=$EXEDIR' $0
+  ${IfThen} ${Errors} ${|} StrCpy $0 ${EXIT_WRITE_FAILED} ${|}
+  ${If} $0 == 0
+    System::Call 'kernel32::GetCurrentProcessId() i.r1'
+    Exec '"$PLUGINSDIR\Uninstall.exe" /AFTER=$1 _?=$EXEDIR'
+  ${EndIf}
+  SetErrorLevel $0
+  Quit
+FunctionEnd
+
+; $0 = 1 when we run in session 0, where services and a deployment tool
+; running as SYSTEM live and no user's desktop is. Wine runs everything in a
+; user's session: there PERIMAND_SETUP_SESSION stands in for the session id.
+Function InServicesSession
+  System::Call 'kernel32::GetCurrentProcessId() i.r1'
+  System::Call 'kernel32::ProcessIdToSessionId(i r1, *i .r1) i.r0'
+  ${IfThen} $0 == 0 ${|} StrCpy $1 -1 ${|}
+  ReadEnvStr $0 PERIMAND_SETUP_SESSION
+  ${IfThen} $0 != "" ${|} StrCpy $1 $0 ${|}
+  ${If} $1 == 0
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+FunctionEnd
+
 Function SkipOnUpgrade
   ${IfThen} $Upgrade == 1 ${|} Abort ${|}
 FunctionEnd
@@ -321,14 +380,26 @@ Var Failed
 !macroend
 !macro SWAP_IN name
   ${If} $Failed == 0
-  ${AndIf} ${FileExists} "$INSTDIR\${name}"
-    Delete "$INSTDIR\${name}.old"
-    Rename "$INSTDIR\${name}" "$INSTDIR\${name}.old"
-    !insertmacro NOTE_ERRORS
-  ${EndIf}
-  ${If} $Failed == 0
-    Rename "$INSTDIR\${name}.new" "$INSTDIR\${name}"
-    !insertmacro NOTE_ERRORS
+    Push "${name}"
+    Call IsFileFree
+    ${If} $0 == 0
+      ; Still in use once this desktop's programs are closed: another user's
+      ; agent, say. The new copy takes its place at the next restart.
+      StrCpy $R0 "${name}"
+      DetailPrint "$(FileInUse)"
+      Rename /REBOOTOK "$INSTDIR\${name}.new" "$INSTDIR\${name}"
+      !insertmacro NOTE_ERRORS
+    ${Else}
+      ${If} ${FileExists} "$INSTDIR\${name}"
+        Delete "$INSTDIR\${name}.old"
+        Rename "$INSTDIR\${name}" "$INSTDIR\${name}.old"
+        !insertmacro NOTE_ERRORS
+      ${EndIf}
+      ${If} $Failed == 0
+        Rename "$INSTDIR\${name}.new" "$INSTDIR\${name}"
+        !insertmacro NOTE_ERRORS
+      ${EndIf}
+    ${EndIf}
   ${EndIf}
 !macroend
 !macro ROLL_BACK name
@@ -350,9 +421,41 @@ Function RollBackFiles
   !insertmacro ROLL_BACK "Perimand.exe"
   !insertmacro ROLL_BACK "Dellomark.exe"
   !insertmacro ROLL_BACK "VandrelService.exe"
+  Call RestoreServiceSettings
   ${If} $Upgrade == 0
     SetOutPath $TEMP   ; let go of the folder so it can be removed
     RMDir "$INSTDIR"
+  ${EndIf}
+FunctionEnd
+
+; Before "config" changes them, the service's settings are exported, so that
+; a failed upgrade puts them back with the programs.
+Function SaveServiceSettings
+  StrCpy $SettingsSaved 0
+  ${If} $ServiceRegistered == 0
+  ${OrIf} $Mode == keep
+    Return
+  ${EndIf}
+  InitPluginsDir
+  nsExec::Exec '"$SYSDIR\reg.exe" export "HKLM\${PARAMETERS_KEY}" "$PLUGINSDIR\Parameters.reg" /y'
+  Pop $0
+  ${If} $0 == 0
+    StrCpy $SettingsSaved 1
+  ${Else}
+    ClearErrors
+    EnumRegValue $0 HKLM "${PARAMETERS_KEY}" 0
+    ${If} ${Errors}
+      StrCpy $SettingsSaved 2   ; none (or an empty key): none again on a rollback
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function RestoreServiceSettings
+  ${IfThen} $SettingsSaved == 0 ${|} Return ${|}
+  DeleteRegKey HKLM "${PARAMETERS_KEY}"
+  ${If} $SettingsSaved == 1
+    nsExec::Exec '"$SYSDIR\reg.exe" import "$PLUGINSDIR\Parameters.reg"'
+    Pop $0
   ${EndIf}
 FunctionEnd
 
@@ -398,15 +501,10 @@ Section "-Perimand"
 
   Call StopAgent
   Call StopServiceIfRunning
-  Push "$(FileInUse)"
-  Call CheckFilesFree
   ${If} $0 == 0
-    ; The retry box has said which file; say it in the log as well.
-    DetailPrint "$(FileInUse)"
-    Call RestartPrevious
-    SetErrorLevel ${EXIT_FILE_IN_USE}
-    Abort
+    !insertmacro FAIL "$(ServiceStopFailed)" ${EXIT_SERVICE}
   ${EndIf}
+  Call SaveServiceSettings
 
   StrCpy $Failed 0
   ClearErrors
@@ -443,7 +541,7 @@ Section "-Perimand"
   Delete "$INSTDIR\Dellomark.exe.old"
   Delete "$INSTDIR\VandrelService.exe.old"
 
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CopyFiles /SILENT "$EXEPATH" "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Perimand.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -460,21 +558,70 @@ Section "-Perimand"
   ; instfiles page's leave function, and skipped the write.)
   WriteRegStr HKLM "${UNINSTALL_KEY}" "${MUI_LANGDLL_REGISTRY_VALUENAME}" $LANGUAGE
 
-  Call StartAgent
+  ; In session 0 the agent would run on no one's desktop; the Run value
+  ; starts it at the next logon.
+  Call InServicesSession
+  ${If} $0 == 0
+    Call StartAgent
+  ${EndIf}
+  ${If} ${RebootFlag}
+    SetErrorLevel ${EXIT_RESTART_NEEDED}
+  ${EndIf}
 SectionEnd
 
 ; --- the uninstaller -----------------------------------------------------------
 
 Function un.onInit
+  ${un.GetParameters} $R9
+  ClearErrors
+  ${un.GetOptions} $R9 "/AFTER=" $0
+  ${IfNot} ${Errors}
+    Call un.RemoveLauncher
+  ${EndIf}
+  Call un.RequireOnlySetup
   !insertmacro MUI_UNGETLANGUAGE
   Push "$(NotAdminUninstall)"
   Call un.RequireAdmin
+FunctionEnd
+
+; Uninstall.exe (process $0) has returned the uninstaller's exit code: once
+; it has ended, its file and the then empty folder go. Unless a new setup has
+; begun meanwhile, which would be installing there.
+Function un.RemoveLauncher
+  System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r0) p.r1'
+  ${If} $1 != 0
+    System::Call 'kernel32::WaitForSingleObject(p r1, i ${LAUNCHER_WAIT_MS}) i'
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  Call un.RequireOnlySetup
+  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
+  Quit
+FunctionEnd
+
+; $0 = 1 when none of the three programs is in use; otherwise asks to retry
+; (the default under /S is to give up), and after Cancel $0 = 0 and $R0 names
+; the file. Takes the message to show (which names $R0) on the stack.
+Function un.CheckFilesFree
+  Exch $R1
+  retry:
+  !insertmacro CHECK_FREE "un." "Perimand.exe"
+  !insertmacro CHECK_FREE "un." "Dellomark.exe"
+  !insertmacro CHECK_FREE "un." "VandrelService.exe"
+  done:
+  Pop $R1
 FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
   Call un.StopAgent
   Call un.StopServiceIfRunning
+  ${If} $0 == 0
+    MessageBox MB_OK|MB_ICONSTOP "$(ServiceStopFailed)" /SD IDOK
+    Call un.RestartPrevious
+    SetErrorLevel ${EXIT_SERVICE}
+    Abort
+  ${EndIf}
   Push "$(FileInUseUninstall)"
   Call un.CheckFilesFree
   ${If} $0 == 0
@@ -503,17 +650,9 @@ Section "Uninstall"
   Delete "$INSTDIR\Perimand.exe"
   Delete "$INSTDIR\Dellomark.exe"
   Delete "$INSTDIR\VandrelService.exe"
-  Delete "$INSTDIR\Uninstall.exe"
+  ; Uninstall.exe waits for us: it and the folder go once it has ended.
   SetOutPath $TEMP
-  RMDir "$INSTDIR"
 
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-
-  ; We run from a copy in %TEMP%\~nsuN.tmp, which the stub marks for deletion
-  ; at the next restart folder first, file second, so the folder would stay
-  ; behind. Marking it again now puts it after the file.
-  ${If} $EXEDIR != $INSTDIR
-    RMDir /REBOOTOK "$EXEDIR"
-  ${EndIf}
 SectionEnd

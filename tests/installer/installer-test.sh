@@ -5,37 +5,41 @@
 #
 # Usage: installer-test.sh --setup PerimandSetup.exe --agent Perimand.exe
 #            --configurator Dellomark.exe --service VandrelService.exe
-#            --work DIR SCENARIO
+#            --publisher upsstatus-publish.exe --work DIR SCENARIO
 # SCENARIO is one of:
 #   silent-install      /S /NUT=... puts the files, the service with those
 #                       settings, the Run value and the uninstall entry in place;
-#                       bad options change nothing
-#   run-value           the agent starts from the Run value at the next logon
+#                       bad options, or another setup running, change nothing
+#   run-value           the agent starts from the Run value at the next logon,
+#                       and only then when setup ran in session 0
 #   upgrade             over a running agent and service: new files, both
 #                       running again, settings kept (replaced when /NUT= is
-#                       given); a program of ours that stays in use makes it
-#                       fail with nothing changed
-#   silent-uninstall    leaves no file, registry value or service behind
+#                       given); programs still in use elsewhere are replaced at
+#                       the next restart (3010); a service that fails to start
+#                       gets its settings back, one that will not stop is a 3
+#   silent-uninstall    Uninstall.exe /S waits and returns its code; leaves no
+#                       file, registry value or service behind
 # Exits 77 (a skip) when the setup is a 32-bit program and this kernel cannot
 # execute 32-bit code.
 set -euo pipefail
 
 die() { echo "installer-test: $*" >&2; exit 2; }
 
-setup= agent= configurator= service= work=
+setup= agent= configurator= service= publisher= work=
 while [[ $# -gt 1 ]]; do
     case $1 in
         --setup) setup=$2 ;;
         --agent) agent=$2 ;;
         --configurator) configurator=$2 ;;
         --service) service=$2 ;;
+        --publisher) publisher=$2 ;;
         --work) work=$2 ;;
         *) die "unknown option $1" ;;
     esac
     shift 2
 done
 scenario=${1:?a scenario}
-for f in "$setup" "$agent" "$configurator" "$service"; do
+for f in "$setup" "$agent" "$configurator" "$service" "$publisher"; do
     [[ -f $f ]] || die "missing $f"
 done
 
@@ -98,6 +102,7 @@ trap end_session EXIT
 start_session
 
 unix_of() { "$wine64" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+win_of() { "$wine64" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 folder='C:\Program Files\Perimand'
 unix_folder=$(unix_of "$folder")
 [[ -n $unix_folder ]] || die "winepath failed"
@@ -129,11 +134,18 @@ wait_until() {   # bounded: a hang guard, not a speed check
     "$@"
 }
 
-run_setup() {
-    local status=0
-    "$loader" "$setup" "$@" </dev/null >/dev/null 2>&1 || status=$?
-    echo "$status"
+# Runs a Windows program and prints its whole exit code (a Unix status keeps
+# the low byte: 1618 reads 82), written by a batch file, where a quoted path
+# is not escaped as on cmd's own command line.
+run_windows() {   # "program (Windows path)" options...
+    local temp=$WINEPREFIX/drive_c/windows/temp
+    rm -f "$temp/exit-code"
+    printf '@%s\r\n@echo %%errorlevel%% >C:\\windows\\temp\\exit-code\r\n' "$*" >"$temp/run.bat"
+    "$wine64" cmd /c 'C:\windows\temp\run.bat' </dev/null >/dev/null 2>&1 || true
+    tr -d '\r\n ' <"$temp/exit-code" 2>/dev/null || echo "none"
 }
+run_setup() { run_windows "\"$(win_of "$setup")\"" "$@"; }
+run_uninstaller() { run_windows "\"$folder\\Uninstall.exe\"" "$@"; }
 
 same_file() { cmp -s "$1" "$2"; }
 installed_matches_build() {
@@ -151,6 +163,22 @@ nut_settings_are() {   # ups host port
 service_runs() { [[ $(service_state) == RUNNING ]]; }
 service_stopped() { [[ $(service_state) == STOPPED ]]; }
 configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
+
+# A setup left open on its first page, in the background. Its first plug-in
+# call takes the one-setup mutex: a moment after its plug-ins' folder appears,
+# it holds it. Killed, it leaves that folder behind.
+setup_plugins=$WINEPREFIX/drive_c/users/*/Temp/ns*.tmp
+open_setup_window() {
+    "$loader" "$setup" </dev/null >/dev/null 2>&1 &
+    open_setup=$!
+    wait_until 100 compgen -G "$setup_plugins" >/dev/null || fail "the open setup unpacked no plug-in"
+    sleep 1
+}
+close_setup_window() {
+    kill "$open_setup" || true
+    wait "$open_setup" || true
+    compgen -G "$setup_plugins" | xargs -r -d '\n' rm -rf
+}
 
 install_silently() {
     local status
@@ -172,6 +200,10 @@ scenario_silent_install() {
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
     done
+    open_setup_window
+    status=$(run_setup /S /SIMULATE)
+    check "setup /S while another setup is open ends with code 1618 (got $status)" [ "$status" = 1618 ]
+    close_setup_window
     check "nothing was installed by refused options" test ! -e "$unix_folder"
     check "no service was registered by refused options" [ -z "$(service_state)" ]
 
@@ -197,11 +229,19 @@ scenario_silent_install() {
     check "the uninstaller will speak the system's language (English, 1033)" \
         [ "$(reg_value "$uninstall_key" "Installer Language")" = 1033 ]
     check "setup started the agent" wait_until 50 agent_running
+
+    open_setup_window
+    status=$(run_uninstaller /S)
+    check "Uninstall.exe /S while a setup is open ends with code 1618 (got $status)" [ "$status" = 1618 ]
+    close_setup_window
+    check "that uninstaller touched nothing" installed_matches_build
 }
 
 scenario_run_value() {
-    install_silently /SIMULATE || return
-    wait_until 50 agent_running || true
+    # As a deployment tool runs it, as SYSTEM in session 0: no agent there.
+    PERIMAND_SETUP_SESSION=0 install_silently /SIMULATE || return
+    sleep 3   # what it would have started would be running by now
+    check "setup in session 0 started no agent" not agent_running
     # Log off, then log on: plain wineboot is Wine's start-up, which runs
     # the Run values' command lines as Explorer does at logon.
     end_session
@@ -222,10 +262,8 @@ age_installed_files() {
     done
 }
 
-scenario_upgrade() {
-    install_silently /NUT=ups@127.0.0.1:34969 || return
-    wait_until 50 agent_running || true
-    # Make the installed copy an "older" one, then run it as a user has it.
+# Makes the installed copy an "older" one, then runs it as a user has it.
+run_older_installation() {
     quiet "$wine64" "$folder\\Perimand.exe" stop || true
     wait_until 50 not agent_running || true
     quiet "$wine64" sc stop "Vandrel Service" || true
@@ -236,22 +274,39 @@ scenario_upgrade() {
     "$wine64" "$folder\\Perimand.exe" </dev/null >/dev/null 2>&1 &
     check "the old service runs" wait_until 50 service_runs
     check "the old agent runs" wait_until 50 agent_running
-    local old_agent
+}
+
+scenario_upgrade() {
+    install_silently /NUT=ups@127.0.0.1:34969 || return
+    wait_until 50 agent_running || true
+    run_older_installation
+    local old_agent status
     old_agent=$(agent_pids)
 
-    # A program of ours that stays open (the configuration program does not
-    # listen to "stop") blocks the upgrade: code 4, and nothing changed.
+    # Programs of ours that "stop" does not close: another user's agent (here
+    # one on a desktop of its own, which this desktop's "stop" cannot reach)
+    # and the configuration program. They are replaced at the next restart.
+    "$wine64" explorer /desktop=OtherUser,640x480 "$folder\\Perimand.exe" </dev/null >/dev/null 2>&1 &
+    local other_desktop=$!
+    wait_until 50 eval '[[ $(agent_pids | wc -w) -ge 2 ]]' || fail "no second agent started on another desktop"
     "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
+    local configurator_pid=$!
     wait_until 50 configurator_running || true
-    local status
     status=$(run_setup /S)
-    check "an upgrade with Dellomark.exe open ends with code 4 (got $status)" [ "$status" = 4 ]
-    check "the failed upgrade left the old files" not same_file "$unix_folder/Perimand.exe" "$agent"
-    check "the failed upgrade left no staged copies" no_staging_left
-    check "the service runs again after the failed upgrade" wait_until 50 service_runs
-    check "the agent runs again after the failed upgrade" wait_until 50 agent_running
-    pkill -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' || true
-    wait_until 50 not configurator_running || true
+    check "an upgrade with programs in use elsewhere ends with code 3010 (got $status)" [ "$status" = 3010 ]
+    check "the agent in use is replaced at the next restart" grep -qi 'Perimand\.exe\.new' <<<"$(reg_value \
+        'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations)"
+    check "the service runs after that upgrade" wait_until 50 service_runs
+    kill "$other_desktop" "$configurator_pid" || true
+    end_session   # a restart: Windows' start-up performs the pending renames
+    start_session
+    quiet "$wine64" wineboot -r || true
+    check "after the restart the new programs are in place" installed_matches_build
+    check "after the restart no staged copies are left" no_staging_left
+
+    install_silently /NUT=ups@127.0.0.1:34969 || return
+    wait_until 50 agent_running || true
+    run_older_installation
     old_agent=$(agent_pids)
 
     install_silently || return   # no /NUT: keep the settings
@@ -267,6 +322,26 @@ scenario_upgrade() {
     install_silently /NUT=other@127.0.0.1:3493 || return
     check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other 127.0.0.1 3493
     check "the service runs after that upgrade" wait_until 50 service_runs
+
+    # A service that cannot start after "config" (another publisher holds its
+    # status block): code 3, and the settings it had are back.
+    quiet "$wine64" sc stop "Vandrel Service" || true
+    wait_until 50 service_stopped || true
+    "$wine64" "$publisher" 3 --seconds 120 </dev/null >/dev/null 2>&1 &
+    local publisher_pid=$!
+    sleep 2
+    status=$(run_setup /S /NUT=third@127.0.0.1:1234)
+    check "an upgrade whose service will not start ends with code 3 (got $status)" [ "$status" = 3 ]
+    check "the failed upgrade put the service's settings back" nut_settings_are other 127.0.0.1 3493
+    kill "$publisher_pid" || true
+
+    # A service that will not stop within setup's 30 s: code 3 (the
+    # service), not 4 (a program in use), and nothing changed.
+    quiet "$wine64" "$folder\\VandrelService.exe" config --simulate --stop-delay-ms 50000 || true
+    run_older_installation
+    status=$(run_setup /S)
+    check "an upgrade whose service will not stop ends with code 3 (got $status)" [ "$status" = 3 ]
+    check "that upgrade changed no file" not same_file "$unix_folder/Perimand.exe" "$agent"
 }
 
 # Every file under drive_c, and every registry value as "key<TAB>value", with
@@ -300,23 +375,27 @@ scenario_silent_uninstall() {
     snapshot "$work/before"
     install_silently /NUT=ups@127.0.0.1:34969 || return
     wait_until 50 agent_running || true
+    local status
+
+    # Exactly what the entry says, as a deployment tool runs it; it waits and
+    # returns its code: 4 while a program of ours is in use.
     local quiet_uninstall
     quiet_uninstall=$(reg_value "$uninstall_key" QuietUninstallString)
-    # Run exactly what the entry says, as a deployment tool would.
-    if [[ $quiet_uninstall =~ ^\"([^\"]+)\"\ (.*)$ ]]; then
-        # shellcheck disable=SC2086
-        "$wine64" "${BASH_REMATCH[1]}" ${BASH_REMATCH[2]} </dev/null >/dev/null 2>&1 || true
-    else
-        fail "the quiet uninstall string is not a quoted program and options: $quiet_uninstall"
-        return
-    fi
-    # The uninstaller runs from a copy of itself in %TEMP% (so it can delete
-    # the original) and returns at once: wait for that copy to finish.
-    check "the uninstall entry is gone" wait_until 300 not reg_has_key "$uninstall_key"
-    wait_until 300 not pgrep -f '~nsu.*\.tmp' >/dev/null || true
+    "$wine64" "$folder\\Dellomark.exe" </dev/null >/dev/null 2>&1 &
+    local configurator_pid=$!
+    wait_until 50 configurator_running || true
+    status=$(run_windows "$quiet_uninstall")
+    check "the quiet uninstall with Dellomark.exe open ends with code 4 (got $status)" [ "$status" = 4 ]
+    check "... and leaves Perimand installed" installed_matches_build
+    kill "$configurator_pid" || true
+    wait_until 50 not configurator_running || true
+    status=$(run_windows "$quiet_uninstall")
+    check "the quiet uninstall ends with code 0 (got $status)" [ "$status" = 0 ]
+    check "the uninstall entry is gone when it returns" not reg_has_key "$uninstall_key"
     check "the agent was stopped" not agent_running
     check "the service is gone" [ -z "$(service_state)" ]
-    check "the install folder is gone" test ! -e "$unix_folder"
+    # (Uninstall.exe itself, and with it the folder, goes once it has ended.)
+    check "the install folder is gone" wait_until 25 test ! -e "$unix_folder"
 
     # That copy cannot delete itself: it is marked for removal at the next
     # start of Windows, as every NSIS uninstaller's is. Restart, then

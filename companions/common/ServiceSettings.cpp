@@ -213,9 +213,15 @@ bool operator==(SimulationSettings const& a, SimulationSettings const& b) {
            a.stopDelayMs == b.stopDelayMs && a.startDelayMs == b.startDelayMs;
 }
 
+bool operator==(ProtectionSettings const& a, ProtectionSettings const& b) {
+    return a.mode == b.mode && a.onBatteryLimitSeconds == b.onBatteryLimitSeconds &&
+           a.graceSeconds == b.graceSeconds && a.action == b.action && a.login == b.login;
+}
+
 bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
     return a.source == b.source && a.ups.upsName == b.ups.upsName && a.ups.host == b.ups.host &&
-           a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.simulation == b.simulation;
+           a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.simulation == b.simulation &&
+           a.protection == b.protection;
 }
 
 char const* SourceName(SourceKind source) { return source == SourceKind::Nut ? "nut" : "simulate"; }

@@ -50,11 +50,29 @@ struct SimulationSettings {
     uint32_t startDelayMs = 0;
 };
 
+// Shutting this PC down before the UPS battery runs out, as a NUT secondary.
+// Off until someone turns it on. The login's password is not kept here: it
+// is stored protected, apart from the other settings.
+enum class ShutdownMode { Off, Critical };
+enum class ShutdownAction { Shutdown, Hibernate };
+uint32_t const kDefaultGraceSeconds = 30;
+
+struct ProtectionSettings {
+    ShutdownMode mode = ShutdownMode::Off;
+    uint32_t onBatteryLimitSeconds = 0;  // also shut down after this long on battery; 0: never
+    uint32_t graceSeconds = kDefaultGraceSeconds;  // from asking Windows to power-off
+    ShutdownAction action = ShutdownAction::Shutdown;
+    std::string login;  // the NUT secondary's user from upsd.users; empty: none
+};
+
+bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
+
 struct ServiceSettings {
     SourceKind source = SourceKind::Simulate;
     nut::UpsAddress ups{kDefaultUpsName, kDefaultHost, nut::kDefaultPort};
     uint32_t pollMs = kDefaultPollMs;
     SimulationSettings simulation;
+    ProtectionSettings protection;
 };
 
 bool operator==(SimulationSettings const& a, SimulationSettings const& b);

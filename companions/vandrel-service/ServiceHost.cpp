@@ -43,6 +43,12 @@ std::unique_ptr<UpsSource> SourceFor(std::optional<ServiceSettings> const& setti
     return settings ? MakeSource(*settings) : MakeUnusableSettingsSource();
 }
 
+// What the running service does with each reading besides publishing it.
+class ServiceObserver final : public FeedObserver {
+public:
+    void OnWriteFailed(uint32_t failedWrites) override { WriteFailedWrites(failedWrites); }
+};
+
 class ServiceHost {
 public:
     explicit ServiceHost(std::vector<std::string> const& options) : options_(options) {}
@@ -125,7 +131,8 @@ private:
         StayPending(SERVICE_START_PENDING, delays.startDelayMs);
 
         WriteFailedWrites(0);
-        StatusFeed feed(SourceFor(settings), &WriteFailedWrites);
+        ServiceObserver observer;
+        StatusFeed feed(SourceFor(settings), &observer);
         status_block::CreateError const error = feed.Start();
         if (error.failed()) {
             Report(SERVICE_STOPPED, error.code);

@@ -13,8 +13,8 @@ StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount) {
     return words;
 }
 
-StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source, WriteFailed onWriteFailed)
-    : source_(std::move(source)), onWriteFailed_(std::move(onWriteFailed)) {}
+StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source, FeedObserver* observer)
+    : source_(std::move(source)), observer_(observer) {}
 
 status_block::CreateError StatusFeed::Start() {
     Close();
@@ -74,10 +74,11 @@ void StatusFeed::Run() {
 void StatusFeed::Publish(SourceReading const& reading) {
     if (publisher_.Write(WordsFor(reading, writes_ + 1), kWriteTimeoutMs)) {
         ++writes_;
-        return;
+    } else {
+        ++failedWrites_;
+        if (observer_ != nullptr) observer_->OnWriteFailed(failedWrites_);
     }
-    ++failedWrites_;
-    if (onWriteFailed_) onWriteFailed_(failedWrites_);
+    if (observer_ != nullptr) observer_->OnReading(reading);
 }
 
 void StatusFeed::RequestStop() {

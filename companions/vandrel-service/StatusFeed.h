@@ -4,7 +4,6 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,13 +21,21 @@ DWORD const kWriteTimeoutMs = 1000;
 // publishes status word 0, which readers take for "service stopped".
 StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount);
 
+// What the service does besides publishing (its record, its protection),
+// told on the feed's worker thread.
+class FeedObserver {
+public:
+    virtual ~FeedObserver() = default;
+    // Every reading, once its write has been tried.
+    virtual void OnReading(SourceReading const& reading) { (void)reading; }
+    // A write found the block's mutex held too long; `failedWrites` so far.
+    virtual void OnWriteFailed(uint32_t failedWrites) { (void)failedWrites; }
+};
+
 class StatusFeed {
 public:
-    // Told, on the worker thread, how many writes have failed so far each
-    // time one fails (someone held the block's mutex too long).
-    using WriteFailed = std::function<void(uint32_t failedWrites)>;
-
-    explicit StatusFeed(std::unique_ptr<UpsSource> source, WriteFailed onWriteFailed = {});
+    // `observer`, if any, must outlive the feed's worker.
+    explicit StatusFeed(std::unique_ptr<UpsSource> source, FeedObserver* observer = nullptr);
     ~StatusFeed() { Close(); }
     StatusFeed(StatusFeed const&) = delete;
     StatusFeed& operator=(StatusFeed const&) = delete;
@@ -69,7 +76,7 @@ private:
     UniqueKernelHandle wake_;
     UniqueKernelHandle done_;
     std::thread worker_;
-    WriteFailed onWriteFailed_;
+    FeedObserver* observer_;
     uint32_t writes_ = 0;
     uint32_t failedWrites_ = 0;
 };

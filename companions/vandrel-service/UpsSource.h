@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/StatusBlock.h"
@@ -14,11 +15,19 @@ namespace vandrel {
 DWORD const kFixedSourceIntervalMs = 1000;
 
 // What a source says about the UPS now: the status word and the battery
-// charge in percent (0 when unknown), i.e. the block's words 1 and 2.
+// charge in percent (0 when unknown), i.e. the block's words 1 and 2, and
+// for what acts on the power state, the UPS's own status ("OB LB") and
+// whether the server answered at all.
 struct SourceReading {
     uint32_t statusWord = kWordNoConnection;
     uint32_t charge = 0;
+    std::string upsStatus;   // as NUT says it; empty when not answered
+    bool answered = false;   // false: no connection, or no usable reply
 };
+
+// A reading for a bare word, as the simulation gives it: the NUT status
+// that word stands for (1 "OB", 2 "OB LB", 3 "OL"), unanswered for others.
+SourceReading ReadingForWord(uint32_t statusWord);
 
 class UpsSource {
 public:
@@ -37,7 +46,7 @@ public:
 class FixedUpsSource final : public UpsSource {
 public:
     explicit FixedUpsSource(uint32_t statusWord) : statusWord_(statusWord) {}
-    SourceReading Next(HANDLE) override { return {statusWord_, 0}; }
+    SourceReading Next(HANDLE) override { return ReadingForWord(statusWord_); }
     DWORD IntervalMs() const override { return kFixedSourceIntervalMs; }
 
 private:

@@ -25,7 +25,7 @@ public:
     explicit RecordingSource(uint32_t word) : word_(word), read_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
     vandrel::SourceReading Next(HANDLE) override {
         if (++readings_ > 1) ::SetEvent(read_.get());
-        return {word_, 55};
+        return {word_, 55, "OL", true};
     }
     DWORD IntervalMs() const override { return kLongIntervalMs; }
     void NotifyResumed() override { ++resumes_; }
@@ -47,7 +47,7 @@ public:
     vandrel::SourceReading Next(HANDLE stop) override {
         HANDLE const waits[] = {answer_.get(), stop};
         ::WaitForMultipleObjects(2, waits, FALSE, kBoundMs);
-        return {word_, 0};
+        return vandrel::ReadingForWord(word_);
     }
     DWORD IntervalMs() const override { return kLongIntervalMs; }
     void Answer() { ::SetEvent(answer_.get()); }
@@ -91,7 +91,7 @@ TEST(StatusFeedWithBlock, TheBlockAppearsWithTheFirstReadingAndKeepsTheLastWordU
 // A steady word every 100 ms, so a held mutex costs writes.
 class QuickSource final : public vandrel::UpsSource {
 public:
-    vandrel::SourceReading Next(HANDLE) override { return {3, 0}; }
+    vandrel::SourceReading Next(HANDLE) override { return vandrel::ReadingForWord(3); }
     DWORD IntervalMs() const override { return 100; }
 };
 
@@ -103,8 +103,12 @@ uint32_t WriteCountInView(HANDLE mapping) {
 TEST(StatusFeedWithBlock, AHeldMutexHoldsOffEveryWriteAndOnlyPublishedWritesAreCounted) {
     perimand_test::SharedNamesLock names;
     ASSERT_TRUE(names.held());
-    std::atomic<uint32_t> failed{0};
-    vandrel::StatusFeed feed(std::make_unique<QuickSource>(), [&failed](uint32_t count) { failed = count; });
+    struct : vandrel::FeedObserver {
+        void OnWriteFailed(uint32_t count) override { failed = count; }
+        std::atomic<uint32_t> failed{0};
+    } observer;
+    std::atomic<uint32_t>& failed = observer.failed;
+    vandrel::StatusFeed feed(std::make_unique<QuickSource>(), &observer);
     ASSERT_FALSE(feed.Start().failed());
     ASSERT_NE(0u, WaitForWord(3).word0);
 

@@ -174,11 +174,11 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
 }
 
 TEST(StatusFeed, ARunningServiceNeverPublishesStatusWordZero) {
-    StatusSnapshot const words = vandrel::WordsFor({0, 80}, 7);
+    StatusSnapshot const words = vandrel::WordsFor({0, 80, "", false}, 7);
     EXPECT_EQ(4u, words.statusWord);
     EXPECT_EQ(80u, words.word2);
     EXPECT_EQ(7u, words.word0);
-    EXPECT_EQ(2u, vandrel::WordsFor({2, 15}, 8).statusWord);
+    EXPECT_EQ(2u, vandrel::WordsFor(vandrel::ReadingForWord(2), 8).statusWord);
 }
 
 }  // namespace

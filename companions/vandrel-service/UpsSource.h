@@ -18,11 +18,17 @@ DWORD const kFixedSourceIntervalMs = 1000;
 // charge in percent (0 when unknown), i.e. the block's words 1 and 2, and
 // for what acts on the power state, the UPS's own status ("OB LB") and
 // whether the server answered at all.
+// Whether the source has logged in as a NUT secondary (so the primary waits
+// for this PC before it cuts the power).
+enum class LoginState { NotAsked, LoggedIn, Refused };
+
 struct SourceReading {
     uint32_t statusWord = kWordNoConnection;
     uint32_t charge = 0;
     std::string upsStatus;   // as NUT says it; empty when not answered
     bool answered = false;   // false: no connection, or no usable reply
+    LoginState login = LoginState::NotAsked;
+    std::string loginProblem;  // LoginState::Refused: why, for people
 };
 
 // A reading for a bare word, as the simulation gives it: the NUT status

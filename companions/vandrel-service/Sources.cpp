@@ -6,8 +6,12 @@ NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs) : monitor_(
 
 SourceReading NutUpsSource::Next(HANDLE stop) {
     nut::UpsReading const reading = monitor_.Poll(stop);
-    uint32_t const charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
-    return {reading.statusWord, charge, reading.status, reading.answered};
+    SourceReading out;
+    out.statusWord = reading.statusWord;
+    out.charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
+    out.upsStatus = reading.status;
+    out.answered = reading.answered;
+    return out;
 }
 
 std::unique_ptr<UpsSource> MakeUnusableSettingsSource() { return std::make_unique<FixedUpsSource>(kWordNoConnection); }

@@ -25,7 +25,9 @@ public:
     explicit RecordingSource(uint32_t word) : word_(word), read_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
     vandrel::SourceReading Next(HANDLE) override {
         if (++readings_ > 1) ::SetEvent(read_.get());
-        return {word_, 55, "OL", true};
+        vandrel::SourceReading reading = vandrel::ReadingForWord(word_);
+        reading.charge = 55;
+        return reading;
     }
     DWORD IntervalMs() const override { return kLongIntervalMs; }
     void NotifyResumed() override { ++resumes_; }

@@ -173,8 +173,15 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
     EXPECT_NE(std::string::npos, refused.note.find("privileges")) << refused.note;
 }
 
+vandrel::SourceReading ChargeOnly(uint32_t charge) {
+    vandrel::SourceReading reading;
+    reading.statusWord = 0;
+    reading.charge = charge;
+    return reading;
+}
+
 TEST(StatusFeed, ARunningServiceNeverPublishesStatusWordZero) {
-    StatusSnapshot const words = vandrel::WordsFor({0, 80, "", false}, 7);
+    StatusSnapshot const words = vandrel::WordsFor(ChargeOnly(80), 7);
     EXPECT_EQ(4u, words.statusWord);
     EXPECT_EQ(80u, words.word2);
     EXPECT_EQ(7u, words.word0);

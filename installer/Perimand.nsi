@@ -469,7 +469,8 @@ FunctionEnd
 !macroend
 
 ; The service's own command line sets it up: "install" when it is not
-; registered, "config" when new settings are given, nothing to keep them.
+; registered, "config" with the new settings when they are given, and a bare
+; "config" to keep them, which still points the registration at this copy.
 ; $0 = VandrelService.exe's exit code, 0 when nothing was to be done.
 Function ConfigureService
   ${If} $Mode == nut
@@ -484,6 +485,9 @@ Function ConfigureService
     ${IfThen} $0 == 0 ${|} StrCpy $ServiceInstalledHere 1 ${|}
   ${ElseIf} $Mode != keep
     nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" config $1'
+    Pop $0
+  ${Else}
+    nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" config'
     Pop $0
   ${EndIf}
   ; "error" when it could not be started at all

@@ -215,25 +215,31 @@ int Configure(std::vector<std::string> const& options) {
     SC_HANDLE const service = opened.service.get();
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
-    // Every value is written again below, so this mends the key as well.
-    for (std::string const& line : read.badValues) std::fprintf(stderr, "VandrelService: note: %s\n", line.c_str());
-    std::string const bad = ApplySettingsArguments(options, settings);
-    if (!bad.empty()) {
-        std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
-        return kExitUsage;
+    if (!options.empty()) {
+        // Every value is written again below, so this mends the key as well.
+        for (std::string const& line : read.badValues)
+            std::fprintf(stderr, "VandrelService: note: %s\n", line.c_str());
+        std::string const bad = ApplySettingsArguments(options, settings);
+        if (!bad.empty()) {
+            std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
+            return kExitUsage;
+        }
     }
     // The registration follows the copy that configures it: setup runs the
     // installed one, so a service first registered from elsewhere moves there.
     std::string binaryPath;
     if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
-    unsigned long written = WriteServiceSettings(settings);
+    // Without options the settings stay exactly as they are, unusable ones
+    // included: a guess written back would hide them.
+    unsigned long written = options.empty() ? ERROR_SUCCESS : WriteServiceSettings(settings);
     if (written == ERROR_SUCCESS) written = CreateStateKey();
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
 
     SERVICE_STATUS status{};
     bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
-    std::printf("configured \"%s\": %s%s\n", kServiceName, DescribeSettings(settings).c_str(),
+    std::printf("configured \"%s\": %s%s\n", kServiceName,
+                read.clean() || !options.empty() ? DescribeSettings(settings).c_str() : "settings unusable",
                 running ? " (the running service takes them at once)" : "");
     return kExitOk;
 }

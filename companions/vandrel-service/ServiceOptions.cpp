@@ -64,8 +64,6 @@ std::string ParseInvocation(std::vector<std::string> const& args, Invocation& ou
          invocation.command == Command::Help) &&
         !invocation.options.empty())
         return "\"" + args.front() + "\" takes no options";
-    if (invocation.command == Command::Config && invocation.options.empty())
-        return "config needs --nut ups@host[:port] or --simulate, or an option to change";
     out = invocation;
     return {};
 }

@@ -249,6 +249,7 @@ scenario_run_value() {
     start_session
     quiet "$wine64" wineboot || true
     check "the agent runs after the next logon" wait_until 100 agent_running
+    check "the service started with Windows" wait_until 100 service_runs
     check "it ran from the Run value, the quoted installed path" \
         [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
 }
@@ -309,7 +310,15 @@ scenario_upgrade() {
     run_older_installation
     old_agent=$(agent_pids)
 
+    # As if first registered from the portable zip, in a folder users can write to.
+    mkdir -p "$work/portable"
+    cp "$unix_folder/VandrelService.exe" "$work/portable/"
+    quiet "$wine64" "$(win_of "$work/portable")\\VandrelService.exe" config || true
+    check "a portable copy's config points the service at that copy" \
+        grep -qi 'portable' <<<"$(service_binary_path)"
     install_silently || return   # no /NUT: keep the settings
+    check "the upgrade points the service at the installed copy" \
+        [ "$(service_binary_path)" = "\"$folder\\VandrelService.exe\"" ]
     check "the upgrade put the new files in place" installed_matches_build
     check "the upgrade left no staged copies" no_staging_left
     # (pgrep skips a process that has ended but is not reaped yet.)

@@ -91,23 +91,18 @@ TEST(TooltipCut, LeadByteWithoutTrailByteIsDropped) {
     EXPECT_EQ(3u, TooltipFitLength("abc\x82", kTipField, kShiftJis));
 }
 
-StatusBlockRead Outcome(StatusBlockRead::Outcome outcome, std::uint32_t statusWord = 0) {
-    StatusBlockRead read;
-    read.outcome = outcome;
-    read.words.statusWord = statusWord;
-    return read;
-}
+StatusBlockRead const kBusy{StatusBlockRead::kBusy, {}};
 
 // Feeds `count` busy ticks; how many of them refresh the tray.
 int BusyRefreshes(StatusFollower& follower, int count) {
     int refreshes = 0;
-    for (int tick = 0; tick < count; ++tick) refreshes += follower.Follow(Outcome(StatusBlockRead::kBusy)) ? 1 : 0;
+    for (int tick = 0; tick < count; ++tick) refreshes += follower.Follow(kBusy) ? 1 : 0;
     return refreshes;
 }
 
 TEST(StatusFollower, TheTenthBusyTickInARowAndEveryLaterOneShowCommunicationLost) {
     StatusFollower follower;
-    ASSERT_TRUE(follower.Follow(Outcome(StatusBlockRead::kRead, 3)));
+    ASSERT_TRUE(follower.Follow({StatusBlockRead::kRead, {0, 3, 0}}));
     EXPECT_EQ(0, BusyRefreshes(follower, 9));
     EXPECT_EQ(3u, follower.shown.statusWord);
     EXPECT_EQ(3, BusyRefreshes(follower, 3));
@@ -120,12 +115,11 @@ TEST(StatusFollower, AReadOrAMissingBlockShowsAtOnceAndStartsTheCountAnew) {
         const std::uint32_t expected = breaker == StatusBlockRead::kRead ? 1 : 0;
         StatusFollower follower;
         ASSERT_EQ(1, BusyRefreshes(follower, 10));
-        EXPECT_TRUE(follower.Follow(Outcome(breaker, 1)));
-        EXPECT_EQ(expected, follower.shown.statusWord);
-        EXPECT_EQ(0, BusyRefreshes(follower, 9));
-        EXPECT_TRUE(follower.Follow(Outcome(breaker, 1)));  // in the middle of a row
-        EXPECT_EQ(0, BusyRefreshes(follower, 9));
-        EXPECT_EQ(expected, follower.shown.statusWord);
+        for (int round = 0; round < 2; ++round) {  // after a long row, then in the middle of one
+            EXPECT_TRUE(follower.Follow({breaker, {0, 1, 0}}));
+            EXPECT_EQ(expected, follower.shown.statusWord);
+            EXPECT_EQ(0, BusyRefreshes(follower, 9));
+        }
     }
 }
 

@@ -16,10 +16,24 @@ set(PERIMAND_WINE_STATE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(PERIMAND_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh --state-dir ${PERIMAND_WINE_STATE_DIR})
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PERIMAND_WINE_RUN})
 
+# The prefix is made by the build (15 s, over two minutes on busy cores),
+# never by ctest: the discovery below runs every test program under Wine as
+# ctest starts, before any test, and the first one would pay for the prefix
+# within its own time-out. Only trees whose programs run here make one; each
+# test program depends on it, so building a single one makes it too.
+if(PERIMAND_WINE_TESTS)
+  add_custom_target(perimand_wine_prefix ALL
+    COMMAND ${PERIMAND_WINE_RUN} --prefix
+    COMMENT "Making the tests' Wine prefix unless it is there"
+    VERBATIM)
+endif()
+
 # One Wine session for the whole run: made (or woken) before the first test
 # and ended after the last, so services registered by one test survive into
 # the next, and nothing is left running when ctest returns. Every test that
-# runs under Wine requires this fixture; ctest -R pulls both ends in.
+# runs under Wine requires this fixture; ctest -R pulls both ends in. The
+# start has a time-out of its own: it makes the prefix if it has gone since
+# the build.
 set(PERIMAND_WINE_FIXTURE wine_session)
 add_test(NAME wine.session.start COMMAND ${PERIMAND_WINE_RUN} --setup)
 add_test(NAME wine.session.end COMMAND ${PERIMAND_WINE_RUN} --shutdown)
@@ -56,6 +70,9 @@ function(perimand_add_gtest name)
     target_sources(${name} PRIVATE $<TARGET_OBJECTS:perimand_resources>)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(TARGET perimand_wine_prefix)
+    add_dependencies(${name} perimand_wine_prefix)
+  endif()
 
   set(english_filter "")
   set(japanese_filter "")

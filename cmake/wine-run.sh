@@ -3,21 +3,27 @@
 # test program (CMAKE_CROSSCOMPILING_EMULATOR).
 #
 #   wine-run.sh --state-dir DIR program.exe [args...]   run it, pass its exit code through
+#   wine-run.sh --state-dir DIR --prefix                make the prefix, start nothing (the build does this)
 #   wine-run.sh --state-dir DIR --setup                 make the prefix and start the server
 #   wine-run.sh --state-dir DIR --shutdown              end the server and every process in the prefix
 #
-# DIR (normally <build>/wine) holds the Wine prefix, generated locales and a
-# lock file. The prefix is made once, with Wine's null graphics driver so no
-# display is needed. The server is started persistent and Wine's helper
-# processes (services, explorer, plugplay...) are started detached from our
-# output: otherwise they inherit ctest's pipe and ctest waits for them, and a
-# non-persistent server would take registered services down between tests.
+# DIR (normally <build>/wine) holds the Wine prefix, generated locales, a
+# lock file and the pid of the session's server. The prefix is made once,
+# with Wine's null graphics driver so no display is needed. The server is
+# started persistent and Wine's helper processes (services, explorer,
+# plugplay...) are started detached from our output: otherwise they inherit
+# ctest's pipe and ctest waits for them, and a non-persistent server would
+# take registered services down between tests. The session lasts until
+# --shutdown (the last test of every ctest run does it, and scripts/test.sh):
+# a server that ends by itself can be winding down just as a program starts.
+#
+# A program that ends non-zero without printing anything gets one line
+# saying how it ended, whether the session was still up, and what Wine says
+# when it is run again with its error and exception channels on.
 #
 # PERIMAND_LOCALE=ja_JP.UTF-8 (any name of the form lang_TERRITORY.CHARSET)
 # runs the program in that locale, generated into DIR without touching the
-# system. PERIMAND_WINESERVER_LINGER: seconds the server stays up after the
-# last program ends (default 600), so an interrupted run cannot leave it
-# behind for ever.
+# system.
 set -euo pipefail
 
 die() { echo "wine-run.sh: $*" >&2; exit 125; }
@@ -29,7 +35,7 @@ if [[ ${1:-} == --state-dir ]]; then
     shift 2
 fi
 [[ -n $state_dir ]] || die "no state directory (use --state-dir DIR or PERIMAND_WINE_STATE_DIR)"
-[[ $# -ge 1 ]] || die "usage: wine-run.sh --state-dir DIR (--setup | --shutdown | program.exe [args...])"
+[[ $# -ge 1 ]] || die "usage: wine-run.sh --state-dir DIR (--prefix | --setup | --shutdown | program.exe [args...])"
 
 
 mkdir -p "$state_dir"
@@ -39,7 +45,7 @@ unset WINEARCH   # a 32-bit-only prefix could not run the 64-bit test build
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-linger=${PERIMAND_WINESERVER_LINGER:-600}
+server_pid_file=$state_dir/server.pid
 
 # Every helper below runs with fd 9 (the lock) closed: a wineserver that
 # inherited it would hold the lock for its whole life.
@@ -52,12 +58,55 @@ make_prefix() {
     wine_make_prefix null || die "could not make the Wine prefix $WINEPREFIX"
 }
 
-# Starts a persistent server when none runs for the prefix, then one small
-# program with no pipe attached, which brings up Wine's helper processes.
+# Whether process $1 is the prefix's server: it works in a directory named
+# after the prefix's device and inode, or in the prefix itself while it
+# loads or saves the registry. `wineserver -w` and `-k` work there too but
+# are clients.
+prefix_server() {
+    local comm cwd args tag
+    read -r comm 2>/dev/null <"/proc/$1/comm" && [[ $comm == wineserver* ]] || return 1
+    cwd=$(readlink "/proc/$1/cwd" 2>/dev/null) || return 1
+    printf -v tag 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX")
+    [[ $cwd == */"$tag" || $cwd == "$WINEPREFIX" ]] || return 1
+    mapfile -d '' args 2>/dev/null <"/proc/$1/cmdline" || return 1
+    [[ " ${args[*]} " != *" -w "* && " ${args[*]} " != *" -k"* ]]
+}
+
+# Pid of the server that runs for the prefix, if any.
+running_server() {
+    local dir
+    for dir in /proc/[0-9]*; do
+        prefix_server "${dir#/proc/}" 2>/dev/null || continue
+        echo "${dir#/proc/}"
+        return 0
+    done
+    return 1
+}
+
+# True while the server started below for this session still runs.
+session_runs() {
+    local pid
+    [[ -f $server_pid_file ]] && read -r pid <"$server_pid_file" && prefix_server "$pid"
+}
+
+# Makes sure the prefix's server is the persistent one started here, with
+# Wine's helper processes started by one small program with no pipe
+# attached. Any other server refuses a new one too, yet is no session to
+# join: one that a program started by itself (after a session ended) leaves
+# 1-2 s after its last process, one left by an interrupted run may be
+# ending. Wait for it to go (end it if it does not), then start ours.
 start_server() {
-    if quiet wineserver "-p$linger"; then
-        quiet "$wine64" cmd /c exit || die "could not start a Wine session in $WINEPREFIX"
-    fi
+    local attempt
+    for attempt in 1 2 3; do
+        session_runs && return 0
+        if quiet wineserver -p; then
+            running_server >"$server_pid_file" || rm -f "$server_pid_file"
+            quiet "$wine64" cmd /c exit || die "could not start a Wine session in $WINEPREFIX"
+            return 0
+        fi
+        quiet timeout 10 wineserver -w || quiet wineserver -k || true
+    done
+    die "could not start a Wine server of our own for $WINEPREFIX"
 }
 
 make_locale() {
@@ -80,6 +129,11 @@ case $1 in
         if [[ -d $WINEPREFIX ]]; then
             quiet wineserver -k || true
         fi
+        rm -f "$server_pid_file"
+        exit 0
+        ;;
+    --prefix)
+        wine_prefix_ready || make_prefix
         exit 0
         ;;
     --setup)
@@ -107,11 +161,55 @@ shift
 pe_offset=$(od -An -tu4 -j60 -N4 "$program" | tr -d ' ')
 magic=$(od -An -tx2 -j$((pe_offset + 24)) -N2 "$program" | tr -d ' ')
 case $magic in
-    020b) exec env "${locale_env[@]}" "$wine64" "$program" "$@" ;;
+    020b) loader=$wine64 ;;
     010b)
         wine_can_run_32bit \
             || die "$program is a 32-bit program and this machine cannot execute 32-bit code; test the x86_64 build"
-        exec env "${locale_env[@]}" "$wine32" "$program" "$@"
+        loader=$wine32
         ;;
     *) die "$program is not a Windows executable" ;;
 esac
+
+# The output passes straight on; a copy of the standard output tells whether
+# the program printed anything at all. The program dies with this script,
+# so a time-out that kills the script leaves nothing running.
+capture=$(mktemp "$state_dir/output.XXXXXX")
+trap 'rm -f "$capture"' EXIT
+started=${EPOCHREALTIME/,/.}
+set +e
+env "${locale_env[@]}" setpriv --pdeathsig KILL -- "$loader" "$program" "$@" | tee -- "$capture"
+status=${PIPESTATUS[0]}
+set -e
+[[ $status -eq 0 || -s $capture ]] && exit "$status"
+
+# Silent and non-zero: say how it ended, whether the session was still up,
+# and what Wine itself says when the program runs once more.
+{
+    elapsed=$(awk -v a="$started" -v b="${EPOCHREALTIME/,/.}" 'BEGIN { printf "%.2f", b - a }')
+    echo "wine-run.sh: ${program##*/} ended with exit status $status after $elapsed s, printing nothing on its standard output"
+    if [[ $status -gt 128 ]]; then
+        echo "wine-run.sh: that is signal $((status - 128)) from outside Wine"
+    else
+        echo "wine-run.sh: a Windows exit code's low byte (5 for exception 0xC0000005); 1 is also" \
+             "what Wine gives a program whose session was ended under it"
+    fi
+    if session_runs; then
+        echo "wine-run.sh: the session's server is still up"
+    elif other=$(running_server); then
+        echo "wine-run.sh: the session's server is gone; another one (pid $other) runs for the prefix"
+    else
+        echo "wine-run.sh: the session's server is gone"
+    fi
+    exec 9>"$state_dir/lock"
+    flock 9
+    start_server
+    exec 9>&-
+    echo "wine-run.sh: again, with WINEDEBUG=err+all,warn+seh (its standard error, last 30 lines):"
+    set +e
+    env "${locale_env[@]}" WINEDEBUG=err+all,warn+seh setpriv --pdeathsig KILL -- "$loader" "$program" "$@" \
+        2>&1 >/dev/null </dev/null | tail -n 30 | sed 's/^/    /'
+    again=${PIPESTATUS[0]}
+    set -e
+    echo "wine-run.sh: that run ended with exit status $again"
+} >&2
+exit "$status"

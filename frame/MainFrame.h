@@ -11,6 +11,7 @@
 #include "common/StatusBlock.h"
 #include "frame/AgentIdentity.h"
 #include "frame/ExitDeferral.h"
+#include "frame/StatusPoll.h"
 #include "frame/TrayShell.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
@@ -33,11 +34,11 @@ private:
     CMenu trayMenu;             // menu 131; its first popup is the tray menu
     int agentRunning = 0;       // the monitoring service is taken to be running
     int iconAdded = 0;          // the tray icon has been added successfully
-    StatusSnapshot statusSnapshot;
+    StatusFollower status_;     // the words the tray shows
 
-    // Reads the shared status block into statusSnapshot and refreshes the
-    // tray. Returns true (block missing) when the block or its mutex could
-    // not be opened.
+    // Reads the shared status block and refreshes the tray, unless the tick
+    // leaves it as it is. Returns true (block missing) when the block or its
+    // mutex could not be opened.
     bool PollStatus();
 
     // Adds, modifies or deletes the tray icon (NIM_ADD, NIM_MODIFY,

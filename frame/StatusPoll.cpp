@@ -1,24 +1,34 @@
 // The timer tick's read of the shared status block, and the tray refresh
 // that follows it.
+#include "frame/StatusPoll.h"
+
 #include "frame/MainFrame.h"
 
-#include "frame/StatusBlockReader.h"
+bool StatusFollower::Follow(const StatusBlockRead& read) {
+    switch (read.outcome) {
+    case StatusBlockRead::kMissing:
+        busyTicks = 0;
+        shown = StatusSnapshot{};
+        return true;
+    case StatusBlockRead::kRead:
+        busyTicks = 0;
+        shown = read.words;
+        return true;
+    case StatusBlockRead::kBusy:
+        if (busyTicks < kBusyTicksUntilCommunicationLost) ++busyTicks;
+        if (busyTicks < kBusyTicksUntilCommunicationLost) return false;
+        // Shown again on every tick of a long hold, so a restarted shell
+        // gets its icon back meanwhile.
+        shown.statusWord = kCommunicationLostWord;
+        return true;
+    }
+    return false;
+}
 
 bool CMainFrame::PollStatus() {
     StatusBlockRead read = ReadStatusBlock();
-    switch (read.outcome) {
-    case StatusBlockRead::kMissing:
-        statusSnapshot = StatusSnapshot{};
-        RefreshTray();
-        return true;
-    case StatusBlockRead::kBusy:
-        return false;  // this tick changes nothing
-    case StatusBlockRead::kRead:
-        statusSnapshot = read.words;
-        RefreshTray();
-        return false;
-    }
-    return false;
+    if (status_.Follow(read)) RefreshTray();
+    return read.outcome == StatusBlockRead::kMissing;
 }
 
 void CMainFrame::RefreshTray() {

@@ -61,7 +61,7 @@ BOOL CMainFrame::UpdateTrayIcon(DWORD action) {
         return Seam<TrayShellApi>::Current().NotifyIcon(NIM_DELETE, &record);
     }
 
-    std::optional<StatusPresentation> row = PresentationFor(statusSnapshot.statusWord);
+    std::optional<StatusPresentation> row = PresentationFor(status_.shown.statusWord);
     if (!row) return 0;
     agentRunning = row->agentRunning;
 

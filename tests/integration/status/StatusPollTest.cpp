@@ -6,6 +6,7 @@
 
 #include "common/UniqueHandle.h"
 #include "frame/StatusBlockReader.h"
+#include "frame/StatusPoll.h"
 #include "tests/integration/status/ProcessResources.h"
 #include "res/resource.h"
 
@@ -14,8 +15,9 @@ namespace {
 
 using StatusPoll = AgentWindowTest;
 
-// Longer than the poll's five 100 ms waits with room to spare.
-constexpr DWORD kHoldMs = 2500;
+// Longer than the ten ticks of five 100 ms waits (and one more read) that
+// turn a held mutex into "Communication lost", with room to spare.
+constexpr DWORD kLongHoldMs = 9000;
 
 void ExpectRead(std::uint32_t word0, std::uint32_t statusWord, std::uint32_t word2) {
     StatusBlockRead read = ReadStatusBlock();
@@ -77,23 +79,30 @@ TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexI
     EXPECT_TRUE(MutexFreeForOthers());
 }
 
-// The writer keeps the mutex through all five waits: the tick changes
-// neither the snapshot nor the tray, and the next free tick reads again.
-TEST_F(StatusPoll, MutexHeldThroughAllFiveWaitsChangesNothing) {
+// Somebody keeps the mutex through all five waits of every tick: nine such
+// ticks change neither the snapshot nor the tray, the tenth shows word 4
+// instead of the last word read, and the first free tick reads again.
+TEST_F(StatusPoll, MutexHeldForTenTicksShowsCommunicationLostUntilItIsFree) {
     ASSERT_TRUE(block_.Publish(StatusSnapshot{11, 3, 22}));
     ASSERT_EQ(0, Tick());
-    ASSERT_TRUE(block_.HoldMutexInThread(kHoldMs));
+    ASSERT_TRUE(block_.HoldMutexInThread(kLongHoldMs));
     ASSERT_TRUE(block_.SetWordsIgnoringMutex(StatusSnapshot{33, 1, 44}));
 
-    EXPECT_EQ(0, Tick()) << "a held mutex is no missing block";
+    for (int tick = 1; tick < kBusyTicksUntilCommunicationLost; ++tick) {
+        EXPECT_EQ(0, Tick()) << "a held mutex is no missing block";
+    }
     EXPECT_EQ(1u, tray_.calls.size());
-    EXPECT_EQ(StatusBlockRead::kBusy, ReadStatusBlock().outcome);
+    EXPECT_EQ(StatusBlockRead::kBusy, ReadStatusBlock().outcome) << "the hold ended too soon";
+    EXPECT_EQ(0, Tick());
+    ASSERT_EQ(2u, tray_.calls.size());
+    EXPECT_EQ(OwnIcon(IDI_COMMUNICATION_LOST), tray_.calls[1].icon);
+    EXPECT_EQ("Communication lost", tray_.calls[1].tip);
 
     block_.WaitForHolds();
     ExpectRead(33, 1, 44);
     EXPECT_EQ(0, Tick());
-    ASSERT_EQ(2u, tray_.calls.size());
-    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[1].tip);
+    ASSERT_EQ(3u, tray_.calls.size());
+    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[2].tip);
 }
 
 // A writer that died holding the mutex: the next tick takes it, reads the

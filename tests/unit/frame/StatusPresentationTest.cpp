@@ -1,4 +1,4 @@
-// What the tray shows for each status word, and how the tooltip is joined
+// What the tray shows for each status word and each tick's read, and how the tooltip is joined
 // and cut to the shell's 128-byte field.
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/StatusPoll.h"
 #include "frame/StatusPresentation.h"
 #include "res/resource.h"
 
@@ -88,6 +89,38 @@ TEST(TooltipCut, HalfWidthKatakanaCountsAsOneByte) {
 
 TEST(TooltipCut, LeadByteWithoutTrailByteIsDropped) {
     EXPECT_EQ(3u, TooltipFitLength("abc\x82", kTipField, kShiftJis));
+}
+
+StatusBlockRead const kBusy{StatusBlockRead::kBusy, {}};
+
+// Feeds `count` busy ticks; how many of them refresh the tray.
+int BusyRefreshes(StatusFollower& follower, int count) {
+    int refreshes = 0;
+    for (int tick = 0; tick < count; ++tick) refreshes += follower.Follow(kBusy) ? 1 : 0;
+    return refreshes;
+}
+
+TEST(StatusFollower, TheTenthBusyTickInARowAndEveryLaterOneShowCommunicationLost) {
+    StatusFollower follower;
+    ASSERT_TRUE(follower.Follow({StatusBlockRead::kRead, {0, 3, 0}}));
+    EXPECT_EQ(0, BusyRefreshes(follower, 9));
+    EXPECT_EQ(3u, follower.shown.statusWord);
+    EXPECT_EQ(3, BusyRefreshes(follower, 3));
+    EXPECT_EQ(4u, follower.shown.statusWord);
+}
+
+TEST(StatusFollower, AReadOrAMissingBlockShowsAtOnceAndStartsTheCountAnew) {
+    for (auto breaker : {StatusBlockRead::kRead, StatusBlockRead::kMissing}) {
+        SCOPED_TRACE(breaker);
+        const std::uint32_t expected = breaker == StatusBlockRead::kRead ? 1 : 0;
+        StatusFollower follower;
+        ASSERT_EQ(1, BusyRefreshes(follower, 10));
+        for (int round = 0; round < 2; ++round) {  // after a long row, then in the middle of one
+            EXPECT_TRUE(follower.Follow({breaker, {0, 1, 0}}));
+            EXPECT_EQ(expected, follower.shown.statusWord);
+            EXPECT_EQ(0, BusyRefreshes(follower, 9));
+        }
+    }
 }
 
 // Whatever the offset of the double-byte characters, the kept bytes are

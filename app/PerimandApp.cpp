@@ -1,5 +1,6 @@
 #include "app/PerimandApp.h"
 
+#include "common/AgentContract.h"
 #include "frame/MainFrame.h"
 #include "app/StopCommand.h"
 #include "res/resource.h"
@@ -20,7 +21,7 @@ BOOL CPerimandApp::InitInstance() {
     SetRegistryKey("Local AppWizard-Generated Applications");
 
     if (IsStopCommand(m_lpCmdLine)) {
-        UINT exitBroadcast = ::RegisterWindowMessageA("Exit");
+        UINT exitBroadcast = ::RegisterWindowMessageA(kExitMessageName);
         if (exitBroadcast != 0) ::PostMessageA(HWND_BROADCAST, exitBroadcast, 0, 0);
         return FALSE;
     }

@@ -2,13 +2,14 @@
 // the exit triggers, the timer tick and the tray callback are recognised.
 #include "frame/MainFrame.h"
 
+#include "common/AgentContract.h"
 #include "res/resource.h"
 
 namespace {
 
 // Registered messages are looked up on every message: the number is the
 // system's, the same in every process that registers the name.
-UINT ExitBroadcastMessage() { return ::RegisterWindowMessageA("Exit"); }
+UINT ExitBroadcastMessage() { return ::RegisterWindowMessageA(kExitMessageName); }
 
 // Sent to top-level windows when the shell (and with it the tray) starts
 // again; every icon must then be added anew.

@@ -9,7 +9,7 @@
 #include <shellapi.h>
 
 #include "common/StatusBlock.h"
-#include "frame/AgentIdentity.h"
+#include "common/AgentContract.h"
 #include "frame/ExitDeferral.h"
 #include "frame/StatusPoll.h"
 #include "frame/TrayShell.h"

@@ -1,7 +1,5 @@
 #include "frame/ServiceCommandSequence.h"
 
-const char kAgentServiceName[] = "Vandrel Service";
-
 namespace {
 
 class SystemServiceControl final : public ServiceControlApi {
@@ -58,7 +56,7 @@ bool Open(ServiceControlApi& scm, DWORD serviceAccess, OpenedService& opened) {
     SC_HANDLE manager = scm.OpenSCManager(nullptr, nullptr, kAgentManagerAccess);
     if (manager == nullptr) return false;
     opened.manager.reset({manager, &scm});
-    SC_HANDLE service = scm.OpenService(manager, kAgentServiceName, serviceAccess);
+    SC_HANDLE service = scm.OpenService(manager, kServiceName, serviceAccess);
     if (service == nullptr) return false;
     opened.service.reset({service, &scm});
     return true;

@@ -9,10 +9,9 @@
 #include <optional>
 
 #include "common/Seam.h"
+#include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
 
-// The monitoring service the two commands act on.
-extern const char kAgentServiceName[];
 
 DWORD const kAgentManagerAccess = SC_MANAGER_CONNECT;
 DWORD const kAgentStartAccess = SERVICE_QUERY_STATUS | SERVICE_START;

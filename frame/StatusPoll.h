@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/StatusBlock.h"
-#include "frame/StatusBlockReader.h"
+#include "common/StatusBlockReader.h"
 
 // Anyone who may open the block's mutex can also keep it, and the service
 // then cannot write: past this many failed reads in a row the last word read

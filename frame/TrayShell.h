@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/Seam.h"
-#include "frame/AgentIdentity.h"
+#include "common/AgentContract.h"
 
 class TrayShellApi {
 public:

@@ -19,14 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "common/ServiceContract.h"
 #include "companions/nut/NutClient.h"
 
 namespace vandrel {
-
-char const kServiceName[] = "Vandrel Service";
-// Relative to HKEY_LOCAL_MACHINE: the service's key, and its settings' key.
-char const kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service";
-char const kParametersKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
 
 enum class SourceKind { Simulate, Nut };
 

@@ -184,7 +184,7 @@ void CConfigDlg::OnSave() {
     }
     // The settings live under the service's key; writing them without the
     // service would leave a registration the system cannot use.
-    if (!ServiceInstalled(vandrel::kServiceName)) {
+    if (!ServiceInstalled(kServiceName)) {
         ShowStatus(Text(IDS_SERVICE_NOT_INSTALLED));
         return;
     }
@@ -199,7 +199,7 @@ void CConfigDlg::OnSave() {
         return;
     }
     loaded_ = settings;
-    RestartResult const restart = RestartIfRunning(vandrel::kServiceName);
+    RestartResult const restart = RestartIfRunning(kServiceName);
     ::SetCursor(previous);
     switch (restart.outcome) {
     case RestartOutcome::Restarted: ShowStatus(Text(IDS_SAVED_RESTARTED)); break;

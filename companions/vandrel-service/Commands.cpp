@@ -4,10 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "common/StatusBlock.h"
+#include "common/StatusBlockReader.h"
 #include "common/UniqueHandle.h"
 #include "companions/common/Win32Error.h"
 #include "companions/nut/NutClient.h"
@@ -25,7 +24,6 @@ DWORD const kStopPollMs = 250;
 DWORD const kNoProgressLimitMs = 5000;
 // The status command's one round of questions to the NUT server.
 unsigned const kQueryTimeoutMs = 5000;
-DWORD const kBlockLockTimeoutMs = 1000;
 
 int Fail(char const* what, DWORD error) {
     std::fprintf(stderr, "VandrelService: %s: %s\n", what, companions::DescribeWin32Error(error).c_str());
@@ -107,27 +105,6 @@ char const* StateName(DWORD state) {
     case SERVICE_PAUSED: return "paused";
     default: return "in an unusual state";
     }
-}
-
-// The block as the agent reads it: under its mutex, three words.
-bool ReadBlock(StatusSnapshot& words) {
-    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
-    UniqueKernelHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kStatusMutexName));
-    if (!mapping || !mutex) return false;
-    UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, kStatusBlockSize));
-    if (!view) return false;
-    DWORD const wait = ::WaitForSingleObject(mutex.get(), kBlockLockTimeoutMs);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
-    MutexLock lock(mutex.get());
-    unsigned char bytes[kStatusBlockSize];
-    std::memcpy(bytes, view.get(), sizeof bytes);
-    uint32_t values[3] = {};
-    for (size_t i = 0; i < 3; ++i)
-        for (size_t b = 0; b < 4; ++b) values[i] |= static_cast<uint32_t>(bytes[i * 4 + b]) << (8 * b);
-    words.word0 = values[0];
-    words.statusWord = values[1];
-    words.word2 = values[2];
-    return true;
 }
 
 // "ups@host:3493 OL CHRG charge=100 -> word 3"; false when the server gave
@@ -271,12 +248,14 @@ int PrintStatus() {
         reading = PrintNutReading(settings.ups);
     else
         PrintSimulatedReading(settings.simulation);
-    StatusSnapshot words;
-    if (ReadBlock(words)) {
+    StatusBlockRead const block = ReadStatusBlock();
+    StatusSnapshot const& words = block.words;
+    if (block.outcome == StatusBlockRead::kRead) {
         std::printf("published: word %lu, charge %lu, write %lu\n", static_cast<unsigned long>(words.statusWord),
                     static_cast<unsigned long>(words.word2), static_cast<unsigned long>(words.word0));
     } else {
-        std::printf("published: no status block\n");
+        std::printf(block.outcome == StatusBlockRead::kBusy ? "published: the block's mutex is held\n"
+                                                             : "published: no status block\n");
     }
     uint32_t failedWrites = 0;
     if (status.dwCurrentState == SERVICE_RUNNING && ReadFailedWrites(failedWrites) && failedWrites != 0)

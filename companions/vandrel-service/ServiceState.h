@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-namespace vandrel {
+#include "common/ServiceContract.h"
 
-// Relative to HKEY_LOCAL_MACHINE.
-char const kStateKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\State";
+namespace vandrel {
 
 // Creates the key (install and config), writable by the service's account.
 unsigned long CreateStateKey();

@@ -7,10 +7,11 @@
 
 #include <string>
 
+#include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
-#include "tests/support/status/StatusBlockDouble.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
+#include "tests/support/status/StatusBlockDouble.h"
 
 namespace {
 
@@ -18,7 +19,6 @@ using perimand_test::AgentRead;
 using perimand_test::ReadLikeAgent;
 using e2e::RunResult;
 
-char const kServiceName[] = "Vandrel Service";
 DWORD const kRunTimeoutMs = 60000;
 DWORD const kStateTimeoutMs = 15000;
 DWORD const kPollMs = 25;
@@ -57,7 +57,7 @@ TEST(VandrelService, RunsUnderTheServiceManagerAndPublishesTheBlockUntilStopped)
         SERVICE_STATUS status = {};
         ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << ::GetLastError();
         EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(service.get(), SERVICE_STOPPED));
-        EXPECT_FALSE(ReadLikeAgent().mappingOpened);
+        EXPECT_FALSE(ReadLikeAgent().found);
     }  // an open handle keeps a deleted service registered
     RunResult const uninstall = RunTool(VANDREL_SERVICE_EXE, "uninstall");
     EXPECT_EQ(0u, uninstall.exitCode) << uninstall.err;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
 #include "companions/dellomark/resource.h"
 #include "tests/e2e/EndToEnd.h"
@@ -25,14 +26,13 @@ namespace {
 u_short const kClosedPort = 34951;
 u_short const kSilentPort = 34952;
 
-char const kParametersKey[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
 e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
 
 
 std::optional<std::string> ReadString(char const* name) {
     char value[256] = {};
     DWORD size = sizeof value;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
         return std::nullopt;
     return std::string(value);
 }
@@ -40,7 +40,7 @@ std::optional<std::string> ReadString(char const* name) {
 std::optional<DWORD> ReadDword(char const* name) {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
         ERROR_SUCCESS)
         return std::nullopt;
     return value;
@@ -48,7 +48,7 @@ std::optional<DWORD> ReadDword(char const* name) {
 
 std::optional<DWORD> ServiceProcessId() {
     UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), "Vandrel Service", SERVICE_QUERY_STATUS)
+    UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
                                         : nullptr);
     SERVICE_STATUS_PROCESS status = {};
     DWORD needed = 0;
@@ -194,7 +194,7 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
     ASSERT_EQ("", InstallService("--status 3"));
     {
         UniqueRegistryKey key;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParametersKey, 0, nullptr, 0, KEY_SET_VALUE,
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
                                                    nullptr, key.put(), nullptr));
         char const garbage[] = "not a port";
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), "Port", 0, REG_SZ,

@@ -35,7 +35,7 @@ protected:
     static bool StartService() {
         UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
         UniqueServiceHandle service(
-            manager ? ::OpenServiceA(manager.get(), vandrel::kServiceName, SERVICE_START) : nullptr);
+            manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_START) : nullptr);
         return service && ::StartServiceA(service.get(), 0, nullptr);
     }
 

@@ -1,5 +1,6 @@
 #include "tests/e2e/ServiceRegistration.h"
 
+#include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
@@ -8,7 +9,6 @@ namespace agent_e2e {
 
 namespace {
 
-constexpr char kServiceName[] = "Vandrel Service";
 constexpr DWORD kInstallTimeoutMs = 30000;
 constexpr DWORD kSettleTimeoutMs = 30000;  // a stop delay of 10 s must fit
 constexpr DWORD kPollMs = 25;

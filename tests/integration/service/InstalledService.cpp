@@ -39,7 +39,7 @@ void InstalledService::TearDown() {
 void InstalledService::Install(std::string const& options) {
     e2e::RunResult const install = Service("install " + options);
     ASSERT_EQ(0u, install.exitCode) << install.err;
-    service_.reset(::OpenServiceA(manager_.get(), vandrel::kServiceName, SERVICE_ALL_ACCESS));
+    service_.reset(::OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
     ASSERT_TRUE(service_);
 }
 

@@ -55,7 +55,7 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     service_.reset();
     RunResult const uninstall = Service("uninstall");
     EXPECT_EQ(0u, uninstall.exitCode) << uninstall.err;
-    EXPECT_FALSE(perimand_test::ReadLikeAgent().mappingOpened);
+    EXPECT_FALSE(perimand_test::ReadLikeAgent().found);
     EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), vandrel::ReadServiceSettings(stored).keyError);
     RunResult const gone = Service("status");
     EXPECT_EQ(kExitFailed, gone.exitCode);
@@ -74,7 +74,7 @@ QUERY_SERVICE_CONFIGA const* Config(SC_HANDLE service, std::vector<char>& buffer
 
 TEST_F(VandrelServiceCommands, InstallTakesOverAnOlderRegistrationToStartWithWindowsAsLocalService) {
     // A demand-start registration of a copy in a folder users can write to.
-    UniqueServiceHandle portable(::CreateServiceA(manager_.get(), vandrel::kServiceName, vandrel::kServiceName,
+    UniqueServiceHandle portable(::CreateServiceA(manager_.get(), kServiceName, kServiceName,
                                                   SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                                   SERVICE_ERROR_NORMAL, "C:\\users\\Public\\VandrelService.exe",
                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
@@ -94,7 +94,7 @@ TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesA
     ASSERT_TRUE(Start());
     ASSERT_EQ(2u, WaitForWord(2).statusWord);
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath, 0, KEY_SET_VALUE, &key));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_SET_VALUE, &key));
     ::RegSetValueExA(key, "Source", 0, REG_SZ, reinterpret_cast<BYTE const*>("bogus"), 6);
     ::RegCloseKey(key);
     EXPECT_EQ(4u, WaitForWord(4).statusWord) << "never a simulation it was not asked for";
@@ -104,7 +104,7 @@ TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesA
 
     EXPECT_EQ(0u, Service("config --simulate").exitCode);
     ASSERT_EQ(2u, WaitForWord(2).statusWord);
-    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kParametersKeyPath));
     EXPECT_EQ(4u, WaitForWord(4).statusWord) << "a missing key";
     EXPECT_NE(std::string::npos, Service("status").out.find("there is no Parameters key"));
 
@@ -123,7 +123,7 @@ TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing)
         EXPECT_EQ(0u, result.err.find("VandrelService: ")) << bad << ": " << result.err;
         EXPECT_EQ(result.err.size() - 1, result.err.find('\n')) << "one line: " << result.err;
     }
-    EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), vandrel::kServiceName, SERVICE_QUERY_STATUS)))
+    EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), kServiceName, SERVICE_QUERY_STATUS)))
         << "nothing was installed";
 
     Install("");  // today's install: a simulation of on line

@@ -76,7 +76,7 @@ TEST_F(ServiceWithNutServer, StopsWhenAskedWhileTheServerLeavesItsRequestUnanswe
     ASSERT_TRUE(Stop()) << ::GetLastError();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(SERVICE_STOPPED));
     std::printf("stopped %llu ms after the request\n", static_cast<unsigned long long>(::GetTickCount64() - asked));
-    EXPECT_FALSE(perimand_test::ReadLikeAgent().mappingOpened);
+    EXPECT_FALSE(perimand_test::ReadLikeAgent().found);
 }
 
 }  // namespace

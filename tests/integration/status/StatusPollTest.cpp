@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "common/UniqueHandle.h"
-#include "frame/StatusBlockReader.h"
+#include "common/StatusBlockReader.h"
 #include "frame/StatusPoll.h"
 #include "tests/integration/status/ProcessResources.h"
 #include "res/resource.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/AgentIdentity.h"
+#include "common/AgentContract.h"
 #include "tests/support/e2e/Probe.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/AgentContract.h"
 #include "tests/support/e2e/Pump.h"
 
 namespace e2e {
@@ -70,7 +71,7 @@ DWORD WindowProcessId(HWND window) {
 }
 
 UINT ExitMessage() {
-    return RegisterWindowMessageA("Exit");
+    return RegisterWindowMessageA(kExitMessageName);
 }
 
 std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

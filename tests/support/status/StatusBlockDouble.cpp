@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/StatusBlockReader.h"
 #include "companions/common/Win32Error.h"
 
 namespace perimand_test {
@@ -30,31 +31,13 @@ void HoldOnThread(HANDLE mutex, DWORD ms, bool abandon, HANDLE started, HANDLE c
 
 }  // namespace
 
-AgentRead ReadLikeAgent(int attempts, DWORD waitMs) {
-    AgentRead read;
-    UniqueKernelHandle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, kStatusMappingName));
-    UniqueKernelHandle mutex(::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kStatusMutexName));
-    read.mappingOpened = static_cast<bool>(mapping);
-    read.mutexOpened = static_cast<bool>(mutex);
-    if (!mapping || !mutex) return read;
-
-    bool held = false;
-    for (int i = 0; i < attempts && !held; ++i) {
-        read.lastWait = ::WaitForSingleObject(mutex.get(), waitMs);
-        held = read.lastWait == WAIT_OBJECT_0 || read.lastWait == WAIT_ABANDONED;
-    }
-    if (!held) return read;
-    {
-        UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-        if (view) {
-            uint32_t words[3];
-            std::memcpy(words, view.get(), sizeof words);
-            read.words = {words[0], words[1], words[2]};
-            read.copied = true;
-        }
-    }
-    ::ReleaseMutex(mutex.get());
-    return read;
+AgentRead ReadLikeAgent() {
+    StatusBlockRead const read = ReadStatusBlock();
+    AgentRead result;
+    result.found = read.outcome != StatusBlockRead::kMissing;
+    result.copied = read.outcome == StatusBlockRead::kRead;
+    if (result.copied) result.words = read.words;
+    return result;
 }
 
 StatusBlockDouble::StatusBlockDouble() {

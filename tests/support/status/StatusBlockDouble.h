@@ -23,17 +23,13 @@
 namespace perimand_test {
 
 
-// What a reader that follows the agent's protocol finds: open the mapping
-// (FILE_MAP_READ), then the mutex (MUTEX_ALL_ACCESS), up to `attempts` waits
-// of `waitMs`, map read-only, copy the three words, unmap, release, close.
+// What the agent's own read finds (common/StatusBlockReader).
 struct AgentRead {
-    bool mappingOpened = false;
-    bool mutexOpened = false;
-    DWORD lastWait = WAIT_FAILED;     // result of the last wait made
-    bool copied = false;              // the words below are valid
+    bool found = false;   // both the mapping and the mutex could be opened
+    bool copied = false;  // the words below are valid
     StatusSnapshot words;
 };
-AgentRead ReadLikeAgent(int attempts = 5, DWORD waitMs = 100);
+AgentRead ReadLikeAgent();
 
 class StatusBlockDouble {
 public:

@@ -1,4 +1,4 @@
-#include "frame/StatusBlockReader.h"
+#include "common/StatusBlockReader.h"
 
 #include <cstring>
 

@@ -59,6 +59,7 @@ BrandingText "${PUBLISHER}"
 !include nsDialogs.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include TextFunc.nsh
 !include WinMessages.nsh
 
 Var Mode                ; "nut", "simulate", "keep" or "" (not chosen yet)

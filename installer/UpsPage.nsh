@@ -3,101 +3,26 @@
 ; already has. Sets $Mode ("nut", "simulate" or "keep") and $Nut.
 ; ValidateNutAddress is also what /NUT= goes through.
 
-!define NUT_NAME_CHARS "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_."
-!define NUT_MAX_NAME 64     ; the service's own bounds
-!define NUT_MAX_HOST 255
-
-; $1 = 1 when the one character $R3 is in the set on the stack, else 0.
-Function CharIn
-  Exch $R7   ; set
-  Push $R8
-  Push $R9
-  StrCpy $1 0
-  StrCpy $R8 0
-  ${Do}
-    StrCpy $R9 $R7 1 $R8
-    ${IfThen} $R9 == "" ${|} ${Break} ${|}
-    ; StrCmpS: the sets hold both cases, but "@" and ":" must not pass for letters.
-    StrCmpS $R9 $R3 0 +3
-      StrCpy $1 1
-      ${Break}
-    IntOp $R8 $R8 + 1
-  ${Loop}
-  Pop $R9
-  Pop $R8
-  Pop $R7
-FunctionEnd
-
-; "ups@host" or "ups@host:port": the UPS's name and the host each one or
-; more of letters, digits, "-", "_" and "."; the port 1-65535.
-; Takes the text on the stack; $0 = 1 when it is valid, else 0.
+; What a UPS address is, the service decides ("VandrelService.exe check"),
+; so setup never takes what the service would refuse. Takes the text on the
+; stack; $0 = 1 and $Nut = the address as the service writes it when it is
+; valid, else 0.
 Function ValidateNutAddress
-  Exch $R1   ; the text
-  Push $R2   ; index
-  Push $R3   ; character
-  Push $R4   ; part: 0 name, 1 host, 2 port
-  Push $R5   ; length of the part so far
-  Push $R6   ; the port's digits
-  Push $1
-  StrCpy $0 1
-  StrCpy $R2 0
-  StrCpy $R4 0
-  StrCpy $R5 0
-  StrCpy $R6 ""
-  ${Do}
-    StrCpy $R3 $R1 1 $R2
-    ${IfThen} $R3 == "" ${|} ${Break} ${|}
-    ${If} $R3 == "@"
-      ${If} $R4 != 0
-      ${OrIf} $R5 == 0
-        StrCpy $0 0
-      ${EndIf}
-      StrCpy $R4 1
-      StrCpy $R5 0
-    ${ElseIf} $R3 == ":"
-      ${If} $R4 != 1
-      ${OrIf} $R5 == 0
-        StrCpy $0 0
-      ${EndIf}
-      StrCpy $R4 2
-      StrCpy $R5 0
-    ${Else}
-      ${If} $R4 == 2
-        Push "0123456789"
-        StrCpy $R6 "$R6$R3"
-      ${Else}
-        Push "${NUT_NAME_CHARS}"
-      ${EndIf}
-      Call CharIn
-      ${IfThen} $1 == 0 ${|} StrCpy $0 0 ${|}
-      IntOp $R5 $R5 + 1
-      ${If} $R4 == 0
-        ${IfThen} $R5 > ${NUT_MAX_NAME} ${|} StrCpy $0 0 ${|}
-      ${ElseIf} $R4 == 1
-        ${IfThen} $R5 > ${NUT_MAX_HOST} ${|} StrCpy $0 0 ${|}
-      ${Else}
-        ${IfThen} $R5 > 5 ${|} StrCpy $0 0 ${|}
-      ${EndIf}
-    ${EndIf}
-    ${IfThen} $0 == 0 ${|} ${Break} ${|}
-    IntOp $R2 $R2 + 1
-  ${Loop}
-  ${If} $0 == 1
-    ${If} $R4 == 0          ; no "@"
-    ${OrIf} $R5 == 0        ; nothing after "@" or ":"
-      StrCpy $0 0
-    ${ElseIf} $R4 == 2
-      ${If} $R6 < 1
-      ${OrIf} $R6 > 65535
-        StrCpy $0 0
-      ${EndIf}
-    ${EndIf}
+  Exch $R1
+  Push $R2
+  InitPluginsDir
+  ${IfNot} ${FileExists} "$PLUGINSDIR\VandrelService.exe"
+    File "/oname=$PLUGINSDIR\VandrelService.exe" "${SERVICE}"
   ${EndIf}
-  Pop $1
-  Pop $R6
-  Pop $R5
-  Pop $R4
-  Pop $R3
+  nsExec::ExecToStack '"$PLUGINSDIR\VandrelService.exe" check --nut "$R1"'
+  Pop $0
+  Pop $R2   ; its one line: the address as stored, or why not
+  ${If} $0 == 0
+    StrCpy $0 1
+    ${TrimNewLines} $R2 $Nut
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
   Pop $R2
   Pop $R1
 FunctionEnd

@@ -195,7 +195,7 @@ install_silently() {
 scenario_silent_install() {
     local status
     # Bad options: a message, exit code 2 and nothing installed.
-    for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=ups@host:1 /SIMULATE" ""; do
+    for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=test#ups@host" "/NUT=ups@host:1 /SIMULATE" ""; do
         # shellcheck disable=SC2086
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
@@ -328,8 +328,9 @@ scenario_upgrade() {
     check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
 
     # New settings given on an upgrade replace the old ones.
-    install_silently /NUT=other@127.0.0.1:3493 || return
-    check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other 127.0.0.1 3493
+    # The service judges the address: NUT's own IPv6 form, stored bare.
+    install_silently /NUT=other@[::1]:3493 || return
+    check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other ::1 3493
     check "the service runs after that upgrade" wait_until 50 service_runs
 
     # A service that cannot start after "config" (another publisher holds its
@@ -341,7 +342,7 @@ scenario_upgrade() {
     sleep 2
     status=$(run_setup /S /NUT=third@127.0.0.1:1234)
     check "an upgrade whose service will not start ends with code 3 (got $status)" [ "$status" = 3 ]
-    check "the failed upgrade put the service's settings back" nut_settings_are other 127.0.0.1 3493
+    check "the failed upgrade put the service's settings back" nut_settings_are other ::1 3493
     kill "$publisher_pid" || true
 
     # A service that will not stop within setup's 30 s: code 3 (the

@@ -14,11 +14,13 @@ namespace {
 
 // The string's UTF-16 text inside the loaded resource, or null when the id
 // is not there. Found strings are never empty: the table has no such entry.
+// RT_STRING in the W form, which windows.h spells only in the A form here.
+const LPCWSTR kStringTableType = MAKEINTRESOURCEW(reinterpret_cast<ULONG_PTR>(RT_STRING));
+
 const WCHAR* FindString(HINSTANCE module, UINT id, LANGID language, int& length) {
     LPCWSTR blockName = MAKEINTRESOURCEW(id / kStringsPerBlock + 1);
-    HRSRC found = language == 0
-                      ? ::FindResourceW(module, blockName, MAKEINTRESOURCEW(6))
-                      : ::FindResourceExW(module, MAKEINTRESOURCEW(6), blockName, language);
+    HRSRC found = language == 0 ? ::FindResourceW(module, blockName, kStringTableType)
+                                : ::FindResourceExW(module, kStringTableType, blockName, language);
     if (found == nullptr) return nullptr;
     HGLOBAL loaded = ::LoadResource(module, found);
     const auto* block = static_cast<const WCHAR*>(loaded ? ::LockResource(loaded) : nullptr);

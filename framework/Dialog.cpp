@@ -15,7 +15,7 @@ INT_PTR CDialog::DoModal() {
     }
 
     HINSTANCE module = AfxGetResourceHandle();
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5));
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), RT_DIALOG);
     HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
     auto* dialogTemplate =
         static_cast<LPCDLGTEMPLATEA>(loaded != nullptr ? ::LockResource(loaded) : nullptr);

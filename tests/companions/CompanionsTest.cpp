@@ -50,8 +50,12 @@ TEST(VandrelService, RunsUnderTheServiceManagerAndPublishesTheBlockUntilStopped)
         ASSERT_TRUE(service);
         ASSERT_TRUE(::StartServiceA(service.get(), 0, nullptr)) << ::GetLastError();
         ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), WaitForState(service.get(), SERVICE_RUNNING));
-        AgentRead const read = ReadLikeAgent();
-        ASSERT_TRUE(read.copied);
+        // The block appears with the service's first reading, just after it runs.
+        AgentRead read = ReadLikeAgent();
+        for (ULONGLONG const end = ::GetTickCount64() + kStateTimeoutMs; !read.copied && ::GetTickCount64() < end;
+             ::Sleep(kPollMs))
+            read = ReadLikeAgent();
+        EXPECT_TRUE(read.copied);
         EXPECT_EQ(2u, read.words.statusWord);
 
         SERVICE_STATUS status = {};

@@ -10,7 +10,6 @@
 #include "common/UniqueHandle.h"
 #include "companions/common/Win32Error.h"
 #include "companions/nut/NutClient.h"
-#include "companions/vandrel-service/ServiceHost.h"
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
@@ -167,7 +166,7 @@ int Install(ServiceSettings const& settings) {
     }
     // A fresh registration without its settings or its recovery would run
     // on defaults or stay down after a crash: take it back.
-    unsigned long const written = WriteServiceSettings(settings);
+    unsigned long const written = Seam<RegistrationApi>::Current().WriteSettings(settings);
     if (written != ERROR_SUCCESS) {
         if (created) ::DeleteService(service.get());
         return Fail("cannot write the service's settings", written);
@@ -209,7 +208,8 @@ int Configure(std::vector<std::string> const& options) {
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
     // Without options the settings stay exactly as they are, unusable ones
     // included: a guess written back would hide them.
-    unsigned long written = options.empty() ? ERROR_SUCCESS : WriteServiceSettings(settings);
+    unsigned long written =
+        options.empty() ? ERROR_SUCCESS : Seam<RegistrationApi>::Current().WriteSettings(settings);
     if (written == ERROR_SUCCESS) written = CreateStateKey();
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
 

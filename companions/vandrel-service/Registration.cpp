@@ -15,6 +15,7 @@ public:
     BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) override {
         return ::ChangeServiceConfig2A(service, infoLevel, info);
     }
+    unsigned long WriteSettings(ServiceSettings const& settings) override { return WriteServiceSettings(settings); }
 };
 
 SystemRegistration g_systemRegistration;

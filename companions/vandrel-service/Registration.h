@@ -10,18 +10,21 @@
 #include <string>
 
 #include "common/Seam.h"
+#include "companions/common/ServiceSettings.h"
 
 namespace vandrel {
 
 // It parses network input: no more than LocalService's rights.
 char const kServiceAccount[] = "NT AUTHORITY\\LocalService";
 
-// The calls whose effect Wine does not keep (failure actions), so tests
-// record them instead.
+// What tests cannot make happen or see on a real system: Wine keeps no
+// failure actions, and a settings write never fails there.
 class RegistrationApi {
 public:
     virtual ~RegistrationApi() = default;
     virtual BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) = 0;
+    // WriteServiceSettings: a Win32 error code.
+    virtual unsigned long WriteSettings(ServiceSettings const& settings) = 0;
 };
 
 // Restarts after 5 s, 30 s and 60 s; the count starts over after a day.

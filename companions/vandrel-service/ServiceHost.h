@@ -7,10 +7,6 @@
 
 namespace vandrel {
 
-int const kExitOk = 0;
-int const kExitFailed = 1;
-int const kExitUsage = 2;
-
 // Connects to the Service Control Manager and runs the service until it is
 // stopped, with the settings from its Parameters key (or, for a registration
 // from an older version that has no key, the options in its binary path).

@@ -9,6 +9,11 @@
 
 namespace vandrel {
 
+// The exit codes of every command.
+int const kExitOk = 0;
+int const kExitFailed = 1;
+int const kExitUsage = 2;
+
 enum class Command { Help, Install, Config, Status, Uninstall, Console, Run, Check };
 
 struct Invocation {

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "companions/common/ServiceSettings.h"
+#include "companions/vandrel-service/Commands.h"
+#include "companions/vandrel-service/Registration.h"
+#include "companions/vandrel-service/ServiceOptions.h"
 #include "tests/integration/service/InstalledService.h"
 #include "tests/support/e2e/TempFolder.h"
 #include "tests/support/status/StatusBlockDouble.h"
@@ -114,6 +117,23 @@ TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesA
     ::ReleaseMutex(mutex.get());
     RunResult const held = Service("status");
     EXPECT_NE(std::string::npos, held.out.find("failed writes: ")) << held.out;
+}
+
+// Settings the registry will not take: the fresh registration would run on
+// defaults, so install takes it back (and says why).
+class UnwritableSettings final : public vandrel::RegistrationApi {
+public:
+    BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) override {
+        return ::ChangeServiceConfig2A(service, infoLevel, info);
+    }
+    unsigned long WriteSettings(vandrel::ServiceSettings const&) override { return ERROR_ACCESS_DENIED; }
+};
+
+TEST_F(VandrelServiceCommands, AnInstallWhoseSettingsCannotBeWrittenLeavesNoService) {
+    UnwritableSettings unwritable;
+    ScopedSeam<vandrel::RegistrationApi> seam(unwritable);
+    EXPECT_EQ(vandrel::kExitFailed, vandrel::Install(vandrel::ServiceSettings()));
+    EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), kServiceName, SERVICE_QUERY_STATUS)));
 }
 
 TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing) {

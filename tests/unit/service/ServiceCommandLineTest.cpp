@@ -151,6 +151,7 @@ public:
         }
         return TRUE;
     }
+    unsigned long WriteSettings(vandrel::ServiceSettings const&) override { return ERROR_SUCCESS; }
     bool refusePrivileges = false;
     DWORD resetSeconds = 0;
     std::vector<DWORD> restartDelaysMs;

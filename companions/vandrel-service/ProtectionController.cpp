@@ -21,10 +21,18 @@ void WarnSessions(ShutdownApi& api, bool hibernate, uint32_t graceSeconds) {
         api.SendSessionMessage(session, warning.title, warning.text, graceSeconds);
 }
 
+// Where Windows cannot hibernate, it shuts down instead; the policy's grace
+// and the status line follow what will really happen.
+ProtectionSettings WhatWindowsCanDo(ProtectionSettings settings) {
+    if (settings.action == ShutdownAction::Hibernate && !Seam<ShutdownApi>::Current().HibernateAllowed())
+        settings.action = ShutdownAction::Shutdown;
+    return settings;
+}
+
 }  // namespace
 
 ProtectionController::ProtectionController(ProtectionSettings const& settings, LinePublisher publishLine)
-    : policy_(settings), publishLine_(publishLine) {
+    : policy_(WhatWindowsCanDo(settings)), publishLine_(publishLine) {
     Publish();
 }
 
@@ -36,7 +44,7 @@ void ProtectionController::TakeSettings(ProtectionSettings const& settings) {
 void ProtectionController::OnReading(SourceReading const& reading) {
     {
         std::lock_guard<std::mutex> lock(settingsLock_);
-        if (newSettings_) policy_.SetSettings(*newSettings_);
+        if (newSettings_) policy_.SetSettings(WhatWindowsCanDo(*newSettings_));
         newSettings_.reset();
     }
     ProtectionStep const step = policy_.Observe(reading, ::GetTickCount64());
@@ -49,9 +57,8 @@ void ProtectionController::OnReading(SourceReading const& reading) {
 // Empty when Windows took it, else why not.
 std::string ProtectionController::Initiate(ProtectionSettings const& settings) {
     ShutdownApi& api = Seam<ShutdownApi>::Current();
-    // Hibernation keeps everyone's work: no need to wait before it. Where
-    // Windows cannot hibernate, it shuts down instead.
-    if (settings.action == ShutdownAction::Hibernate && api.HibernateAllowed()) {
+    // Hibernation keeps everyone's work: no need to wait before it.
+    if (settings.action == ShutdownAction::Hibernate) {
         WarnSessions(api, true, settings.graceSeconds);
         DWORD const error = api.Hibernate();
         return error == ERROR_SUCCESS ? std::string() : companions::DescribeWin32Error(error);

@@ -84,8 +84,10 @@ ProtectionStep ShutdownPolicy::Observe(SourceReading const& reading, uint64_t no
         initiatedMs_ = nowMs;
         break;
     case Phase::Refused:
+        // Windows never took it: nothing to call off but the retries.
         if (powerBack) {
-            phase_ = Phase::Armed;
+            phase_ = Phase::Cancelled;
+            step.events.push_back({ServiceEvent::ShutdownCancelled, "power back"});
         } else if (!reason.empty()) {
             step.action = ProtectionAction::Initiate;
             initiatedMs_ = nowMs;  // the grace runs from the call Windows takes

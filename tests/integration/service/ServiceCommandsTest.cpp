@@ -34,6 +34,7 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ(0u, stopped.exitCode) << stopped.err;
     EXPECT_NE(std::string::npos, stopped.out.find("is stopped; settings: simulate --status 2")) << stopped.out;
     EXPECT_NE(std::string::npos, stopped.out.find("simulated -> word 2")) << stopped.out;
+    EXPECT_NE(std::string::npos, stopped.out.find("\nshutdown: off\n")) << stopped.out;
 
     ASSERT_TRUE(Start()) << ::GetLastError();
     ASSERT_EQ(static_cast<DWORD>(SERVICE_RUNNING), WaitForState(SERVICE_RUNNING));
@@ -114,6 +115,37 @@ TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesA
     ::ReleaseMutex(mutex.get());
     RunResult const held = Service("status");
     EXPECT_NE(std::string::npos, held.out.find("failed writes: ")) << held.out;
+}
+
+// Runs status until its shutdown line starts with `expected`; the last output.
+std::string WaitForShutdownLine(std::string const& expected) {
+    std::string out;
+    for (ULONGLONG const end = ::GetTickCount64() + kChangeTimeoutMs; ::GetTickCount64() < end;) {
+        out = Service("status").out;
+        if (out.find("\nshutdown: " + expected) != std::string::npos) break;
+    }
+    return out;
+}
+
+// Under Wine the real InitiateShutdownW refuses (error 120), which is what
+// keeps this test's session alive: the refusal is the visible sign that the
+// service asked.
+TEST_F(VandrelServiceCommands, OnBatteryLowTheServiceAsksWindowsToShutDownAndCallsItOffWhenPowerIsBack) {
+    Install("--simulate --script 3,1,2,3@2500");
+    // The protection's own options are not on the command line yet.
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath, "Shutdown", REG_SZ,
+                                               "Critical", 9));
+    DWORD const grace = 120;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, vandrel::kParametersKeyPath, "GraceSeconds",
+                                               REG_DWORD, &grace, sizeof grace));
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(1u, WaitForWord(1).statusWord);
+    std::string const onBattery = Service("status").out;
+    EXPECT_NE(std::string::npos, onBattery.find("\nshutdown: armed (critical, no login)\n")) << onBattery;
+    std::string const low = WaitForShutdownLine("initiated (battery low), Windows refused: error 120");
+    EXPECT_NE(std::string::npos, low.find("\nshutdown: initiated")) << low;
+    std::string const back = WaitForShutdownLine("cancelled (power back)");
+    EXPECT_NE(std::string::npos, back.find("\nshutdown: cancelled (power back)\n")) << back;
 }
 
 TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,64 +22,36 @@ using vandrel::ShutdownMode;
 using vandrel::ShutdownPolicy;
 using vandrel::SourceReading;
 
-SourceReading Ups(char const* status) {
-    SourceReading reading;
-    reading.answered = true;
-    reading.upsStatus = status;
-    return reading;
-}
+SourceReading Ups(char const* status) { return {0, 0, status, true, {}, {}}; }
 SourceReading const kSilent;
 
 ProtectionSettings Critical(uint32_t onBatteryLimitSeconds = 0) {
-    ProtectionSettings settings;
-    settings.mode = ShutdownMode::Critical;
-    settings.onBatteryLimitSeconds = onBatteryLimitSeconds;
-    return settings;
+    return {ShutdownMode::Critical, onBatteryLimitSeconds, vandrel::kDefaultGraceSeconds, {}, {}};
 }
 
 ProtectionAction Act(ShutdownPolicy& policy, SourceReading const& reading, uint64_t nowMs) {
     return policy.Observe(reading, nowMs).action;
 }
 
-TEST(ShutdownPolicy, CriticalOnForcedShutdownOrLowBatteryOnBattery) {
-    for (char const* status : {"OB DISCHRG LB", "OL FSD", "FSD"}) {
+TEST(ShutdownPolicy, CriticalOnForcedShutdownLowBatteryA15sSilenceOnBatteryOrTheLimit) {
+    for (char const* status : {"OB DISCHRG LB", "OL FSD"}) {
         ShutdownPolicy policy(Critical());
         EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups(status), 0)) << status;
+        EXPECT_EQ(0u, policy.StatusLine().find("initiated (")) << policy.StatusLine();
     }
     ShutdownPolicy policy(Critical());
-    for (char const* status : {"OL", "OL LB", "OB DISCHRG", "OBLB"})
-        EXPECT_EQ(ProtectionAction::None, Act(policy, Ups(status), 0)) << status;
-    EXPECT_EQ("armed (critical, no login)", policy.StatusLine());
-    policy.Observe(Ups("OB LB"), 1);
-    EXPECT_EQ("initiated (battery low)", policy.StatusLine());
-}
+    for (char const* status : {"OL", "OL LB", "OBLB"}) EXPECT_EQ(ProtectionAction::None, Act(policy, Ups(status), 0));
+    EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 600000)) << "silent, but last on line";
 
-TEST(ShutdownPolicy, ASilentServerIsCriticalOnlyAfter15sAndOnlyIfLastOnBattery) {
-    ShutdownPolicy online(Critical());
-    online.Observe(Ups("OL"), 0);
-    EXPECT_EQ(ProtectionAction::None, Act(online, kSilent, 600000));
-
-    ShutdownPolicy policy(Critical());
     policy.Observe(Ups("OB"), 1000);
-    EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 2000));
     EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 16000));
-    vandrel::ProtectionStep const lost = policy.Observe(kSilent, 16001);
-    EXPECT_EQ(ProtectionAction::Initiate, lost.action);
-    EXPECT_EQ("server unreachable while on battery", lost.reason);
-}
+    EXPECT_EQ("server unreachable while on battery", policy.Observe(kSilent, 16001).reason);
 
-TEST(ShutdownPolicy, TheOnBatteryLimitCountsFromTheFirstReadingOnBattery) {
-    ShutdownPolicy policy(Critical(60));
-    EXPECT_EQ("armed (critical, on battery > 60 s, no login)", policy.StatusLine());
-    policy.Observe(Ups("OB"), 5000);
-    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OB"), 65000));
-    vandrel::ProtectionStep const step = policy.Observe(Ups("OB DISCHRG"), 65001);
-    EXPECT_EQ(ProtectionAction::Initiate, step.action);
-    EXPECT_EQ("on battery > 60 s", step.reason);
-
-    ShutdownPolicy unlimited(Critical());
-    unlimited.Observe(Ups("OB"), 0);
-    EXPECT_EQ(ProtectionAction::None, Act(unlimited, Ups("OB"), 86400000));
+    ShutdownPolicy limited(Critical(60));
+    EXPECT_EQ("armed (critical, on battery > 60 s, no login)", limited.StatusLine());
+    limited.Observe(Ups("OB"), 5000);
+    EXPECT_EQ(ProtectionAction::None, Act(limited, Ups("OB"), 65000));
+    EXPECT_EQ("on battery > 60 s", limited.Observe(Ups("OB DISCHRG"), 65001).reason);
 }
 
 TEST(ShutdownPolicy, PowerBackWithinTheGraceCancelsAndAfterItDoesNot) {
@@ -88,8 +61,7 @@ TEST(ShutdownPolicy, PowerBackWithinTheGraceCancelsAndAfterItDoesNot) {
     EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL LB"), 2000)) << "not back while the battery is low";
     EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OL CHRG"), 30999));
     EXPECT_EQ("cancelled (power back)", policy.StatusLine());
-    // The next outage is protected again.
-    EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 40000));
+    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 40000)) << "the next outage";
     policy.Initiated("");
     EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL"), 70000));
 }
@@ -97,9 +69,7 @@ TEST(ShutdownPolicy, PowerBackWithinTheGraceCancelsAndAfterItDoesNot) {
 TEST(ShutdownPolicy, ARefusalIsRetriedWithEachCriticalReadingAndRecordedOnce) {
     ShutdownPolicy policy(Critical());
     ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 0));
-    std::vector<vandrel::ProtectionEvent> events = policy.Initiated("error 120");
-    ASSERT_EQ(1u, events.size());
-    EXPECT_EQ(ServiceEvent::ShutdownRefused, events[0].event);
+    EXPECT_EQ(ServiceEvent::ShutdownRefused, policy.Initiated("error 120").at(0).event);
     EXPECT_EQ("initiated (battery low), Windows refused: error 120", policy.StatusLine());
     EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 1000));
     EXPECT_TRUE(policy.Initiated("error 120").empty());
@@ -110,9 +80,7 @@ TEST(ShutdownPolicy, ARefusalIsRetriedWithEachCriticalReadingAndRecordedOnce) {
     ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 2000));
     EXPECT_EQ(1u, policy.Initiated("error 120").size()) << "a new outage's refusal is recorded again";
     EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 3000));
-    events = policy.Initiated("");
-    ASSERT_EQ(1u, events.size());
-    EXPECT_EQ(ServiceEvent::ShutdownInitiated, events[0].event);
+    EXPECT_EQ(ServiceEvent::ShutdownInitiated, policy.Initiated("").at(0).event);
     // The grace runs from the call Windows took.
     EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OL"), 32999));
 }
@@ -137,25 +105,17 @@ TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
     SourceReading refused = Ups("OL");
     refused.login = vandrel::LoginState::Refused;
     refused.loginProblem = "ERR ACCESS-DENIED";
-    struct Step {
-        SourceReading reading;
-        std::vector<ServiceEvent> events;
-    } const steps[] = {
-        {Ups("OL"), {}},
-        {refused, {ServiceEvent::LoginRefused}},
-        {refused, {}},
-        {Ups("OB"), {ServiceEvent::OnBattery}},
-        {Ups("OB"), {}},
-        {kSilent, {ServiceEvent::CommunicationLost}},
-        {kSilent, {}},
-        {Ups("OB LB"), {ServiceEvent::CommunicationBack, ServiceEvent::BatteryLow}},
-        {Ups("OL"), {ServiceEvent::PowerBack}},
+    using E = ServiceEvent;
+    std::pair<SourceReading, std::vector<E>> const steps[] = {
+        {Ups("OL"), {}},          {refused, {E::LoginRefused}},     {refused, {}},
+        {Ups("OB"), {E::OnBattery}}, {Ups("OB"), {}},              {kSilent, {E::CommunicationLost}},
+        {kSilent, {}},            {Ups("OB LB"), {E::CommunicationBack, E::BatteryLow}},
+        {Ups("OL"), {E::PowerBack}},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
-        std::vector<ServiceEvent> seen;
-        for (vandrel::ProtectionEvent const& event : policy.Observe(steps[i].reading, i).events)
-            seen.push_back(event.event);
-        EXPECT_EQ(steps[i].events, seen) << "step " << i;
+        std::vector<E> seen;
+        for (vandrel::ProtectionEvent const& event : policy.Observe(steps[i].first, i).events) seen.push_back(event.event);
+        EXPECT_EQ(steps[i].second, seen) << "step " << i;
         if (i == 1) {
             EXPECT_EQ("armed, not logged in: ERR ACCESS-DENIED", policy.StatusLine());
         }
@@ -182,10 +142,7 @@ public:
         return true;
     }
 
-    struct Call {
-        DWORD grace, flags, reason;
-    };
-    std::vector<Call> calls;
+    std::vector<std::array<DWORD, 3>> calls;  // grace, flags, reason
     std::vector<std::pair<DWORD, std::wstring>> messages;
     DWORD refusal = ERROR_SUCCESS;
     LANGID language = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
@@ -205,18 +162,13 @@ TEST(ProtectionController, ShutsDownForPowerWithTheGraceThenWarnsEverySession) {
     EXPECT_EQ("off", g_line);
     controller.TakeSettings(settings);
     controller.OnReading(vandrel::ReadingForWord(2));
-    ASSERT_EQ(1u, windows.calls.size());
-    EXPECT_EQ(45u, windows.calls[0].grace);
-    EXPECT_EQ(static_cast<DWORD>(SHUTDOWN_POWEROFF | SHUTDOWN_FORCE_OTHERS), windows.calls[0].flags);
-    EXPECT_EQ(static_cast<DWORD>(SHTDN_REASON_MAJOR_POWER | SHTDN_REASON_MINOR_ENVIRONMENT | SHTDN_REASON_FLAG_PLANNED),
-              windows.calls[0].reason);
+    DWORD const power = SHTDN_REASON_MAJOR_POWER | SHTDN_REASON_MINOR_ENVIRONMENT | SHTDN_REASON_FLAG_PLANNED;
+    EXPECT_EQ((decltype(windows.calls){{45, SHUTDOWN_POWEROFF | SHUTDOWN_FORCE_OTHERS, power}}), windows.calls);
     std::wstring const japanese = vandrel::ShutdownWarning(windows.language, false, 45).text;
     EXPECT_NE(vandrel::ShutdownWarning(LANG_ENGLISH, false, 45).text, japanese);
-    EXPECT_NE(std::wstring::npos, japanese.find(L"45"));
-    ASSERT_EQ(2u, windows.messages.size());
-    EXPECT_EQ(1u, windows.messages[0].first);
-    EXPECT_EQ(3u, windows.messages[1].first);
-    EXPECT_EQ(japanese, windows.messages[1].second);
+    EXPECT_NE(std::wstring::npos, japanese.find(L" 45 "));
+    using Sent = std::vector<std::pair<DWORD, std::wstring>>;
+    EXPECT_EQ((Sent{{1, japanese}, {3, japanese}}), windows.messages);
     EXPECT_EQ("initiated (battery low)", g_line);
     controller.OnReading(vandrel::ReadingForWord(3));
     EXPECT_EQ(1, windows.aborts);

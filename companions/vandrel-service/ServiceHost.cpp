@@ -50,14 +50,6 @@ ProtectionSettings ProtectionFor(std::optional<ServiceSettings> const& settings)
     return settings ? settings->protection : ProtectionSettings();
 }
 
-// Whether the two would read the UPS alike: a change of protection alone
-// keeps the source and its connection.
-bool SameSource(std::optional<ServiceSettings> a, std::optional<ServiceSettings> b) {
-    if (a) a->protection = ProtectionSettings();
-    if (b) b->protection = ProtectionSettings();
-    return a == b;
-}
-
 // What the running service does with each reading besides publishing it.
 class ServiceObserver final : public FeedObserver {
 public:
@@ -176,10 +168,11 @@ private:
         Report(SERVICE_STOPPED);
     }
 
-    // Until stopped: hands the feed a new source whenever the settings in
-    // the key change, including to and from settings it cannot use, and the
-    // protection its settings. The
-    // watch waits for a writer to finish its values before this reads them.
+    // Until stopped: hands the feed a new source, and the protection its
+    // settings, whenever the settings in the key change, including to and
+    // from settings it cannot use. (The protection's login is the NUT
+    // source's too.) The watch waits for a writer to finish its values
+    // before this reads them.
     void FollowSettings(StatusFeed& feed, ProtectionController& protection, std::optional<ServiceSettings> current) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
@@ -188,7 +181,7 @@ private:
             std::optional<ServiceSettings> changed = UsableSettings(options_);
             if (changed == current) continue;
             protection.TakeSettings(ProtectionFor(changed));
-            if (!SameSource(changed, current)) feed.ReplaceSource(SourceFor(changed));
+            feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.
             current = std::move(changed);
         }

@@ -196,6 +196,33 @@ std::string ReadValue(HKEY key, StoredValue const& stored, ServiceSettings& sett
     return problem.failed() ? name + ": " + problem.message + fallback : std::string();
 }
 
+// The protection's values, as far as the service needs them to act:
+// Shutdown "critical"/"off", GraceSeconds, OnBatteryLimitSeconds, Action
+// "shutdown"/"hibernate", Login. Whatever is missing or unreadable stays off
+// or at its default.
+void ReadProtectionValues(HKEY key, ProtectionSettings& out) {
+    char text[256];
+    DWORD size = sizeof text;
+    if (::RegGetValueA(key, nullptr, "Shutdown", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS &&
+        EqualsIgnoringAsciiCase(Trimmed(text), "critical"))
+        out.mode = ShutdownMode::Critical;
+    size = sizeof text;
+    if (::RegGetValueA(key, nullptr, "Action", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS &&
+        EqualsIgnoringAsciiCase(Trimmed(text), "hibernate"))
+        out.action = ShutdownAction::Hibernate;
+    size = sizeof text;
+    if (::RegGetValueA(key, nullptr, "Login", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS)
+        out.login = Trimmed(text);
+    DWORD number = 0;
+    size = sizeof number;
+    if (::RegGetValueA(key, nullptr, "GraceSeconds", RRF_RT_REG_DWORD, nullptr, &number, &size) == ERROR_SUCCESS)
+        out.graceSeconds = number;
+    size = sizeof number;
+    if (::RegGetValueA(key, nullptr, "OnBatteryLimitSeconds", RRF_RT_REG_DWORD, nullptr, &number, &size) ==
+        ERROR_SUCCESS)
+        out.onBatteryLimitSeconds = number;
+}
+
 LONG WriteValue(HKEY key, StoredValue const& stored, ServiceSettings const& settings) {
     if (stored.type == REG_DWORD) {
         DWORD const value = FieldNumber(settings, stored.field);
@@ -370,6 +397,7 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
         std::string problem = ReadValue(key.get(), stored, settings);
         if (!problem.empty()) result.badValues.push_back(std::move(problem));
     }
+    ReadProtectionValues(key.get(), settings.protection);
     // Every other value has a default; which UPS to read has none.
     if (::RegQueryValueExA(key.get(), "Source", nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
         result.badValues.push_back("value \"Source\" is missing");

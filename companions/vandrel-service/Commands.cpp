@@ -260,6 +260,16 @@ int PrintStatus() {
     uint32_t failedWrites = 0;
     if (status.dwCurrentState == SERVICE_RUNNING && ReadFailedWrites(failedWrites) && failedWrites != 0)
         std::printf("failed writes: %lu (someone held the block's mutex)\n", static_cast<unsigned long>(failedWrites));
+    // The running service's own word, which follows the key only once it
+    // has taken a change; a stopped service protects nothing.
+    std::string shutdown;
+    if (!read.clean() || settings.protection.mode == ShutdownMode::Off)
+        shutdown = "off";
+    else if (status.dwCurrentState != SERVICE_RUNNING)
+        shutdown = "not watching (the service is not running)";
+    else if (!ReadShutdownLine(shutdown))
+        shutdown = "not reported yet";
+    std::printf("shutdown: %s\n", shutdown.c_str());
     std::fflush(stdout);
     return reading ? kExitOk : kExitFailed;
 }

@@ -10,6 +10,7 @@
 #include "common/UniqueHandle.h"
 #include "companions/common/Win32Error.h"
 #include "companions/common/ServiceSettings.h"
+#include "companions/vandrel-service/ProtectionController.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
 #include "companions/vandrel-service/SettingsWatch.h"
@@ -43,10 +44,21 @@ std::unique_ptr<UpsSource> SourceFor(std::optional<ServiceSettings> const& setti
     return settings ? MakeSource(*settings) : MakeUnusableSettingsSource();
 }
 
+// Settings it cannot use never shut the PC down: the service acts only on
+// what it was clearly asked for.
+ProtectionSettings ProtectionFor(std::optional<ServiceSettings> const& settings) {
+    return settings ? settings->protection : ProtectionSettings();
+}
+
 // What the running service does with each reading besides publishing it.
 class ServiceObserver final : public FeedObserver {
 public:
+    explicit ServiceObserver(ProtectionController& protection) : protection_(protection) {}
+    void OnReading(SourceReading const& reading) override { protection_.OnReading(reading); }
     void OnWriteFailed(uint32_t failedWrites) override { WriteFailedWrites(failedWrites); }
+
+private:
+    ProtectionController& protection_;
 };
 
 class ServiceHost {
@@ -131,7 +143,8 @@ private:
         StayPending(SERVICE_START_PENDING, delays.startDelayMs);
 
         WriteFailedWrites(0);
-        ServiceObserver observer;
+        ProtectionController protection(ProtectionFor(settings), &WriteShutdownLine);
+        ServiceObserver observer(protection);
         StatusFeed feed(SourceFor(settings), &observer);
         status_block::CreateError const error = feed.Start();
         if (error.failed()) {
@@ -140,7 +153,7 @@ private:
         }
         SetFeed(&feed);
         Report(SERVICE_RUNNING);
-        FollowSettings(feed, settings);
+        FollowSettings(feed, protection, settings);
 
         Report(SERVICE_STOP_PENDING);
         SetFeed(nullptr);
@@ -155,16 +168,19 @@ private:
         Report(SERVICE_STOPPED);
     }
 
-    // Until stopped: hands the feed a new source whenever the settings in
-    // the key change, including to and from settings it cannot use. The
-    // watch waits for a writer to finish its values before this reads them.
-    void FollowSettings(StatusFeed& feed, std::optional<ServiceSettings> current) {
+    // Until stopped: hands the feed a new source, and the protection its
+    // settings, whenever the settings in the key change, including to and
+    // from settings it cannot use. (The protection's login is the NUT
+    // source's too.) The watch waits for a writer to finish its values
+    // before this reads them.
+    void FollowSettings(StatusFeed& feed, ProtectionController& protection, std::optional<ServiceSettings> current) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
         for (;;) {
             if (!watch.WaitForChange(stopRequested_.get())) return;
             std::optional<ServiceSettings> changed = UsableSettings(options_);
             if (changed == current) continue;
+            protection.TakeSettings(ProtectionFor(changed));
             feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.
             current = std::move(changed);

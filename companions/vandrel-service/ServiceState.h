@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/ServiceContract.h"
 
@@ -17,5 +18,11 @@ void WriteFailedWrites(uint32_t count);
 
 // The status command: false when the service has not said.
 bool ReadFailedWrites(uint32_t& count);
+
+// The service: where its protection stands ("armed (critical, no login)").
+void WriteShutdownLine(std::string const& line);
+
+// The status command: false when the service has not said.
+bool ReadShutdownLine(std::string& line);
 
 }  // namespace vandrel

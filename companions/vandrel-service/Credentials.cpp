@@ -56,12 +56,13 @@ unsigned long StorePassword(std::string const& password, char const* keyPath) {
     if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueRegistryKey key;
-    DWORD disposition = 0;
     status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE | WRITE_DAC, &attributes, key.put(), &disposition);
-    // A key someone made by hand may let others read: give it ours first.
-    if (status == ERROR_SUCCESS && disposition == REG_OPENED_EXISTING_KEY)
-        status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+                               KEY_SET_VALUE | WRITE_DAC, &attributes, key.put(), nullptr);
+    // Set again in any case: a key someone made by hand may let others read,
+    // and Wine creates a key with the default DACL whatever it is given.
+    if (status == ERROR_SUCCESS)
+        status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                     descriptor);
     if (status == ERROR_SUCCESS)
         status = ::RegSetValueExA(key.get(), kPasswordValue, 0, REG_BINARY, sealed.pbData, sealed.cbData);
     return static_cast<unsigned long>(status);
@@ -82,6 +83,16 @@ unsigned long ReadPassword(std::string& password, char const* keyPath) {
     password.assign(reinterpret_cast<char const*>(clear.pbData), clear.cbData);
     Wipe(clear.pbData, clear.cbData);
     return ERROR_SUCCESS;
+}
+
+unsigned long long PasswordStamp(char const* keyPath) {
+    UniqueRegistryKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return 0;
+    FILETIME written{};
+    if (::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, &written) != ERROR_SUCCESS)
+        return 0;
+    return (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
 }
 
 unsigned long DeleteCredentials(char const* keyPath) {

@@ -20,6 +20,11 @@ unsigned long StorePassword(std::string const& password, char const* keyPath = k
 // Reads and unprotects it; `password` is written only on success.
 unsigned long ReadPassword(std::string& password, char const* keyPath = kCredentialsKeyPath);
 
+// When the password was last stored (the key's last write), 0 when there is
+// none: the running service starts over with a new password as it does
+// with new settings.
+unsigned long long PasswordStamp(char const* keyPath = kCredentialsKeyPath);
+
 // Removes the key; a missing key is success.
 unsigned long DeleteCredentials(char const* keyPath = kCredentialsKeyPath);
 

@@ -12,6 +12,7 @@
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
+#include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/SettingsWatch.h"
 #include "companions/vandrel-service/Sources.h"
 #include "companions/vandrel-service/StatusFeed.h"
@@ -161,10 +162,13 @@ private:
     void FollowSettings(StatusFeed& feed, std::optional<ServiceSettings> current) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
+        unsigned long long password = PasswordStamp();
         for (;;) {
             if (!watch.WaitForChange(stopRequested_.get())) return;
             std::optional<ServiceSettings> changed = UsableSettings(options_);
-            if (changed == current) continue;
+            unsigned long long const newPassword = PasswordStamp();
+            if (changed == current && newPassword == password) continue;
+            password = newPassword;
             feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.
             current = std::move(changed);

@@ -149,6 +149,8 @@ case $command in
         [[ $(id -u) -eq 0 ]] || die "the NUT programs run as root here (-u root); run the tests as root"
         [[ -x $driver && -x $server ]] || die "$driver or $server missing; install nut-server (scripts/setup.sh)"
         "$0" stop "$dir"
+        # Another tree's peer on the same port would answer for ours.
+        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && die "port $1 is already taken (another peer?)"
         rm -rf "$dir"
         mkdir -p "$dir/state"
         chmod 700 "$dir/state"

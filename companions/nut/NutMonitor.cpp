@@ -103,8 +103,7 @@ UpsReading NutMonitor::Ask(HANDLE stop) {
     }
 
     VarReply status;
-    failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs,
-                                        stop, status);
+    failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs, stop, status);
     if (!failure.empty()) return lose(failure);
     if (status.kind == VarReply::Kind::Malformed) return lose("malformed reply");
     logic_.OnServerAnswered();

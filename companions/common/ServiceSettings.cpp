@@ -74,6 +74,15 @@ SettingsProblem SetNumber(ServiceSettings& settings, SettingsField field, uint32
         if (value > kMaxDelayMs) return Problem(field, "start delay must be " + Range(0, kMaxDelayMs) + " ms");
         settings.simulation.startDelayMs = value;
         return {};
+    case SettingsField::OnBatteryLimit:
+        if (value > kMaxOnBatteryLimitSeconds)
+            return Problem(field, "on-battery limit must be " + Range(0, kMaxOnBatteryLimitSeconds) + " s (0: never)");
+        settings.protection.onBatteryLimitSeconds = value;
+        return {};
+    case SettingsField::Grace:
+        if (value > kMaxGraceSeconds) return Problem(field, "grace must be " + Range(0, kMaxGraceSeconds) + " s");
+        settings.protection.graceSeconds = value;
+        return {};
     default:
         return Problem(field, "not a number field");
     }
@@ -90,6 +99,8 @@ char const* FieldLabel(SettingsField field) {
     case SettingsField::Script: return "script";
     case SettingsField::StopDelayMs: return "stop delay";
     case SettingsField::StartDelayMs: return "start delay";
+    case SettingsField::OnBatteryLimit: return "on-battery limit";
+    case SettingsField::Grace: return "grace";
     default: return "value";
     }
 }
@@ -112,6 +123,11 @@ StoredValue const kValues[] = {
     {"Script", SettingsField::Script, REG_SZ},
     {"StopDelayMs", SettingsField::StopDelayMs, REG_DWORD},
     {"StartDelayMs", SettingsField::StartDelayMs, REG_DWORD},
+    {"Shutdown", SettingsField::Shutdown, REG_SZ},
+    {"OnBatteryLimitSeconds", SettingsField::OnBatteryLimit, REG_DWORD},
+    {"GraceSeconds", SettingsField::Grace, REG_DWORD},
+    {"Action", SettingsField::Action, REG_SZ},
+    {"Login", SettingsField::Login, REG_SZ},
 };
 
 char const* TypeName(DWORD type) {
@@ -140,6 +156,11 @@ std::string FieldText(ServiceSettings const& settings, SettingsField field) {
         return FormatScript(settings.simulation.script, settings.simulation.scriptStepMs);
     case SettingsField::StopDelayMs: return std::to_string(settings.simulation.stopDelayMs);
     case SettingsField::StartDelayMs: return std::to_string(settings.simulation.startDelayMs);
+    case SettingsField::Shutdown: return ShutdownModeName(settings.protection.mode);
+    case SettingsField::OnBatteryLimit: return std::to_string(settings.protection.onBatteryLimitSeconds);
+    case SettingsField::Grace: return std::to_string(settings.protection.graceSeconds);
+    case SettingsField::Action: return ShutdownActionName(settings.protection.action);
+    case SettingsField::Login: return settings.protection.login;
     default: return {};
     }
 }
@@ -151,6 +172,8 @@ uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field) {
     case SettingsField::StatusWord: return settings.simulation.statusWord;
     case SettingsField::StopDelayMs: return settings.simulation.stopDelayMs;
     case SettingsField::StartDelayMs: return settings.simulation.startDelayMs;
+    case SettingsField::OnBatteryLimit: return settings.protection.onBatteryLimitSeconds;
+    case SettingsField::Grace: return settings.protection.graceSeconds;
     default: return 0;
     }
 }
@@ -196,33 +219,6 @@ std::string ReadValue(HKEY key, StoredValue const& stored, ServiceSettings& sett
     return problem.failed() ? name + ": " + problem.message + fallback : std::string();
 }
 
-// The protection's values, as far as the service needs them to act:
-// Shutdown "critical"/"off", GraceSeconds, OnBatteryLimitSeconds, Action
-// "shutdown"/"hibernate", Login. Whatever is missing or unreadable stays off
-// or at its default.
-void ReadProtectionValues(HKEY key, ProtectionSettings& out) {
-    char text[256];
-    DWORD size = sizeof text;
-    if (::RegGetValueA(key, nullptr, "Shutdown", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS &&
-        EqualsIgnoringAsciiCase(Trimmed(text), "critical"))
-        out.mode = ShutdownMode::Critical;
-    size = sizeof text;
-    if (::RegGetValueA(key, nullptr, "Action", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS &&
-        EqualsIgnoringAsciiCase(Trimmed(text), "hibernate"))
-        out.action = ShutdownAction::Hibernate;
-    size = sizeof text;
-    if (::RegGetValueA(key, nullptr, "Login", RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS)
-        out.login = Trimmed(text);
-    DWORD number = 0;
-    size = sizeof number;
-    if (::RegGetValueA(key, nullptr, "GraceSeconds", RRF_RT_REG_DWORD, nullptr, &number, &size) == ERROR_SUCCESS)
-        out.graceSeconds = number;
-    size = sizeof number;
-    if (::RegGetValueA(key, nullptr, "OnBatteryLimitSeconds", RRF_RT_REG_DWORD, nullptr, &number, &size) ==
-        ERROR_SUCCESS)
-        out.onBatteryLimitSeconds = number;
-}
-
 LONG WriteValue(HKEY key, StoredValue const& stored, ServiceSettings const& settings) {
     if (stored.type == REG_DWORD) {
         DWORD const value = FieldNumber(settings, stored.field);
@@ -261,6 +257,36 @@ bool ParseSourceName(std::string const& text, SourceKind& out) {
     }
     if (EqualsIgnoringAsciiCase(text, "simulate")) {
         out = SourceKind::Simulate;
+        return true;
+    }
+    return false;
+}
+
+char const* ShutdownModeName(ShutdownMode mode) { return mode == ShutdownMode::Critical ? "critical" : "off"; }
+
+bool ParseShutdownModeName(std::string const& text, ShutdownMode& out) {
+    if (EqualsIgnoringAsciiCase(text, "off")) {
+        out = ShutdownMode::Off;
+        return true;
+    }
+    if (EqualsIgnoringAsciiCase(text, "critical")) {
+        out = ShutdownMode::Critical;
+        return true;
+    }
+    return false;
+}
+
+char const* ShutdownActionName(ShutdownAction action) {
+    return action == ShutdownAction::Hibernate ? "hibernate" : "shutdown";
+}
+
+bool ParseShutdownActionName(std::string const& text, ShutdownAction& out) {
+    if (EqualsIgnoringAsciiCase(text, "shutdown")) {
+        out = ShutdownAction::Shutdown;
+        return true;
+    }
+    if (EqualsIgnoringAsciiCase(text, "hibernate")) {
+        out = ShutdownAction::Hibernate;
         return true;
     }
     return false;
@@ -326,7 +352,14 @@ SettingsProblem ValidateSettings(ServiceSettings const& settings) {
         if (problem.failed()) return problem;
     }
     ServiceSettings probe = settings;
-    return SetNumber(probe, SettingsField::PollMs, settings.pollMs);
+    SettingsProblem problem = SetNumber(probe, SettingsField::PollMs, settings.pollMs);
+    // The protection is kept whichever the source: a simulation drives it in tests.
+    ProtectionSettings const& protection = settings.protection;
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::OnBatteryLimit, protection.onBatteryLimitSeconds);
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::Grace, protection.graceSeconds);
+    if (!problem.failed() && !protection.login.empty())
+        problem = SetFieldFromText(probe, SettingsField::Login, protection.login);
+    return problem;
 }
 
 SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& rawText) {
@@ -344,6 +377,21 @@ SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field,
         SettingsProblem const problem = CheckAddress(ups, field);
         if (!problem.failed()) settings.ups = ups;
         return problem;
+    }
+    case SettingsField::Shutdown:
+        if (!ParseShutdownModeName(text, settings.protection.mode))
+            return Problem(field, "shutdown must be \"off\" or \"critical\", not \"" + text + "\"");
+        return {};
+    case SettingsField::Action:
+        if (!ParseShutdownActionName(text, settings.protection.action))
+            return Problem(field, "action must be \"shutdown\" or \"hibernate\", not \"" + text + "\"");
+        return {};
+    case SettingsField::Login: {
+        // Empty: no login, the service only reads.
+        std::string const problem = text.empty() ? std::string() : nut::CheckCredential(text, "login user");
+        if (!problem.empty()) return Problem(field, problem);
+        settings.protection.login = text;
+        return {};
     }
     case SettingsField::Script: {
         if (text.empty()) {
@@ -371,7 +419,24 @@ SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field,
     }
 }
 
-std::string DescribeSettings(ServiceSettings const& settings) {
+namespace {
+
+std::string DescribeProtection(ServiceSettings const& settings) {
+    ProtectionSettings const& protection = settings.protection;
+    std::string text;
+    if (protection.mode == ShutdownMode::Critical) {
+        text += std::string(", shutdown critical (") + ShutdownActionName(protection.action) + ", grace " +
+                std::to_string(protection.graceSeconds) + " s";
+        if (protection.onBatteryLimitSeconds != 0)
+            text += ", or after " + std::to_string(protection.onBatteryLimitSeconds) + " s on battery";
+        text += ")";
+    }
+    if (settings.source == SourceKind::Nut && !protection.login.empty())
+        text += ", login " + protection.login + (protection.mode == ShutdownMode::Off ? " (unused: shutdown off)" : "");
+    return text;
+}
+
+std::string DescribeSource(ServiceSettings const& settings) {
     if (settings.source == SourceKind::Nut)
         return "nut " + nut::FormatUpsAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms";
     SimulationSettings const& simulation = settings.simulation;
@@ -381,6 +446,12 @@ std::string DescribeSettings(ServiceSettings const& settings) {
     if (simulation.stopDelayMs != 0) text += " --stop-delay-ms " + std::to_string(simulation.stopDelayMs);
     if (simulation.startDelayMs != 0) text += " --start-delay-ms " + std::to_string(simulation.startDelayMs);
     return text;
+}
+
+}  // namespace
+
+std::string DescribeSettings(ServiceSettings const& settings) {
+    return DescribeSource(settings) + DescribeProtection(settings);
 }
 
 SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
@@ -397,7 +468,6 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
         std::string problem = ReadValue(key.get(), stored, settings);
         if (!problem.empty()) result.badValues.push_back(std::move(problem));
     }
-    ReadProtectionValues(key.get(), settings.protection);
     // Every other value has a default; which UPS to read has none.
     if (::RegQueryValueExA(key.get(), "Source", nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
         result.badValues.push_back("value \"Source\" is missing");

@@ -11,6 +11,14 @@
 //   Script        REG_SZ     the simulation's script, "3,1,2@5000", or empty
 //   StopDelayMs   REG_DWORD  extra time the simulation stays STOP_PENDING
 //   StartDelayMs  REG_DWORD  extra time the simulation stays START_PENDING
+//   Shutdown      REG_SZ     "off" or "critical": shut this PC down when the UPS
+//                            says its battery is low (or the primary forces it)
+//   OnBatteryLimitSeconds REG_DWORD  also after this long on battery, 0..86400; 0: never
+//   GraceSeconds  REG_DWORD  from asking Windows to power off to doing it, 0..600
+//   Action        REG_SZ     "shutdown" or "hibernate"
+//   Login         REG_SZ     the NUT secondary's user from upsd.users, or empty
+// The login's password is not among them: it is kept protected in a key of
+// its own (companions/vandrel-service/Credentials.h).
 // The service, its command line and the configuration program all go
 // through this file, so they agree on names, defaults and bounds.
 #pragma once
@@ -52,6 +60,8 @@ struct SimulationSettings {
 enum class ShutdownMode { Off, Critical };
 enum class ShutdownAction { Shutdown, Hibernate };
 uint32_t const kDefaultGraceSeconds = 30;
+uint32_t const kMaxGraceSeconds = 600;            // Windows shows a count-down this long at most
+uint32_t const kMaxOnBatteryLimitSeconds = 86400;  // a day: no UPS lasts longer
 
 struct ProtectionSettings {
     ShutdownMode mode = ShutdownMode::Off;
@@ -87,6 +97,11 @@ enum class SettingsField {
     Script,
     StopDelayMs,
     StartDelayMs,
+    Shutdown,
+    OnBatteryLimit,
+    Grace,
+    Action,
+    Login,
 };
 
 // One line for people that names the field ("port must be 1-65535"); empty
@@ -116,7 +131,15 @@ bool ParseSourceName(std::string const& text, SourceKind& out);
 std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs);
 std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs);
 
-// "nut ups@host:3493, poll 2000 ms" / "simulate --status 3" for people.
+// "off" / "critical" and "shutdown" / "hibernate", and back (any case).
+char const* ShutdownModeName(ShutdownMode mode);
+bool ParseShutdownModeName(std::string const& text, ShutdownMode& out);
+char const* ShutdownActionName(ShutdownAction action);
+bool ParseShutdownActionName(std::string const& text, ShutdownAction& out);
+
+// "nut ups@host:3493, poll 2000 ms" / "simulate --status 3" for people,
+// then the protection when it is on: ", shutdown critical (shutdown, grace
+// 30 s), login mon". The password is never part of the settings.
 std::string DescribeSettings(ServiceSettings const& settings);
 
 // What reading the key gave.

@@ -1,6 +1,7 @@
-// A read-only client of a Network UPS Tools server (upsd), on Winsock.
-// It never sends LOGIN: that would count this machine as one the UPS
-// powers and hold up the primary's shutdown.
+// A client of a Network UPS Tools server (upsd), on Winsock. It reads;
+// only the service's persistent monitor, given a secondary's credentials,
+// also sends LOGIN, which counts this machine as one the UPS powers, so the
+// primary waits for it before cutting the power.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,16 @@ std::string ParseUpsAddress(std::string const& text, UpsAddress& out);
 // "ups@host:3493": always with the port, as ParseUpsAddress reads it back.
 std::string FormatUpsAddress(UpsAddress const& address);
 
+// A NUT secondary's user from upsd.users and its password. No user: the
+// client only reads.
+struct Credentials {
+    std::string user;
+    std::string password;
+};
+
+// Whether the connection has logged in.
+enum class LoginOutcome { NotAsked, LoggedIn, Refused };
+
 // What one round of questions to the server gave.
 struct UpsReading {
     bool answered = false;       // the server gave ups.status
@@ -34,11 +45,14 @@ struct UpsReading {
                                  // "unknown UPS", "data stale", "driver not connected",
                                  // "no answer", "malformed reply"...
     std::uint32_t statusWord = 4;  // the word to publish (2 LB/FSD, 1 OB, 3 OL, 4 otherwise)
+    LoginOutcome login = LoginOutcome::NotAsked;  // of the connection the reading came on
+    std::string loginProblem;    // LoginOutcome::Refused: why, "wrong password"...
 };
 
 // Connects, asks for ups.status and battery.charge, says LOGOUT and closes,
 // all within about `timeoutMs` in all. For the service's status command and
-// the configuration program's connection test.
+// the configuration program's connection test: it never logs in, since a
+// passing client must not hold up the primary's shutdown.
 UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs);
 
 }  // namespace nut

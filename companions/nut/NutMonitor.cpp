@@ -10,7 +10,14 @@ namespace nut {
 std::uint64_t NutMonitor::SteadyClockMs() { return ::GetTickCount64(); }
 
 NutMonitor::NutMonitor(UpsAddress address, MonitorTimeouts timeouts, Clock clock)
-    : address_(std::move(address)), timeouts_(timeouts), clock_(std::move(clock)), session_(new Session) {
+    : NutMonitor(std::move(address), Credentials(), timeouts, std::move(clock)) {}
+
+NutMonitor::NutMonitor(UpsAddress address, Credentials credentials, MonitorTimeouts timeouts, Clock clock)
+    : address_(std::move(address)),
+      credentials_(std::move(credentials)),
+      timeouts_(timeouts),
+      clock_(std::move(clock)),
+      session_(new Session) {
     std::vector<AddressProblem> const problems = CheckUpsAddress(address_);
     if (!problems.empty()) addressProblem_ = problems.front().message;
 }
@@ -27,13 +34,44 @@ void NutMonitor::NotifyResumed() { resumed_ = true; }
 
 UpsReading NutMonitor::Poll(HANDLE stop) {
     if (resumed_.exchange(false)) {
-        session_->Close();
+        Drop();
         logic_.OnResumed();
     }
     UpsReading reading = Ask(stop);
     if (!reading.answered) lastFailure_ = reading.failure;
     reading.statusWord = logic_.Decide(reading, clock_());
+    reading.login = login_;
+    reading.loginProblem = loginProblem_;
     return reading;
+}
+
+void NutMonitor::Drop() {
+    session_->Close();
+    login_ = LoginOutcome::NotAsked;
+    loginProblem_.clear();
+}
+
+std::string NutMonitor::LogIn(HANDLE stop) {
+    if (credentials_.user.empty()) return std::string();
+    // Refused here rather than sent: it could not be said on one line.
+    std::string problem = CheckCredential(credentials_.user, "login user");
+    if (problem.empty()) problem = CheckCredential(credentials_.password, "password");
+    if (!problem.empty()) {
+        login_ = LoginOutcome::Refused;
+        loginProblem_ = problem;
+        return std::string();
+    }
+    CommandReply reply;
+    std::string const failure =
+        session_->Login(credentials_, address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, reply);
+    if (!failure.empty()) return failure;
+    if (reply.kind == CommandReply::Kind::Ok) {
+        login_ = LoginOutcome::LoggedIn;
+    } else {
+        login_ = LoginOutcome::Refused;
+        loginProblem_ = DescribeServerError(reply.error);
+    }
+    return std::string();
 }
 
 UpsReading NutMonitor::Ask(HANDLE stop) {
@@ -53,14 +91,19 @@ UpsReading NutMonitor::Ask(HANDLE stop) {
     // Anything but a well-formed reply leaves the stream out of step: drop
     // the connection and try again later.
     auto lose = [this](std::string const& failure) {
-        session_->Close();
+        Drop();
         if (failure != kStoppedFailure) logic_.OnConnectionFailed(clock_());
         return FailedReading(failure);
     };
 
+    std::string failure;
+    if (login_ == LoginOutcome::NotAsked) {
+        failure = LogIn(stop);
+        if (!failure.empty()) return lose(failure);
+    }
+
     VarReply status;
-    std::string failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs,
-                                        stop, status);
+    failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs, stop, status);
     if (!failure.empty()) return lose(failure);
     if (status.kind == VarReply::Kind::Malformed) return lose("malformed reply");
     logic_.OnServerAnswered();

@@ -15,7 +15,12 @@
 //  - NotifyResumed (any thread, e.g. the service's control handler on a
 //    resume power event) makes the next Poll drop the connection, which
 //    likely died during sleep, and connect again at once.
-//  - The destructor says LOGOUT and closes. LOGIN is never sent.
+//  - Given a secondary's credentials, each new connection logs in (USERNAME,
+//    PASSWORD, LOGIN <ups>) before its first question. A refusal is said
+//    in every reading of that connection (LoginOutcome::Refused and why)
+//    but the connection stays for reading; the login is tried again only
+//    on the next connection, so a wrong password does not fill upsd's log.
+//  - The destructor says LOGOUT and closes: upsd forgets the login.
 #pragma once
 
 #include <windows.h>
@@ -48,6 +53,9 @@ public:
 
     explicit NutMonitor(UpsAddress address, MonitorTimeouts timeouts = MonitorTimeouts(),
                         Clock clock = &NutMonitor::SteadyClockMs);
+    // A monitor that logs in as `credentials` (none when the user is empty).
+    NutMonitor(UpsAddress address, Credentials credentials, MonitorTimeouts timeouts = MonitorTimeouts(),
+               Clock clock = &NutMonitor::SteadyClockMs);
     ~NutMonitor();
 
     NutMonitor(NutMonitor const&) = delete;
@@ -70,14 +78,20 @@ public:
 
 private:
     UpsReading Ask(HANDLE stop);
+    // Logs the new connection in. Empty unless it was lost meanwhile.
+    std::string LogIn(HANDLE stop);
+    void Drop();
 
     UpsAddress address_;
+    Credentials credentials_;
     MonitorTimeouts timeouts_;
     Clock clock_;
     std::unique_ptr<Session> session_;
     MonitorLogic logic_;
     std::string addressProblem_;  // the address is checked once
     std::string lastFailure_;
+    LoginOutcome login_ = LoginOutcome::NotAsked;  // of the open connection
+    std::string loginProblem_;
     std::atomic<bool> resumed_{false};
 };
 

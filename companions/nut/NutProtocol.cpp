@@ -132,6 +132,50 @@ std::string FormatGetVar(std::string const& ups, std::string const& var) {
     return "GET VAR " + ups + " " + var + "\n";
 }
 
+// ---- logging in ----
+
+std::string CheckCredential(std::string const& value, char const* what) {
+    if (value.empty()) return std::string("the ") + what + " is empty";
+    if (value.size() > kMaxCredentialBytes)
+        return std::string("the ") + what + " is longer than " + std::to_string(kMaxCredentialBytes) + " bytes";
+    if (std::any_of(value.begin(), value.end(), IsControl))
+        return std::string("the ") + what + " may not contain control characters";
+    return std::string();
+}
+
+std::string QuoteArgument(std::string const& value) {
+    bool const plain = !value.empty() && std::none_of(value.begin(), value.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '"' || c == '\\' || c == '#';
+    });
+    if (plain) return value;
+    std::string quoted = "\"";
+    for (char const c : value) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::vector<std::string> FormatLoginRequests(std::string const& user, std::string const& password,
+                                             std::string const& ups) {
+    return {"USERNAME " + QuoteArgument(user) + "\n", "PASSWORD " + QuoteArgument(password) + "\n",
+            "LOGIN " + ups + "\n"};
+}
+
+CommandReply ParseCommandReply(std::string const& line) {
+    CommandReply reply;
+    if (line == "OK" || StartsWith(line, "OK ")) {
+        reply.kind = CommandReply::Kind::Ok;
+        return reply;
+    }
+    if (!StartsWith(line, "ERR ")) return reply;
+    std::size_t const end = line.find(' ', 4);
+    reply.error = line.substr(4, end == std::string::npos ? std::string::npos : end - 4);
+    reply.kind = IsErrorCode(reply.error) ? CommandReply::Kind::Error : CommandReply::Kind::Malformed;
+    if (reply.kind == CommandReply::Kind::Malformed) reply.error.clear();
+    return reply;
+}
+
 std::string DescribeServerError(std::string const& code) {
     struct Known {
         char const* code;
@@ -145,6 +189,13 @@ std::string DescribeServerError(std::string const& code) {
         {"ACCESS-DENIED", "access denied"},
         {"UNKNOWN-COMMAND", "command not understood"},
         {"INVALID-ARGUMENT", "invalid argument"},
+        {"INVALID-PASSWORD", "wrong password"},
+        {"INVALID-USERNAME", "unknown user"},
+        {"USERNAME-REQUIRED", "user required"},
+        {"PASSWORD-REQUIRED", "password required"},
+        {"ALREADY-LOGGED-IN", "already logged in"},
+        {"ALREADY-SET-USERNAME", "user already given"},
+        {"ALREADY-SET-PASSWORD", "password already given"},
     };
     for (Known const& k : known) {
         if (code == k.code) return k.text;

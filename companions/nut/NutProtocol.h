@@ -51,6 +51,35 @@ VarReply ParseVarReply(std::string const& line, std::string const& ups, std::str
 // "GET VAR <ups> <var>\n"; the names must have passed CheckUpsAddress.
 std::string FormatGetVar(std::string const& ups, std::string const& var);
 
+// ---- logging in as a secondary ----
+
+// The longest login user and password a request may carry.
+std::size_t const kMaxCredentialBytes = 128;
+
+// What is wrong with a login user or password for people ("the login user
+// is empty"...), empty when it may go into a request. `what` names it.
+// Control characters could end the request line and smuggle in another:
+// they are refused, as are empty and over-long values.
+std::string CheckCredential(std::string const& value, char const* what);
+
+// One argument of a request: as it is when it holds no blank, quote,
+// backslash or '#', else quoted with \" and \\ escaped, as upsd reads it.
+std::string QuoteArgument(std::string const& value);
+
+// "USERNAME <user>\n", "PASSWORD <password>\n", "LOGIN <ups>\n", in the
+// order they are sent; the values must have passed CheckCredential.
+std::vector<std::string> FormatLoginRequests(std::string const& user, std::string const& password,
+                                             std::string const& ups);
+
+// A reply to USERNAME, PASSWORD or LOGIN: "OK" (maybe with words after it)
+// or `ERR <CODE>`; anything else is malformed.
+struct CommandReply {
+    enum class Kind { Ok, Error, Malformed };
+    Kind kind = Kind::Malformed;
+    std::string error;  // Kind::Error: the code, e.g. "ACCESS-DENIED"
+};
+CommandReply ParseCommandReply(std::string const& line);
+
 // The longest UPS name and host an address may hold.
 std::size_t const kMaxUpsNameBytes = 64;
 std::size_t const kMaxHostBytes = 255;

@@ -234,15 +234,31 @@ std::string Session::ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop
     }
 }
 
+std::string Session::Exchange(std::string const& request, std::string& line, ULONGLONG deadline, HANDLE stop) {
+    if (!socket_) return "not connected";
+    std::string const failure = SendAll(request, deadline, stop);
+    return failure.empty() ? ReadLine(line, deadline, stop) : failure;
+}
+
 std::string Session::Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
                          VarReply& reply) {
-    if (!socket_) return "not connected";
-    std::string failure = SendAll(FormatGetVar(ups, var), deadline, stop);
-    if (!failure.empty()) return failure;
     std::string line;
-    failure = ReadLine(line, deadline, stop);
+    std::string const failure = Exchange(FormatGetVar(ups, var), line, deadline, stop);
     if (!failure.empty()) return failure;
     reply = ParseVarReply(line, ups, var);
+    return std::string();
+}
+
+std::string Session::Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline,
+                           HANDLE stop, CommandReply& reply) {
+    for (std::string const& request : FormatLoginRequests(credentials.user, credentials.password, ups)) {
+        std::string line;
+        std::string const failure = Exchange(request, line, deadline, stop);
+        if (!failure.empty()) return failure;
+        reply = ParseCommandReply(line);
+        if (reply.kind == CommandReply::Kind::Malformed) return "malformed reply";
+        if (reply.kind == CommandReply::Kind::Error) break;
+    }
     return std::string();
 }
 

@@ -43,6 +43,13 @@ public:
     std::string Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
                     VarReply& reply);
 
+    // Sends USERNAME, PASSWORD and LOGIN <ups>, each answered on its own,
+    // and stops at the first refusal. Empty on success, with `reply` the last
+    // answer (Ok, or the refusal's Error); otherwise, a malformed answer
+    // included, the connection is no longer usable.
+    std::string Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline, HANDLE stop,
+                      CommandReply& reply);
+
     // Says LOGOUT (without waiting for the goodbye) and closes.
     void Close();
 
@@ -51,6 +58,8 @@ private:
     Wait WaitFor(bool forWrite, ULONGLONG deadline, HANDLE stop);
     std::string SendAll(std::string const& data, ULONGLONG deadline, HANDLE stop);
     std::string ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop);
+    // One request and the one line that answers it.
+    std::string Exchange(std::string const& request, std::string& line, ULONGLONG deadline, HANDLE stop);
 
     bool winsock_ = false;
     UniqueHandle<handle_traits::Socket> socket_;

@@ -10,6 +10,8 @@
 #include "common/UniqueHandle.h"
 #include "companions/common/Win32Error.h"
 #include "companions/nut/NutClient.h"
+#include "companions/nut/NutProtocol.h"
+#include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
@@ -122,6 +124,31 @@ bool PrintNutReading(nut::UpsAddress const& ups) {
     return reading.answered;
 }
 
+// Reads the password a command asks for, before anything changes. kExitOk,
+// or the exit code of a refusal it has already reported.
+int TakePassword(PasswordRequest request, std::string& password) {
+    if (request != PasswordRequest::FromStdin) return kExitOk;
+    std::string problem = ReadPasswordLine(password, nut::kMaxCredentialBytes);
+    if (problem.empty()) problem = nut::CheckCredential(password, "password");
+    if (problem.empty()) return kExitOk;
+    std::fprintf(stderr, "VandrelService: %s\n", problem.c_str());
+    return kExitUsage;
+}
+
+unsigned long ApplyPassword(PasswordRequest request, std::string const& password) {
+    switch (request) {
+    case PasswordRequest::FromStdin: return StorePassword(password);
+    case PasswordRequest::Remove: return DeleteCredentials();
+    default: return ERROR_SUCCESS;
+    }
+}
+
+// The copy read from standard input, once stored.
+void Forget(std::string& password) {
+    if (!password.empty()) ::SecureZeroMemory(&password[0], password.size());
+    password.clear();
+}
+
 void PrintSimulatedReading(SimulationSettings const& simulation) {
     if (simulation.script.empty()) {
         std::printf("simulated -> word %lu\n", static_cast<unsigned long>(simulation.statusWord));
@@ -145,7 +172,11 @@ bool IsAdministrator() {
     return ::CheckTokenMembership(nullptr, sid, &member) && member;
 }
 
-int Install(ServiceSettings const& settings) {
+int Install(ServiceSettings const& settings, PasswordRequest passwordRequest) {
+    // A fresh set of settings without a login leaves no password behind.
+    if (settings.protection.login.empty()) passwordRequest = PasswordRequest::Remove;
+    std::string password;
+    if (int const refused = TakePassword(passwordRequest, password)) return refused;
     std::string binaryPath;
     if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
     UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
@@ -180,6 +211,12 @@ int Install(ServiceSettings const& settings) {
         if (created) ::DeleteService(service.get());
         return Fail("cannot create the service's state key", stateKey);
     }
+    unsigned long const stored = ApplyPassword(passwordRequest, password);
+    Forget(password);
+    if (stored != ERROR_SUCCESS) {
+        if (created) ::DeleteService(service.get());
+        return Fail("cannot store the login's password", stored);
+    }
     std::printf("%s \"%s\": %s\n", created ? "installed" : "updated", kServiceName,
                 DescribeSettings(settings).c_str());
     return kExitOk;
@@ -191,21 +228,28 @@ int Configure(std::vector<std::string> const& options) {
     SC_HANDLE const service = opened.service.get();
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
+    PasswordRequest passwordRequest = PasswordRequest::Keep;
     if (!options.empty()) {
         // Every value is written again below, so this mends the key as well.
         for (std::string const& line : read.badValues)
             std::fprintf(stderr, "VandrelService: note: %s\n", line.c_str());
-        std::string const bad = ApplySettingsArguments(options, settings);
+        std::string const bad = ApplySettingsArguments(options, settings, passwordRequest);
         if (!bad.empty()) {
             std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
             return kExitUsage;
         }
     }
+    std::string password;
+    if (int const refused = TakePassword(passwordRequest, password)) return refused;
     // The registration follows the copy that configures it: setup runs the
     // installed one, so a service first registered from elsewhere moves there.
     std::string binaryPath;
     if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
+    // The password first: a running service reads it when the settings change.
+    unsigned long const stored = ApplyPassword(passwordRequest, password);
+    Forget(password);
+    if (stored != ERROR_SUCCESS) return Fail("cannot store the login's password", stored);
     // Without options the settings stay exactly as they are, unusable ones
     // included: a guess written back would hide them.
     unsigned long written =
@@ -302,6 +346,7 @@ int Uninstall() {
     }
     unsigned long removed = DeleteServiceSettings();
     if (removed == ERROR_SUCCESS) removed = DeleteServiceSettings(kStateKeyPath);
+    if (removed == ERROR_SUCCESS) removed = DeleteCredentials();
     if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its settings", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
     return kExitOk;

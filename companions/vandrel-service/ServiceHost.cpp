@@ -13,6 +13,7 @@
 #include "companions/vandrel-service/ProtectionController.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
+#include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/SettingsWatch.h"
 #include "companions/vandrel-service/Sources.h"
 #include "companions/vandrel-service/StatusFeed.h"
@@ -176,10 +177,13 @@ private:
     void FollowSettings(StatusFeed& feed, ProtectionController& protection, std::optional<ServiceSettings> current) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
+        unsigned long long password = PasswordStamp();
         for (;;) {
             if (!watch.WaitForChange(stopRequested_.get())) return;
             std::optional<ServiceSettings> changed = UsableSettings(options_);
-            if (changed == current) continue;
+            unsigned long long const newPassword = PasswordStamp();
+            if (changed == current && newPassword == password) continue;
+            password = newPassword;
             protection.TakeSettings(ProtectionFor(changed));
             feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.

@@ -22,6 +22,12 @@ KnownOption const kOptions[] = {
     {"--script", SettingsField::Script, false, true},
     {"--stop-delay-ms", SettingsField::StopDelayMs, false, true},
     {"--start-delay-ms", SettingsField::StartDelayMs, false, true},
+    {"--shutdown", SettingsField::Shutdown, false, false},
+    {"--on-battery-limit", SettingsField::OnBatteryLimit, false, false},
+    {"--grace", SettingsField::Grace, false, false},
+    {"--action", SettingsField::Action, false, false},
+    {"--login", SettingsField::Login, true, false},
+    {"--password-stdin", SettingsField::None, true, false},
 };
 
 KnownOption const* FindOption(std::string const& name) {
@@ -79,8 +85,20 @@ std::string AdministratorRefusal(Command command, bool isAdministrator) {
 }
 
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings) {
+    PasswordRequest password = PasswordRequest::Keep;
+    ServiceSettings result = settings;
+    std::string const error = ApplySettingsArguments(args, result, password);
+    if (!error.empty()) return error;
+    if (password == PasswordRequest::FromStdin) return "--password-stdin is an option of install and config";
+    settings = result;
+    return {};
+}
+
+std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,
+                                   PasswordRequest& password) {
     ServiceSettings result = settings;
     bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
+    bool sawLogin = false, sawPassword = false;
     KnownOption const* nutOption = nullptr;         // the first option only --nut takes
     KnownOption const* simulateOption = nullptr;    // the first option only --simulate takes
     for (size_t i = 0; i < args.size(); ++i) {
@@ -89,6 +107,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         std::string const name = option->name;
         if (name == "--simulate") {
             sawSimulate = true;
+            continue;
+        }
+        if (name == "--password-stdin") {
+            sawPassword = true;
+            if (nutOption == nullptr) nutOption = option;
             continue;
         }
         if (i + 1 >= args.size()) return "missing value after " + name;
@@ -105,6 +128,7 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         if (option->simulateOnly && simulateOption == nullptr) simulateOption = option;
         sawStatus = sawStatus || name == "--status";
         sawScript = sawScript || name == "--script";
+        sawLogin = sawLogin || name == "--login";
         SettingsProblem const problem = SetFieldFromText(result, option->field, value);
         if (problem.failed()) return name + ": " + problem.message;
         // A fixed word replaces a script the settings held.
@@ -112,6 +136,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     }
     if (sawNut && sawSimulate) return "--nut and --simulate exclude each other";
     if (sawStatus && sawScript) return "--status and --script exclude each other";
+    // The password is never a command-line word: others can read those.
+    bool const loginCleared = sawLogin && result.protection.login.empty();
+    if (sawLogin && !loginCleared && !sawPassword)
+        return "--login needs --password-stdin (the password is read from standard input)";
+    if (sawPassword && result.protection.login.empty()) return "--password-stdin needs a login user (--login USER)";
     if (sawNut) result.source = SourceKind::Nut;
     if (sawSimulate) result.source = SourceKind::Simulate;
     if (result.source == SourceKind::Nut && simulateOption != nullptr)
@@ -121,6 +150,7 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     SettingsProblem const problem = ValidateSettings(result);
     if (problem.failed()) return problem.message;
     settings = result;
+    password = sawPassword ? PasswordRequest::FromStdin : loginCleared ? PasswordRequest::Remove : PasswordRequest::Keep;
     return {};
 }
 

@@ -34,12 +34,27 @@ bool NeedsAdministrator(Command command);
 // Empty when the command may go ahead, else the one line to print.
 std::string AdministratorRefusal(Command command, bool isAdministrator);
 
-// Applies [--nut ups@host[:port]] [--poll-ms N] or [--simulate] [--status N
-// | --script W,W@ms] [--stop-delay-ms N] [--start-delay-ms N] onto
-// `settings` (what config starts from: the service's current settings). The
-// source stays as it was unless --nut or --simulate names one; options of
-// the other source are refused. Empty on success, else one line; `settings`
-// is written only on success, and only with settings that validate.
+// What the command line asks of the stored password.
+enum class PasswordRequest {
+    Keep,       // no word of it
+    FromStdin,  // --password-stdin: read one line and store it
+    Remove,     // --login "": no login, no password
+};
+
+// Applies [--nut ups@host[:port]] [--poll-ms N] [--login USER
+// --password-stdin] or [--simulate] [--status N | --script W,W@ms]
+// [--stop-delay-ms N] [--start-delay-ms N], and either way [--shutdown
+// off|critical] [--on-battery-limit S] [--grace S] [--action
+// shutdown|hibernate], onto `settings` (what config starts from: the
+// service's current settings). The source stays as it was unless --nut or
+// --simulate names one; options of the other source are refused. A new
+// login user comes with its password. Empty on success, else one line;
+// `settings` and `password` are written only on success, and only with
+// settings that validate.
+std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,
+                                   PasswordRequest& password);
+// The same where no password can be read (console, an old registration's
+// options): --password-stdin is refused.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings);
 
 // check --nut ups@host[:port]: the address as the service would store it

@@ -1,8 +1,28 @@
 #include "companions/vandrel-service/Sources.h"
 
-namespace vandrel {
+#include <utility>
 
-NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs) : monitor_(ups), pollMs_(pollMs) {}
+#include "companions/common/Win32Error.h"
+#include "companions/vandrel-service/Credentials.h"
+
+namespace vandrel {
+namespace {
+
+LoginState ToLoginState(nut::LoginOutcome outcome) {
+    switch (outcome) {
+    case nut::LoginOutcome::LoggedIn: return LoginState::LoggedIn;
+    case nut::LoginOutcome::Refused: return LoginState::Refused;
+    default: return LoginState::NotAsked;
+    }
+}
+
+}  // namespace
+
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::Credentials credentials)
+    : monitor_(ups, std::move(credentials)), pollMs_(pollMs) {}
+
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem)
+    : monitor_(ups), pollMs_(pollMs), loginProblem_(std::move(problem)) {}
 
 SourceReading NutUpsSource::Next(HANDLE stop) {
     nut::UpsReading const reading = monitor_.Poll(stop);
@@ -11,6 +31,12 @@ SourceReading NutUpsSource::Next(HANDLE stop) {
     out.charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
     out.upsStatus = reading.status;
     out.answered = reading.answered;
+    out.login = ToLoginState(reading.login);
+    out.loginProblem = reading.loginProblem;
+    if (!loginProblem_.empty()) {
+        out.login = LoginState::Refused;
+        out.loginProblem = loginProblem_;
+    }
     return out;
 }
 
@@ -18,7 +44,18 @@ std::unique_ptr<UpsSource> MakeUnusableSettingsSource() { return std::make_uniqu
 
 std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings) {
     if (ValidateSettings(settings).failed()) return MakeUnusableSettingsSource();
-    if (settings.source == SourceKind::Nut) return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs);
+    if (settings.source == SourceKind::Nut) {
+        ProtectionSettings const& protection = settings.protection;
+        if (protection.mode != ShutdownMode::Critical || protection.login.empty())
+            return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs);
+        nut::Credentials credentials{protection.login, std::string()};
+        unsigned long const error = ReadPassword(credentials.password);
+        if (error != ERROR_SUCCESS)
+            return std::make_unique<NutUpsSource>(
+                settings.ups, settings.pollMs,
+                "the stored password cannot be read: " + companions::DescribeWin32Error(error));
+        return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs, std::move(credentials));
+    }
     SimulationSettings const& simulation = settings.simulation;
     if (!simulation.script.empty())
         return std::make_unique<ScriptedUpsSource>(simulation.script, simulation.scriptStepMs);

@@ -9,10 +9,14 @@
 
 namespace vandrel {
 
-// Reads a UPS from a NUT server through one persistent session.
+// Reads a UPS from a NUT server through one persistent session, logged in
+// as a secondary when given a user.
 class NutUpsSource final : public UpsSource {
 public:
-    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs);
+    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::Credentials credentials = nut::Credentials());
+    // Logs in as nobody and says in every reading that the login was
+    // refused for `problem` (a stored password that cannot be read).
+    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem);
     SourceReading Next(HANDLE stop) override;
     // Sooner than the poll when a WAIT is about to count as no connection.
     DWORD IntervalMs() const override { return static_cast<DWORD>(monitor_.NextPollInMs(pollMs_)); }
@@ -21,9 +25,12 @@ public:
 private:
     nut::NutMonitor monitor_;
     DWORD pollMs_;
+    std::string loginProblem_;
 };
 
-// Settings that do not validate get a source that reports no connection.
+// Settings that do not validate get a source that reports no connection. A
+// NUT source logs in when the shutdown is on and a login user is set, with
+// the password from Credentials.h.
 std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings);
 
 // For settings the service cannot use: word 4, never a simulation.

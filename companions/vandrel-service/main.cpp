@@ -12,9 +12,10 @@
 namespace {
 
 char const kUsage[] =
-    "usage: VandrelService install --nut ups@host[:port] [--poll-ms N]\n"
+    "usage: VandrelService install --nut ups@host[:port] [--poll-ms N] [--login USER --password-stdin]\n"
+    "                              [protection]\n"
     "       VandrelService install [--simulate] [--status N | --script W,W@ms] [--stop-delay-ms N]\n"
-    "                              [--start-delay-ms N]\n"
+    "                              [--start-delay-ms N] [protection]\n"
     "       VandrelService config  (the options of install; those not given keep their value)\n"
     "       VandrelService status\n"
     "       VandrelService uninstall\n"
@@ -27,6 +28,16 @@ char const kUsage[] =
     "  --script W,W@ms       cycle through the words, each held for ms\n"
     "  --stop-delay-ms N     stay in STOP_PENDING for N ms when stopped\n"
     "  --start-delay-ms N    stay in START_PENDING for N ms when started\n"
+    "protection (shutting this PC down before the battery runs out):\n"
+    "  --shutdown off|critical     critical: when the UPS says its battery is low (default off)\n"
+    "  --on-battery-limit S        also after S seconds on battery (0-86400, default 0: never)\n"
+    "  --grace S                   from the warning to the power-off (0-600 s, default 30)\n"
+    "  --action shutdown|hibernate what to do then (default shutdown)\n"
+    "  --login USER                log in to the NUT server as this upsmon secondary of upsd.users,\n"
+    "                              so the primary waits for this PC; used with --shutdown critical;\n"
+    "                              \"\" removes the login\n"
+    "  --password-stdin            read the login's password from one line of standard input\n"
+    "                              (stored protected, never shown)\n"
     "install, config and uninstall need administrator rights.\n";
 
 // One line, so the message is not lost above the usage text.
@@ -57,9 +68,10 @@ int main(int argc, char** argv) {
     switch (invocation.command) {
     case Command::Install: {
         vandrel::ServiceSettings settings;
-        std::string const bad = vandrel::ApplySettingsArguments(invocation.options, settings);
+        vandrel::PasswordRequest password = vandrel::PasswordRequest::Keep;
+        std::string const bad = vandrel::ApplySettingsArguments(invocation.options, settings, password);
         if (!bad.empty()) return UsageError(bad);
-        return vandrel::Install(settings);
+        return vandrel::Install(settings, password);
     }
     case Command::Config:
         return vandrel::Configure(invocation.options);

@@ -26,6 +26,8 @@ void FuzzServerOutput(std::uint8_t const* data, std::size_t size) {
             if (result != nut::LineAssembler::Result::Line) break;
             Check(line.size() < nut::kMaxLineBytes);
             Check(line.find('\n') == std::string::npos);
+            nut::CommandReply const answer = nut::ParseCommandReply(line);
+            Check((answer.kind == nut::CommandReply::Kind::Error) == !answer.error.empty());
             nut::VarReply const reply = nut::ParseVarReply(line, "ups", "ups.status");
             if (reply.kind == nut::VarReply::Kind::Value) {
                 for (char c : reply.value) Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
@@ -51,10 +53,19 @@ void FuzzAddress(std::uint8_t const* data, std::size_t size) {
     Check(nut::FormatGetVar(address.upsName, "ups.status").find('\n') == 8 + address.upsName.size() + 11);
 }
 
+// A credential that passes stays one request line, however it is quoted.
+void FuzzCredential(std::uint8_t const* data, std::size_t size) {
+    std::string const text(reinterpret_cast<char const*>(data), size);
+    if (!nut::CheckCredential(text, "password").empty()) return;
+    for (std::string const& request : nut::FormatLoginRequests(text, text, "ups"))
+        Check(request.find('\n') == request.size() - 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
     FuzzServerOutput(data, size);
     FuzzAddress(data, size);
+    FuzzCredential(data, size);
     return 0;
 }

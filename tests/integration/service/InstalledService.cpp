@@ -14,8 +14,9 @@ DWORD const kPollMs = 25;
 
 }  // namespace
 
-e2e::RunResult Service(std::string const& arguments) {
-    e2e::RunResult result = e2e::RunProgram(e2e::HostPathToWindows(VANDREL_SERVICE_EXE), arguments, kRunTimeoutMs);
+e2e::RunResult Service(std::string const& arguments, std::string const& input) {
+    e2e::RunResult result =
+        e2e::RunProgram(e2e::HostPathToWindows(VANDREL_SERVICE_EXE), arguments, kRunTimeoutMs, input);
     for (std::string* text : {&result.out, &result.err}) {
         std::string lines;
         for (char const c : *text)
@@ -36,8 +37,8 @@ void InstalledService::TearDown() {
     Service("uninstall");
 }
 
-void InstalledService::Install(std::string const& options) {
-    e2e::RunResult const install = Service("install " + options);
+void InstalledService::Install(std::string const& options, std::string const& input) {
+    e2e::RunResult const install = Service("install " + options, input);
     ASSERT_EQ(0u, install.exitCode) << install.err;
     service_.reset(::OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
     ASSERT_TRUE(service_);

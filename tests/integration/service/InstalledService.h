@@ -15,8 +15,9 @@
 
 namespace service_test {
 
-// Runs VandrelService.exe with `arguments`; its output with "\r\n" read as "\n".
-e2e::RunResult Service(std::string const& arguments);
+// Runs VandrelService.exe with `arguments` (and `input` on its standard
+// input); its output with "\r\n" read as "\n".
+e2e::RunResult Service(std::string const& arguments, std::string const& input = std::string());
 
 // Holds the shared names for the test and starts and ends with no service.
 class InstalledService : public ::testing::Test {
@@ -24,8 +25,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // "install <options>", then opens the registration.
-    void Install(std::string const& options);
+    // "install <options>" (with `input` on its standard input), then opens
+    // the registration.
+    void Install(std::string const& options, std::string const& input = std::string());
     bool Start();
     bool Stop();
     // Polls until the service is in `state`; the last state seen.

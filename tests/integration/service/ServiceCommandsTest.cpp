@@ -2,6 +2,7 @@
 // registry: install, status, config on a running service, uninstall, and
 // how refusals come out of the executable.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/Commands.h"
+#include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "tests/integration/service/InstalledService.h"
@@ -66,6 +68,79 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ("VandrelService: the service \"Vandrel Service\" is not installed\n", gone.err);
     EXPECT_EQ(kExitFailed, Service("uninstall").exitCode);
     EXPECT_EQ(kExitFailed, Service("config --simulate").exitCode);
+}
+
+// Every value's name and data under HKLM\<path>, its subkeys' included.
+void CollectValues(std::string const& path, std::vector<std::string>& out) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key)) << path;
+    char name[256];
+    BYTE data[8192];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name, dataSize = sizeof data;
+        if (::RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS) break;
+        out.push_back(std::string(name, nameSize) + '=' + std::string(reinterpret_cast<char*>(data), dataSize));
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (::RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.push_back(path + "\\" + name);
+    }
+    ::RegCloseKey(key);
+    for (std::string const& subkey : subkeys) CollectValues(subkey, out);
+}
+
+std::string KeyDacl(char const* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, &key) != ERROR_SUCCESS) return "cannot open";
+    std::vector<BYTE> descriptor(4096);
+    DWORD size = static_cast<DWORD>(descriptor.size());
+    LONG const status = ::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size);
+    ::RegCloseKey(key);
+    char* sddl = nullptr;
+    if (status != ERROR_SUCCESS || !::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                       descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr))
+        return "cannot read";
+    std::string const text = sddl;
+    ::LocalFree(sddl);
+    return text;
+}
+
+TEST_F(VandrelServiceCommands, TheLoginsPasswordIsStoredProtectedReadableByTheServiceAndNeverShown) {
+    std::string const password = "pa ss\"word#4711";
+    Install(std::string("--nut ") + kNobodyListens + " --shutdown critical --login mon --password-stdin",
+            password + "\r\nnot read\n");
+    std::string clear;
+    ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::ReadPassword(clear));
+    EXPECT_EQ(password, clear);
+    std::wstring const wide(password.begin(), password.end());
+    std::string const utf16(reinterpret_cast<char const*>(wide.data()), wide.size() * sizeof(wchar_t));
+    std::vector<std::string> values;
+    CollectValues(kServiceKeyPath, values);
+    EXPECT_GT(values.size(), 10u);
+    for (std::string const& value : values) {
+        EXPECT_EQ(std::string::npos, value.find(password)) << value.substr(0, value.find('='));
+        EXPECT_EQ(std::string::npos, value.find(utf16)) << value.substr(0, value.find('='));
+    }
+    // SYSTEM, administrators, and the service's account to read: nobody else.
+    EXPECT_EQ("D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)(A;OICI;KR;;;LS)", KeyDacl(vandrel::kCredentialsKeyPath));
+
+    RunResult const status = Service("status");
+    EXPECT_NE(std::string::npos, status.out.find(", shutdown critical (shutdown, grace 30 s), login mon\n"))
+        << status.out;
+    EXPECT_EQ(std::string::npos, (status.out + status.err).find("4711"));
+
+    EXPECT_EQ(0u, Service("config --password-stdin", "other\n").exitCode);
+    ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::ReadPassword(clear));
+    EXPECT_EQ("other", clear);
+    RunResult const none = Service("config --password-stdin");
+    EXPECT_EQ(kExitUsage, none.exitCode);
+    EXPECT_EQ("VandrelService: no password on standard input\n", none.err);
+
+    service_.reset();
+    EXPECT_EQ(0u, Service("uninstall").exitCode);
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), vandrel::ReadPassword(clear));
 }
 
 QUERY_SERVICE_CONFIGA const* Config(SC_HANDLE service, std::vector<char>& buffer) {
@@ -133,7 +208,7 @@ public:
 TEST_F(VandrelServiceCommands, AnInstallWhoseSettingsCannotBeWrittenLeavesNoService) {
     UnwritableSettings unwritable;
     ScopedSeam<vandrel::RegistrationApi> seam(unwritable);
-    EXPECT_EQ(vandrel::kExitFailed, vandrel::Install(vandrel::ServiceSettings()));
+    EXPECT_EQ(vandrel::kExitFailed, vandrel::Install(vandrel::ServiceSettings(), vandrel::PasswordRequest::Keep));
     EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), kServiceName, SERVICE_QUERY_STATUS)));
 }
 
@@ -166,7 +241,8 @@ TEST_F(VandrelServiceCommands, OnBatteryLowTheServiceAsksWindowsToShutDownAndCal
 }
 
 TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing) {
-    for (char const* bad : {"install --nut rack@nas:65536", "instal"}) {
+    for (char const* bad : {"install --nut rack@nas:65536", "instal",
+                            "install --nut rack@nas --shutdown critical --login mon --password-stdin"}) {
         RunResult const result = Service(bad);
         EXPECT_EQ(kExitUsage, result.exitCode) << bad;
         EXPECT_EQ(0u, result.err.find("VandrelService: ")) << bad << ": " << result.err;

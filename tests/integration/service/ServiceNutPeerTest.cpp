@@ -1,7 +1,8 @@
 // The installed service reading a real upsd and dummy-ups on the host
 // (tests/support/nut): the block follows the UPS, the server's failures give
-// word 4, the service reconnects when the server comes back, and it stops
-// when asked even while a server leaves its request unanswered.
+// word 4, the service reconnects when the server comes back, it logs in as
+// a secondary when told to, and it stops when asked even while a server
+// leaves its request unanswered.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -63,6 +64,21 @@ TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {
     EXPECT_EQ(4u, WaitForWord(4).statusWord);
     nut_peer::Run("start-server");
     EXPECT_EQ(3u, WaitForWord(3).statusWord) << "reconnects on its own";
+}
+
+// The peer's upsd.users holds the secondary "mon", password "secret".
+TEST_F(ServiceWithNutServer, LogsInWithTheStoredPasswordTakesANewOneAtOnceAndLogsOutWhenStopped) {
+    Install("--nut " + nut::FormatUpsAddress(nut_peer::Address()) +
+                " --poll-ms 500 --shutdown critical --login mon --password-stdin",
+            "wrong\n");
+    ASSERT_TRUE(Start()) << ::GetLastError();
+    EXPECT_EQ(3u, WaitForWord(3).statusWord) << "a refused login still reads";
+    e2e::RunResult const config = service_test::Service("config --password-stdin", "secret\n");
+    EXPECT_EQ(0u, config.exitCode) << config.err;
+    nut_peer::Run("wait-clients", "1");
+    ASSERT_TRUE(Stop()) << ::GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(SERVICE_STOPPED));
+    nut_peer::Run("wait-clients", "0");
 }
 
 TEST_F(ServiceWithNutServer, StopsWhenAskedWhileTheServerLeavesItsRequestUnanswered) {

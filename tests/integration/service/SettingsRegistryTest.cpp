@@ -58,6 +58,7 @@ TEST_F(SettingsKey, WrittenSettingsReadBackWhole) {
     nut.simulation.script = {3, 1, 2};
     nut.simulation.scriptStepMs = 250;
     nut.simulation.stopDelayMs = 40;
+    nut.protection = {vandrel::ShutdownMode::Critical, 600, 45, vandrel::ShutdownAction::Hibernate, "mon"};
     ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::WriteServiceSettings(nut, path_.c_str()));
     ServiceSettings read;
     SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());
@@ -89,11 +90,14 @@ TEST_F(SettingsKey, GarbageValuesFallBackOneByOneAndAreEachNamed) {
     unsigned char const shortDword[] = {1, 2};
     SetRaw("StopDelayMs", REG_DWORD, shortDword, sizeof shortDword);
     SetString("Source", std::string(100000, 'n')); // far too long for a setting
+    SetString("Shutdown", "sometimes");
+    SetDword("GraceSeconds", 601);
+    SetString("Login", "mon\nLOGIN other");        // would smuggle in a request
 
     ServiceSettings read;
     SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());
     EXPECT_EQ(0ul, result.keyError);
-    EXPECT_EQ(7u, result.badValues.size());
+    EXPECT_EQ(10u, result.badValues.size());
     EXPECT_TRUE(Mentions(result, "value \"Host\" holds a NUL character; using localhost"));
     EXPECT_TRUE(Mentions(result, "value \"Port\" is REG_SZ, not REG_DWORD; using 3493"));
     EXPECT_TRUE(Mentions(result, "value \"PollMs\": poll interval must be 500-60000 ms; using 2000"));
@@ -101,6 +105,9 @@ TEST_F(SettingsKey, GarbageValuesFallBackOneByOneAndAreEachNamed) {
     EXPECT_TRUE(Mentions(result, "value \"Script\""));
     EXPECT_TRUE(Mentions(result, "value \"StopDelayMs\" is not a 4-byte REG_DWORD"));
     EXPECT_TRUE(Mentions(result, "value \"Source\" is longer than"));
+    EXPECT_TRUE(Mentions(result, "value \"Shutdown\": shutdown must be \"off\" or \"critical\", not \"sometimes\"; using off"));
+    EXPECT_TRUE(Mentions(result, "value \"GraceSeconds\": grace must be 0-600 s; using 30"));
+    EXPECT_TRUE(Mentions(result, "value \"Login\": the login user may not contain control characters; using "));
 
     ServiceSettings expected;  // the one good value, and defaults
     expected.ups.upsName = "rack";

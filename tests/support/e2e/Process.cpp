@@ -56,7 +56,8 @@ Process Process::Start(const std::string& program, const std::string& tail, cons
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = how.output;
     startup.hStdError = how.error;
-    const bool inherit = how.output != nullptr || how.error != nullptr;
+    startup.hStdInput = how.input;
+    const bool inherit = how.output != nullptr || how.error != nullptr || how.input != nullptr;
 
     PROCESS_INFORMATION info{};
     const DWORD flags = (how.suspended ? CREATE_SUSPENDED : 0) | (inherit ? CREATE_NO_WINDOW : 0);
@@ -126,11 +127,22 @@ int KillProcessesNamed(const std::string& fileName) {
     return killed;
 }
 
-RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs) {
+RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs,
+                     const std::string& input) {
     UniqueFileHandle out = CreateCaptureFile();
     UniqueFileHandle err = CreateCaptureFile();
+    UniqueFileHandle in;
+    if (!input.empty()) {
+        in = CreateCaptureFile();
+        DWORD written = 0;
+        LARGE_INTEGER zero{};
+        if (!in || !WriteFile(in.get(), input.data(), static_cast<DWORD>(input.size()), &written, nullptr) ||
+            !SetFilePointerEx(in.get(), zero, nullptr, FILE_BEGIN))
+            throw std::runtime_error("cannot create the input of " + program);
+    }
     if (!out || !err) throw std::runtime_error("cannot create files for the output of " + program);
-    Process process = Process::Start(program, arguments.empty() ? "" : " " + arguments, {false, out.get(), err.get()});
+    Process process = Process::Start(program, arguments.empty() ? "" : " " + arguments,
+                                     {false, out.get(), err.get(), in.get()});
     RunResult result;
     const std::optional<DWORD> code = process.WaitForExit(timeoutMs);
     result.finished = code.has_value();

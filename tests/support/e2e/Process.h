@@ -19,6 +19,7 @@ struct Launch {
     // a console program; by default nowhere.
     HANDLE output = nullptr;
     HANDLE error = nullptr;
+    HANDLE input = nullptr;  // its standard input (inheritable); by default nothing
 };
 
 // The destructor ends the process if it still runs, so a failed assertion
@@ -73,7 +74,9 @@ struct RunResult {
 // Runs `program` with `arguments` (after one blank) to its end, at most
 // `timeoutMs`, with its output caught in files: not pipes, since a pipe held
 // open by some grandchild would never report its end. Throws
-// std::runtime_error when it cannot be started.
-RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs);
+// std::runtime_error when it cannot be started. `input`, when not empty, is
+// what it reads from its standard input.
+RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs,
+                     const std::string& input = std::string());
 
 }  // namespace e2e

@@ -2,8 +2,9 @@
 # A real NUT server for tests: Debian's dummy-ups driver serving a UPS named
 # "testups" from a definition file, and upsd, both started directly as
 # root in a private folder (configuration, state and pid files), listening
-# on 127.0.0.1 only. Prints nothing on success; one line on stderr and a
-# non-zero exit on failure.
+# on 127.0.0.1 only. upsd.users holds one secondary, "mon" with password
+# "secret", that may LOGIN. Prints nothing on success; one line on stderr
+# and a non-zero exit on failure.
 #
 #   nut-peer.sh start DIR PORT [STATUS [CHARGE]]  start both; wait until upsd serves STATUS
 #                                                 (default "OL", charge 100; CHARGE "-" for none)
@@ -16,6 +17,7 @@
 #   nut-peer.sh silent-server DIR PORT            a listener that accepts and never answers; what
 #                                                 it receives goes to DIR/silent.received
 #   nut-peer.sh wait-status DIR STATUS|ERR-CODE   wait until upsd answers that
+#   nut-peer.sh wait-clients DIR COUNT            wait until COUNT clients are logged in to the UPS
 #   nut-peer.sh reset DIR                         back to a running driver and upsd serving OL, charge 100
 #
 # NUT_PEER_MAXAGE: upsd's MAXAGE in seconds (default 5).
@@ -147,6 +149,8 @@ case $command in
         [[ $(id -u) -eq 0 ]] || die "the NUT programs run as root here (-u root); run the tests as root"
         [[ -x $driver && -x $server ]] || die "$driver or $server missing; install nut-server (scripts/setup.sh)"
         "$0" stop "$dir"
+        # Another tree's peer on the same port would answer for ours.
+        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && die "port $1 is already taken (another peer?)"
         rm -rf "$dir"
         mkdir -p "$dir/state"
         chmod 700 "$dir/state"
@@ -163,7 +167,11 @@ CONF
 LISTEN 127.0.0.1 $1
 MAXAGE ${NUT_PEER_MAXAGE:-5}
 CONF
-        : >"$dir/upsd.users"
+        cat >"$dir/upsd.users" <<CONF
+[mon]
+    password = secret
+    upsmon secondary
+CONF
         chmod 600 "$dir"/*.conf "$dir/upsd.users"
         start_driver
         start_server
@@ -187,6 +195,17 @@ CONF
     wait-status)
         [[ $# -ge 1 ]] || die "wait-status needs a status or an ERR code"
         wait_for "$1"
+        ;;
+    wait-clients)
+        [[ $# -ge 1 ]] || die "wait-clients needs a count"
+        clients=""
+        for _ in $(seq $((wait_limit * 5))); do
+            # One address per logged-in client.
+            clients=$(upsc -c "$ups@127.0.0.1:$(port)" 2>/dev/null | grep -c . || true)
+            [[ $clients == "$1" ]] && exit 0
+            sleep 0.2
+        done
+        die "upsd on port $(port) lists ${clients:-no} logged-in clients, not $1, after ${wait_limit} s"
         ;;
     kill-driver)
         end driver

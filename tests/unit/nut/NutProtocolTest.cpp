@@ -87,6 +87,35 @@ TEST(NutReplies, AnythingElseIsMalformed) {
     }
 }
 
+// ---- logging in ----
+
+TEST(NutLogin, RequestsQuoteOnlyArgumentsThatNeedIt) {
+    EXPECT_EQ(FormatLoginRequests("mon", "secret", "testups"),
+              (std::vector<std::string>{"USERNAME mon\n", "PASSWORD secret\n", "LOGIN testups\n"}));
+    // upsd reads blanks, quotes and '#' (a comment) only inside quotes.
+    EXPECT_EQ(QuoteArgument(R"(pa ss"\x)"), R"("pa ss\"\\x")");
+    EXPECT_EQ(QuoteArgument("a#b"), "\"a#b\"");
+    EXPECT_EQ(QuoteArgument("tab\there"), "\"tab\there\"");
+}
+
+TEST(NutLogin, CredentialsThatCouldSplitARequestAreRefused) {
+    EXPECT_EQ(CheckCredential("secret\nLOGIN other", "password"), "the password may not contain control characters");
+    EXPECT_EQ(CheckCredential("", "login user"), "the login user is empty");
+    EXPECT_EQ(CheckCredential(std::string(kMaxCredentialBytes, 'p'), "password"), "");
+    EXPECT_NE(CheckCredential(std::string(kMaxCredentialBytes + 1, 'p'), "password"), "");
+}
+
+TEST(NutLogin, RepliesAreOkOrARefusalWithItsCode) {
+    EXPECT_EQ(ParseCommandReply("OK").kind, CommandReply::Kind::Ok);
+    EXPECT_EQ(ParseCommandReply("OK Goodbye").kind, CommandReply::Kind::Ok);
+    CommandReply const refused = ParseCommandReply("ERR ACCESS-DENIED");
+    ASSERT_EQ(refused.kind, CommandReply::Kind::Error);
+    EXPECT_EQ(refused.error, "ACCESS-DENIED");
+    EXPECT_EQ(DescribeServerError("INVALID-PASSWORD"), "wrong password");
+    for (char const* line : {"", "OKAY", "ok", "ERR", "ERR access-denied", "VAR testups ups.status \"OL\""})
+        EXPECT_EQ(ParseCommandReply(line).kind, CommandReply::Kind::Malformed) << line;
+}
+
 // ---- status ----
 
 TEST(NutStatus, TokensMapToTheWordByPriority) {

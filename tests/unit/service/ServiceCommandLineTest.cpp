@@ -83,6 +83,14 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
         {{"--status", "0"}, "must not be 0"},
         {{"--status"}, "missing value after --status"},
         {{"--verbose"}, "unknown option \"--verbose\""},
+        {{"--nut", "rack@nas", "--login", "mon"}, "--login needs --password-stdin"},
+        {{"--nut", "rack@nas", "--password-stdin"}, "--password-stdin needs a login user"},
+        {{"--simulate", "--login", "mon", "--password-stdin"}, "--login is an option of --nut, not of --simulate"},
+        {{"--nut", "rack@nas", "--login", "mon\tx", "--password-stdin"}, "the login user may not contain control"},
+        {{"--shutdown", "always"}, "--shutdown: shutdown must be \"off\" or \"critical\", not \"always\""},
+        {{"--action", "sleep"}, "action must be \"shutdown\" or \"hibernate\""},
+        {{"--grace", "601"}, "grace must be 0-600 s"},
+        {{"--on-battery-limit", "86401"}, "on-battery limit must be 0-86400 s (0: never)"},
     };
     for (Case const& c : cases) {
         ServiceSettings settings;
@@ -91,6 +99,30 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
         EXPECT_EQ(std::string::npos, error.find('\n')) << error;
         EXPECT_TRUE(settings == original) << c.args.front();
     }
+}
+
+TEST(ServiceCommandLine, ProtectionOptionsAndALoginWhosePasswordComesFromStandardInput) {
+    ServiceSettings settings;
+    vandrel::PasswordRequest password = vandrel::PasswordRequest::Keep;
+    ASSERT_EQ("", vandrel::ApplySettingsArguments({"--nut", "rack@nas", "--shutdown", "Critical", "--grace", "60",
+                                                   "--action", "hibernate", "--on-battery-limit", "300", "--login",
+                                                   "mon", "--password-stdin"},
+                                                  settings, password));
+    EXPECT_EQ(vandrel::PasswordRequest::FromStdin, password);
+    EXPECT_EQ("nut rack@nas:3493, poll 2000 ms, shutdown critical (hibernate, grace 60 s, or after 300 s on battery), "
+              "login mon",
+              vandrel::DescribeSettings(settings));
+    // A new password alone, for the user the service has.
+    ASSERT_EQ("", vandrel::ApplySettingsArguments({"--password-stdin"}, settings, password));
+    EXPECT_EQ(vandrel::PasswordRequest::FromStdin, password);
+    ASSERT_EQ("", vandrel::ApplySettingsArguments({"--grace", "0"}, settings, password));
+    EXPECT_EQ(vandrel::PasswordRequest::Keep, password);
+    ASSERT_EQ("", vandrel::ApplySettingsArguments({"--login", ""}, settings, password));
+    EXPECT_EQ(vandrel::PasswordRequest::Remove, password);
+    EXPECT_EQ("", settings.protection.login);
+    // Where nothing reads standard input.
+    EXPECT_EQ("--password-stdin is an option of install and config",
+              Apply({"--login", "mon", "--password-stdin"}, settings));
 }
 
 // The setup asks this instead of keeping rules of its own.

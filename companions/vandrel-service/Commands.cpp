@@ -13,6 +13,7 @@
 #include "companions/nut/NutClient.h"
 #include "companions/vandrel-service/ServiceHost.h"
 #include "companions/vandrel-service/Registration.h"
+#include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
 
@@ -46,6 +47,15 @@ bool ThisBinaryPath(std::string& out) {
     if (length == 0 || length >= sizeof path) return false;
     out = BuildBinaryPath(path);
     return true;
+}
+
+// The service runs without its Event Log source, whose texts the Event
+// Viewer then cannot show: worth a note, not a failed install.
+void RegisterEventSourceOrNote() {
+    unsigned long const error = RegisterEventSourceHere();
+    if (error != ERROR_SUCCESS)
+        std::fprintf(stderr, "VandrelService: note: cannot register the Event Log source: %s\n",
+                     companions::DescribeWin32Error(error).c_str());
 }
 
 int NotInstalled() {
@@ -204,6 +214,7 @@ int Install(ServiceSettings const& settings) {
         if (created) ::DeleteService(service.get());
         return Fail("cannot create the service's state key", stateKey);
     }
+    RegisterEventSourceOrNote();
     std::printf("%s \"%s\": %s\n", created ? "installed" : "updated", kServiceName,
                 DescribeSettings(settings).c_str());
     return kExitOk;
@@ -230,6 +241,7 @@ int Configure(std::vector<std::string> const& options) {
     unsigned long written = WriteServiceSettings(settings);
     if (written == ERROR_SUCCESS) written = CreateStateKey();
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
+    RegisterEventSourceOrNote();
 
     SERVICE_STATUS status{};
     bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
@@ -308,6 +320,8 @@ int Uninstall() {
     unsigned long removed = DeleteServiceSettings();
     if (removed == ERROR_SUCCESS) removed = DeleteServiceSettings(kStateKeyPath);
     if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its settings", removed);
+    removed = UnregisterEventSource();
+    if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its Event Log source", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
     return kExitOk;
 }

@@ -30,6 +30,7 @@ RequestExecutionLevel admin
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SERVICE_NAME "Vandrel Service"
 !define PARAMETERS_KEY "SYSTEM\CurrentControlSet\Services\Vandrel Service\Parameters"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Vandrel Service"
 !define AGENT_WINDOW "Orvastel"   ; the agent's hidden window, one per desktop
 !define AGENT_WAIT_STEPS 100      ; of 100 ms: how long an agent gets to close
 !define IN_USE_WAIT_STEPS 30      ; of 100 ms: a closing program may hold its file briefly
@@ -632,7 +633,8 @@ Section "Uninstall"
   ${EndIf}
 
   ; The service's own "uninstall" stops and deletes it; its settings go with
-  ; its key, and the Parameters key is removed as well in case it is not.
+  ; its key, and the Parameters key is removed as well in case it is not, as
+  ; is its Event Log source (left behind when the service was gone already).
   Call un.ServiceState
   ${If} $0 != 0
     nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" uninstall'
@@ -646,6 +648,7 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   DeleteRegKey HKLM "${PARAMETERS_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 
   Delete "$INSTDIR\Perimand.exe"
   Delete "$INSTDIR\Dellomark.exe"

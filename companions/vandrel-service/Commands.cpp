@@ -13,6 +13,7 @@
 #include "companions/nut/NutProtocol.h"
 #include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
+#include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
 
@@ -45,6 +46,15 @@ bool ThisBinaryPath(std::string& out) {
     if (length == 0 || length >= sizeof path) return false;
     out = BuildBinaryPath(path);
     return true;
+}
+
+// The service runs without its Event Log source, whose texts the Event
+// Viewer then cannot show: worth a note, not a failed install.
+void RegisterEventSourceOrNote() {
+    unsigned long const error = RegisterEventSourceHere();
+    if (error != ERROR_SUCCESS)
+        std::fprintf(stderr, "VandrelService: note: cannot register the Event Log source: %s\n",
+                     companions::DescribeWin32Error(error).c_str());
 }
 
 int NotInstalled() {
@@ -217,6 +227,7 @@ int Install(ServiceSettings const& settings, PasswordRequest passwordRequest) {
         if (created) ::DeleteService(service.get());
         return Fail("cannot store the login's password", stored);
     }
+    RegisterEventSourceOrNote();
     std::printf("%s \"%s\": %s\n", created ? "installed" : "updated", kServiceName,
                 DescribeSettings(settings).c_str());
     return kExitOk;
@@ -256,6 +267,7 @@ int Configure(std::vector<std::string> const& options) {
         options.empty() ? ERROR_SUCCESS : Seam<RegistrationApi>::Current().WriteSettings(settings);
     if (written == ERROR_SUCCESS) written = CreateStateKey();
     if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
+    RegisterEventSourceOrNote();
 
     SERVICE_STATUS status{};
     bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
@@ -348,6 +360,8 @@ int Uninstall() {
     if (removed == ERROR_SUCCESS) removed = DeleteServiceSettings(kStateKeyPath);
     if (removed == ERROR_SUCCESS) removed = DeleteCredentials();
     if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its settings", removed);
+    removed = UnregisterEventSource();
+    if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its Event Log source", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
     return kExitOk;
 }

@@ -11,6 +11,7 @@
 #include "companions/common/Win32Error.h"
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/ProtectionController.h"
+#include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
 #include "companions/vandrel-service/Credentials.h"
@@ -28,17 +29,32 @@ DWORD const kPendingWaitHintMs = 3000;
 // from an older version that has no key, the options in its binary path.
 // Nothing when they cannot be used (a missing key, a bad value): the service
 // then says it has no connection rather than guess, and never simulates
-// unless told to.
-std::optional<ServiceSettings> UsableSettings(std::vector<std::string> const& options) {
+// unless told to. `why` then names the value and why, as status does.
+std::optional<ServiceSettings> UsableSettings(std::vector<std::string> const& options, std::string& why) {
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
+    why.clear();
     if (read.keyError == ERROR_FILE_NOT_FOUND && !options.empty()) {
         settings = ServiceSettings();
-        if (!ApplySettingsArguments(options, settings).empty()) return std::nullopt;
+        why = ApplySettingsArguments(options, settings);
+        if (!why.empty()) return std::nullopt;
         return settings;
     }
-    if (!read.clean()) return std::nullopt;
+    // Not the default each bad value fell back to: the service uses none.
+    for (std::string const& line : read.badValues)
+        why += (why.empty() ? "" : "; ") + line.substr(0, line.find("; using "));
+    if (read.keyError == ERROR_FILE_NOT_FOUND)
+        why = "there is no Parameters key";
+    else if (read.keyError != ERROR_SUCCESS)
+        why = "cannot read them: " + companions::DescribeWin32Error(read.keyError);
+    if (!why.empty()) return std::nullopt;
     return settings;
+}
+
+// The record of a start, in the service and in the console alike.
+void ReportStarted(std::optional<ServiceSettings> const& settings, std::string const& why) {
+    ReportServiceEvent(ServiceEvent::Started, settings ? DescribeSettings(*settings) : "unusable settings");
+    if (!settings) ReportServiceEvent(ServiceEvent::SettingsUnusable, why);
 }
 
 std::unique_ptr<UpsSource> SourceFor(std::optional<ServiceSettings> const& settings) {
@@ -99,6 +115,7 @@ private:
         try {
             instance_->Run();
         } catch (...) {
+            ReportServiceEvent(ServiceEvent::Stopped, "after an unexpected error");
             instance_->Report(SERVICE_STOPPED, ERROR_EXCEPTION_IN_SERVICE);
         }
     }
@@ -139,7 +156,8 @@ private:
         statusHandle_ = ::RegisterServiceCtrlHandlerExA(kServiceName, &ServiceHost::OnControl, this);
         if (statusHandle_ == nullptr) return;
         Report(SERVICE_START_PENDING);
-        std::optional<ServiceSettings> const settings = UsableSettings(options_);
+        std::string why;
+        std::optional<ServiceSettings> const settings = UsableSettings(options_, why);
         SimulationSettings const delays = settings ? settings->simulation : SimulationSettings();
         StayPending(SERVICE_START_PENDING, delays.startDelayMs);
 
@@ -149,12 +167,14 @@ private:
         StatusFeed feed(SourceFor(settings), &observer);
         status_block::CreateError const error = feed.Start();
         if (error.failed()) {
+            ReportServiceEvent(ServiceEvent::Stopped, error.Describe());
             Report(SERVICE_STOPPED, error.code);
             return;
         }
         SetFeed(&feed);
         Report(SERVICE_RUNNING);
-        FollowSettings(feed, protection, settings);
+        ReportStarted(settings, why);
+        FollowSettings(feed, protection, settings, why);
 
         Report(SERVICE_STOP_PENDING);
         SetFeed(nullptr);
@@ -166,21 +186,28 @@ private:
         StayPending(SERVICE_STOP_PENDING, delays.stopDelayMs);
         // Closing the block is what tells the agent the service is gone.
         feed.Close();
+        // Before the last report: the process may end right after it.
+        ReportServiceEvent(ServiceEvent::Stopped);
         Report(SERVICE_STOPPED);
     }
 
     // Until stopped: hands the feed a new source, and the protection its
     // settings, whenever the settings in the key change, including to and
-    // from settings it cannot use. (The protection's login is the NUT
-    // source's too.) The watch waits for a writer to finish its values
-    // before this reads them.
-    void FollowSettings(StatusFeed& feed, ProtectionController& protection, std::optional<ServiceSettings> current) {
+    // from settings it cannot use (recorded each time they become unusable
+    // for another reason). The protection's login is the NUT source's too.
+    // The watch waits for a writer to finish its values before this reads
+    // them.
+    void FollowSettings(StatusFeed& feed, ProtectionController& protection, std::optional<ServiceSettings> current,
+                        std::string currentWhy) {
         SettingsWatch watch;
         watch.Open(kServiceKeyPath);  // without it the service still runs, on what it has
         unsigned long long password = PasswordStamp();
         for (;;) {
             if (!watch.WaitForChange(stopRequested_.get())) return;
-            std::optional<ServiceSettings> changed = UsableSettings(options_);
+            std::string why;
+            std::optional<ServiceSettings> changed = UsableSettings(options_, why);
+            if (!changed && (current || why != currentWhy)) ReportServiceEvent(ServiceEvent::SettingsUnusable, why);
+            currentWhy = why;
             unsigned long long const newPassword = PasswordStamp();
             if (changed == current && newPassword == password) continue;
             password = newPassword;
@@ -255,18 +282,22 @@ int RunAsService(std::vector<std::string> const& options) {
 }
 
 int RunInConsole(std::vector<std::string> const& options) {
-    ServiceSettings settings;
+    std::optional<ServiceSettings> settings;
+    std::string why;
     if (options.empty()) {
-        ReadServiceSettings(settings);
+        // The service's own settings, taken as the service takes them.
+        settings = UsableSettings(options, why);
     } else {
-        std::string const bad = ApplySettingsArguments(options, settings);
+        ServiceSettings given;
+        std::string const bad = ApplySettingsArguments(options, given);
         if (!bad.empty()) {
             std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
             return kExitUsage;
         }
+        settings = given;
     }
     g_consoleStop.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    StatusFeed feed(MakeSource(settings));
+    StatusFeed feed(SourceFor(settings));
     status_block::CreateError const error = g_consoleStop ? feed.Start()
                                                           : status_block::CreateError{::GetLastError(), "an event"};
     if (error.failed()) {
@@ -274,10 +305,13 @@ int RunInConsole(std::vector<std::string> const& options) {
         return kExitFailed;
     }
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    std::printf("publishing from %s; Ctrl+C stops\n", DescribeSettings(settings).c_str());
+    std::printf("publishing from %s; Ctrl+C stops\n",
+                settings ? DescribeSettings(*settings).c_str() : ("unusable settings: " + why).c_str());
     std::fflush(stdout);
+    ReportStarted(settings, why);
     ::WaitForSingleObject(g_consoleStop.get(), INFINITE);
     feed.Close();
+    ReportServiceEvent(ServiceEvent::Stopped);
     return kExitOk;
 }
 

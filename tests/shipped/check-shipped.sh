@@ -4,11 +4,14 @@
 #   - PE32 for i386, Windows GUI subsystem, ASLR and DEP enabled;
 #   - it imports system DLLs only (no MinGW runtime DLL to carry along);
 #   - the resources exist in English and in Japanese (the resource tests
-#     check their contents; this only catches a build that dropped a language).
-# Usage: check-shipped.sh path/to/Perimand.exe
+#     check their contents; this only catches a build that dropped a language);
+#   - VandrelService.exe, when given, carries its Event Log message table in
+#     both languages.
+# Usage: check-shipped.sh path/to/Perimand.exe [path/to/VandrelService.exe]
 set -euo pipefail
 
-exe=${1:?usage: check-shipped.sh path/to/Perimand.exe}
+exe=${1:?usage: check-shipped.sh path/to/Perimand.exe [path/to/VandrelService.exe]}
+service=${2:-}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 windres=${WINDRES:-i686-w64-mingw32-windres}
 
@@ -67,6 +70,17 @@ for language in "9,1 English" "17,1 Japanese"; do
     expect MENU 131 "$1" "$2"
     expect DIALOGEX 141 "$1" "$2"
 done
+
+if [[ -n $service ]]; then
+    tables=$("$windres" -J coff -i "$service" -O rc 2>/dev/null | awk '
+        /^LANGUAGE/          { gsub(/[ ,]+/, " "); language = $2 "," $3; next }
+        /RT_MESSAGETABLE/    { print language }') || true   # unreadable: none found
+    for language in "9,1 English" "17,1 Japanese"; do
+        set -- $language
+        grep -qx "$1" <<<"$tables" && pass "message table in $2 in the service" \
+            || fail "message table missing in $2 in $service"
+    done
+fi
 
 if (( failures > 0 )); then
     echo "$failures check(s) failed for $exe"

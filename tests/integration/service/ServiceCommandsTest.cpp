@@ -13,6 +13,7 @@
 #include "companions/vandrel-service/Commands.h"
 #include "companions/vandrel-service/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
+#include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "tests/integration/service/InstalledService.h"
 #include "tests/support/e2e/TempFolder.h"
@@ -30,11 +31,31 @@ DWORD const kChangeTimeoutMs = 15000;
 // A port of this test's own that nothing listens on.
 char const kNobodyListens[] = "rack@127.0.0.1:34940";
 
+// The Event Log source's message file; empty when there is no registration.
+std::string EventMessageFile(DWORD* typesSupported = nullptr) {
+    char path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kEventSourceKeyPath, "EventMessageFile",
+                       RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, path, &size) != ERROR_SUCCESS)
+        return std::string();
+    DWORD dwordSize = sizeof(DWORD);
+    if (typesSupported != nullptr)
+        ::RegGetValueA(HKEY_LOCAL_MACHINE, kEventSourceKeyPath, "TypesSupported", RRF_RT_REG_DWORD, nullptr,
+                       typesSupported, &dwordSize);
+    return path;
+}
+
 TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegistration) {
     Install("--simulate --status 2");
     vandrel::ServiceSettings stored;
     ASSERT_TRUE(vandrel::ReadServiceSettings(stored).clean());
     EXPECT_EQ(2u, stored.simulation.statusWord);
+    DWORD types = 0;
+    std::string const thisCopy = e2e::HostPathToWindows(VANDREL_SERVICE_EXE);
+    EXPECT_EQ(thisCopy, EventMessageFile(&types)) << "the Event Log's texts are in the executable";
+    EXPECT_EQ(static_cast<DWORD>(EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE), types);
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kEventSourceKeyPath, "EventMessageFile", REG_EXPAND_SZ,
+                      "C:\\old\\VandrelService.exe", 25);
     RunResult const stopped = Service("status");
     EXPECT_EQ(0u, stopped.exitCode) << stopped.err;
     EXPECT_NE(std::string::npos, stopped.out.find("is stopped; settings: simulate --status 2")) << stopped.out;
@@ -46,6 +67,7 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ(2u, WaitForWord(2).statusWord);
     // The running service follows its key, without a restart.
     EXPECT_EQ(0u, Service("config --script 1,3@200").exitCode);
+    EXPECT_EQ(thisCopy, EventMessageFile()) << "the source follows the copy that ran config";
     EXPECT_EQ(1u, WaitForWord(1).statusWord);
     EXPECT_EQ(3u, WaitForWord(3).statusWord);
     RunResult const toNut = Service(std::string("config --nut ") + kNobodyListens);
@@ -63,6 +85,7 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ(0u, uninstall.exitCode) << uninstall.err;
     EXPECT_FALSE(perimand_test::ReadLikeAgent().found);
     EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), vandrel::ReadServiceSettings(stored).keyError);
+    EXPECT_EQ("", EventMessageFile()) << "the Event Log source is gone too";
     RunResult const gone = Service("status");
     EXPECT_EQ(kExitFailed, gone.exitCode);
     EXPECT_EQ("VandrelService: the service \"Vandrel Service\" is not installed\n", gone.err);

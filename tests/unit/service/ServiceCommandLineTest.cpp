@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "companions/vandrel-service/Registration.h"
+#include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/StatusFeed.h"
 
@@ -205,6 +207,25 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
     vandrel::RegistrationResult const refused = vandrel::ApplyServiceExtras(nullptr);
     EXPECT_EQ("", refused.failure);
     EXPECT_NE(std::string::npos, refused.note.find("privileges")) << refused.note;
+}
+
+// What needs someone's attention is an error, what may soon is a warning.
+TEST(ServiceEvents, EachEventHasItsOwnMessageAndTheTypeItsUrgencyCalls) {
+    using vandrel::ServiceEvent;
+    std::set<unsigned long> ids;
+    for (int i = 0; i <= static_cast<int>(ServiceEvent::ShutdownRefused); ++i) {
+        auto const event = static_cast<ServiceEvent>(i);
+        ids.insert(vandrel::RecordOf(event).messageId);
+        WORD expected = EVENTLOG_INFORMATION_TYPE;
+        for (ServiceEvent const error : {ServiceEvent::CommunicationLost, ServiceEvent::SettingsUnusable,
+                                         ServiceEvent::LoginRefused, ServiceEvent::ShutdownRefused})
+            if (event == error) expected = EVENTLOG_ERROR_TYPE;
+        for (ServiceEvent const warning :
+             {ServiceEvent::OnBattery, ServiceEvent::BatteryLow, ServiceEvent::ShutdownInitiated})
+            if (event == warning) expected = EVENTLOG_WARNING_TYPE;
+        EXPECT_EQ(expected, vandrel::RecordOf(event).type) << "event " << i;
+    }
+    EXPECT_EQ(12u, ids.size());
 }
 
 vandrel::SourceReading ChargeOnly(uint32_t charge) {

@@ -33,15 +33,14 @@ ScmResult Blame(ScmResult result, ScmStep step) {
     return result;
 }
 
-bool IsStartPending(DWORD state) { return state == SERVICE_START_PENDING; }
-bool IsNotStopped(DWORD state) { return state != SERVICE_STOPPED; }
-
 }  // namespace
 
 template <>
 ServiceControlApi* Seam<ServiceControlApi>::current_ = &g_systemServiceControl;
 
 bool IsServicePending(DWORD state) { return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING; }
+bool IsServiceStartPending(DWORD state) { return state == SERVICE_START_PENDING; }
+bool IsServiceNotStopped(DWORD state) { return state != SERVICE_STOPPED; }
 
 ScmResult OpenScmService(ServiceControlApi& scm, char const* name, DWORD access, OpenedService& opened) {
     SC_HANDLE manager = scm.OpenSCManager(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -89,7 +88,7 @@ ScmResult StopAndWait(ServiceControlApi& scm, SC_HANDLE service, PollRule const&
         if (error == ERROR_SERVICE_NOT_ACTIVE) return {ScmStep::None, ERROR_SUCCESS, SERVICE_STOPPED};
         return Failed(ScmStep::Stop, error, status.dwCurrentState);
     }
-    return Blame(PollWhile(scm, service, status, &IsNotStopped, rule), ScmStep::Stop);
+    return Blame(PollWhile(scm, service, status, &IsServiceNotStopped, rule), ScmStep::Stop);
 }
 
 ScmResult StartAndWait(ServiceControlApi& scm, SC_HANDLE service, PollRule const& rule) {
@@ -99,7 +98,7 @@ ScmResult StartAndWait(ServiceControlApi& scm, SC_HANDLE service, PollRule const
     }
     SERVICE_STATUS status{};
     status.dwCurrentState = SERVICE_START_PENDING;
-    ScmResult const started = Blame(PollWhile(scm, service, status, &IsStartPending, rule), ScmStep::Start);
+    ScmResult const started = Blame(PollWhile(scm, service, status, &IsServiceStartPending, rule), ScmStep::Start);
     if (!started || status.dwCurrentState == SERVICE_RUNNING) return started;
     // It gave up starting (or was stopped meanwhile); its exit code says why.
     DWORD const exitCode = status.dwWin32ExitCode != ERROR_SUCCESS ? status.dwWin32ExitCode : ERROR_SERVICE_NOT_ACTIVE;

@@ -80,6 +80,8 @@ struct ScmResult {
 };
 
 bool IsServicePending(DWORD state);
+bool IsServiceStartPending(DWORD state);
+bool IsServiceNotStopped(DWORD state);
 
 // Connects to the manager and opens `name` with `access`; `opened` holds
 // what did open.

@@ -13,13 +13,10 @@ BOOL StopAction(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& statu
     return scm.ControlService(service, SERVICE_CONTROL_STOP, &status);
 }
 
-bool IsStartPending(DWORD state) { return state == SERVICE_START_PENDING; }
-bool IsNotStopped(DWORD state) { return state != SERVICE_STOPPED; }
-
 }  // namespace
 
-const ServiceCommand kAgentStart{kAgentStartAccess, &StartAction, kAgentPendingPolls, &IsStartPending, 1};
-const ServiceCommand kAgentStop{kAgentStopAccess, &StopAction, kAgentStopPolls, &IsNotStopped, 0};
+const ServiceCommand kAgentStart{kAgentStartAccess, &StartAction, kAgentPendingPolls, &IsServiceStartPending, 1};
+const ServiceCommand kAgentStop{kAgentStopAccess, &StopAction, kAgentStopPolls, &IsServiceNotStopped, 0};
 
 std::optional<int> RunServiceCommand(ServiceControlApi& scm, const ServiceCommand& command) {
     OpenedService opened;

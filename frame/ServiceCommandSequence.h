@@ -8,12 +8,8 @@
 
 #include <optional>
 
-#include "common/Seam.h"
-#include "common/ServiceContract.h"
-#include "common/UniqueHandle.h"
+#include "common/ServiceControl.h"
 
-
-DWORD const kAgentManagerAccess = SC_MANAGER_CONNECT;
 DWORD const kAgentStartAccess = SERVICE_QUERY_STATUS | SERVICE_START;
 DWORD const kAgentStopAccess = SERVICE_QUERY_STATUS | SERVICE_STOP;
 
@@ -29,48 +25,16 @@ int const kMaxPendingPolls = 60;
 // After a stop request the service gets this many polls to reach STOPPED.
 int const kMaxStopPolls = 6;
 
-// The system calls the sequences make, as an interface tests can script.
-class ServiceControlApi {
-public:
-    virtual ~ServiceControlApi() = default;
-    virtual SC_HANDLE OpenSCManager(LPCSTR machine, LPCSTR database, DWORD access) = 0;
-    virtual SC_HANDLE OpenService(SC_HANDLE manager, LPCSTR name, DWORD access) = 0;
-    virtual BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;
-    virtual BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) = 0;
-    virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
-    virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
-    virtual void Sleep(DWORD milliseconds) = 0;
-};
-
-template <>
-ServiceControlApi* Seam<ServiceControlApi>::current_;
-
-// A service or manager handle together with the interface that closes it,
-// so it is owned like any other handle (UniqueHandle) and closed through
-// the same seam that opened it.
-struct ScmHandleRef {
-    SC_HANDLE handle = nullptr;
-    ServiceControlApi* api = nullptr;
-    friend bool operator==(ScmHandleRef a, ScmHandleRef b) { return a.handle == b.handle; }
-    friend bool operator!=(ScmHandleRef a, ScmHandleRef b) { return a.handle != b.handle; }
-};
-
-namespace handle_traits {
-struct ScmSeam {
-    using type = ScmHandleRef;
-    static type invalid() noexcept { return {}; }
-    static void close(type h) noexcept { h.api->CloseServiceHandle(h.handle); }
-};
-}  // namespace handle_traits
-
-using UniqueScmHandle = UniqueHandle<handle_traits::ScmSeam>;
+// The tray counts polls only: no stall rule.
+PollRule const kAgentPendingPolls{kServicePollIntervalMs, kMaxPendingPolls * kServicePollIntervalMs, 0};
+PollRule const kAgentStopPolls{kServicePollIntervalMs, kMaxStopPolls * kServicePollIntervalMs, 0};
 
 // One command as data: the access it asks for, its action, how long it then
 // waits and for what, and the value agentRunning takes afterwards.
 struct ServiceCommand {
     DWORD serviceAccess;
     BOOL (*act)(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& status);
-    int maxWaitPolls;
+    PollRule wait;
     bool (*keepWaiting)(DWORD state);
     int runningAfter;
 };

@@ -43,6 +43,7 @@ BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_BN_CLICKED(IDC_TEST_CONNECTION, OnTestConnection)
     ON_BN_CLICKED(IDC_SAVE, OnSave)
     ON_MESSAGE(WM_APP_TEST_DONE, OnTestDone)
+    ON_MESSAGE(WM_APP_RESTART_DONE, OnRestartDone)
     ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
 END_MESSAGE_MAP()
 
@@ -146,14 +147,34 @@ LRESULT CConfigDlg::OnTestDone(WPARAM, LPARAM) {
 }
 
 LRESULT CConfigDlg::OnDestroyDialog(WPARAM, LPARAM) {
-    // The worker must not post to a window that is gone.
+    // The workers must not post to a window that is gone.
     test_.Abandon(ConnectionTest::kAbandonWaitMs);
+    restart_.Abandon(ServiceRestart::kAbandonWaitMs);
     return 0;
 }
 
 void CConfigDlg::OnOK() { OnSave(); }
 
+void CConfigDlg::OnCancel() {
+    closeWhenRestarted_ = restart_.Running();
+    if (!closeWhenRestarted_) CDialog::OnCancel();
+}
+
+LRESULT CConfigDlg::OnRestartDone(WPARAM, LPARAM) {
+    std::optional<RestartResult> const restart = restart_.Take();
+    if (!restart) return 0;
+    EnableItem(IDC_SAVE, true);
+    switch (restart->outcome) {
+    case RestartOutcome::Restarted: ShowStatus(Text(IDS_SAVED_RESTARTED)); break;
+    case RestartOutcome::Failed: ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {restart->failure})); break;
+    default: ShowStatus(Text(IDS_SAVED)); break;
+    }
+    if (closeWhenRestarted_) CDialog::OnCancel();
+    return 0;
+}
+
 void CConfigDlg::OnSave() {
+    if (restart_.Running()) return;  // Enter while Save is disabled
     FormText const form = ReadForm();
     FormValues values;
     std::vector<FieldError> errors = ValidateForm(form, values);
@@ -189,23 +210,20 @@ void CConfigDlg::OnSave() {
         return;
     }
 
-    HCURSOR const previous = ::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
     unsigned long const written = vandrel::WriteServiceSettings(settings);
     if (written != ERROR_SUCCESS) {
-        ::SetCursor(previous);
         ShowStatus(written == ERROR_ACCESS_DENIED
                        ? Text(IDS_SAVE_NEEDS_ADMIN)
                        : Substitute(Text(IDS_SAVE_FAILED), {companions::DescribeWin32Error(written)}));
         return;
     }
     loaded_ = settings;
-    RestartResult const restart = RestartIfRunning(kServiceName);
-    ::SetCursor(previous);
-    switch (restart.outcome) {
-    case RestartOutcome::Restarted: ShowStatus(Text(IDS_SAVED_RESTARTED)); break;
-    case RestartOutcome::Failed: ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {restart.failure})); break;
-    default: ShowStatus(Text(IDS_SAVED)); break;
+    if (!restart_.Start(m_hWnd, WM_APP_RESTART_DONE, kServiceName)) {
+        ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {companions::DescribeWin32Error(::GetLastError())}));
+        return;
     }
+    EnableItem(IDC_SAVE, false);
+    ShowStatus(Text(IDS_RESTARTING));
 }
 
 }  // namespace dellomark

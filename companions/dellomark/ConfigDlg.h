@@ -8,12 +8,15 @@
 #include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/ConfigForm.h"
 #include "companions/dellomark/ConnectionTest.h"
+#include "companions/dellomark/ServiceRestart.h"
 #include "framework/Dialog.h"
 
 namespace dellomark {
 
 // Sent by the connection test's worker when it is done.
 UINT const WM_APP_TEST_DONE = WM_APP + 1;
+// Sent by the restart's worker when it is done.
+UINT const WM_APP_RESTART_DONE = WM_APP + 2;
 
 // How long one connection test may take in all.
 unsigned const kTestTimeoutMs = 5000;
@@ -27,11 +30,15 @@ public:
 protected:
     // Enter saves; the dialog stays open to show how it went.
     void OnOK() override;
+    // While the service restarts, closing waits for it: a program that ended
+    // then would leave the service stopped.
+    void OnCancel() override;
 
     afx_msg void OnSourceChanged();
     afx_msg void OnTestConnection();
     afx_msg void OnSave();
     afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
+    afx_msg LRESULT OnRestartDone(WPARAM, LPARAM);
     afx_msg LRESULT OnDestroyDialog(WPARAM, LPARAM);
 
     DECLARE_MESSAGE_MAP()
@@ -51,6 +58,8 @@ private:
 
     vandrel::ServiceSettings loaded_;  // what the key held, the simulation's part kept on save
     ConnectionTest test_;
+    ServiceRestart restart_;
+    bool closeWhenRestarted_ = false;
 };
 
 }  // namespace dellomark

@@ -1,69 +1,128 @@
 #include "companions/dellomark/ServiceRestart.h"
 
-#include <winsvc.h>
+#include <mutex>
+#include <utility>
 
-#include "common/UniqueHandle.h"
+#include "common/ServiceControl.h"
 #include "companions/common/Win32Error.h"
 
 namespace dellomark {
 
 namespace {
 
-DWORD const kPollMs = 100;
-
-RestartResult Failed(char const* step, DWORD error) {
-    return {RestartOutcome::Failed, std::string(step) + ": " + companions::DescribeWin32Error(error)};
+char const* StepName(ScmStep step) {
+    switch (step) {
+    case ScmStep::OpenManager: return "opening the Service Control Manager";
+    case ScmStep::OpenService: return "opening the service";
+    case ScmStep::Stop: return "stopping the service";
+    case ScmStep::Start: return "starting the service";
+    default: return "asking the service's state";
+    }
 }
 
-bool QueryState(SC_HANDLE service, DWORD& state) {
-    SERVICE_STATUS status = {};
-    if (!::QueryServiceStatus(service, &status)) return false;
-    state = status.dwCurrentState;
-    return true;
+RestartResult Failed(ScmResult const& result) {
+    return {RestartOutcome::Failed, std::string(StepName(result.failed)) + ": " +
+                                        companions::DescribeWin32Error(result.error)};
 }
 
 }  // namespace
 
 bool ServiceInstalled(char const* serviceName) {
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return true;  // the restart says what is wrong
-    UniqueServiceHandle service(::OpenServiceA(manager.get(), serviceName, SERVICE_QUERY_STATUS));
-    return service || ::GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+    OpenedService opened;
+    ScmResult const result = OpenScmService(Seam<ServiceControlApi>::Current(), serviceName, SERVICE_QUERY_STATUS, opened);
+    // Anything else, the restart says what is wrong.
+    return result.failed != ScmStep::OpenService || result.error != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
-RestartResult RestartIfRunning(char const* serviceName, DWORD stopWaitMs) {
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return Failed("opening the Service Control Manager", ::GetLastError());
-    UniqueServiceHandle service(
-        ::OpenServiceA(manager.get(), serviceName, SERVICE_QUERY_STATUS | SERVICE_STOP | SERVICE_START));
-    if (!service) {
-        DWORD const error = ::GetLastError();
-        if (error == ERROR_SERVICE_DOES_NOT_EXIST) return {RestartOutcome::NotInstalled, {}};
-        return Failed("opening the service", error);
-    }
-
-    DWORD state = 0;
-    if (!QueryState(service.get(), state)) return Failed("asking the service's state", ::GetLastError());
-    // Stopped, or on its way there at someone else's request: it reads the
-    // settings when it next starts.
-    if (state == SERVICE_STOPPED || state == SERVICE_STOP_PENDING) return {RestartOutcome::NotRunning, {}};
+RestartResult RestartIfRunning(char const* serviceName) {
+    ServiceControlApi& scm = Seam<ServiceControlApi>::Current();
+    OpenedService opened;
+    ScmResult const open = OpenScmService(scm, serviceName, SERVICE_QUERY_STATUS | SERVICE_STOP | SERVICE_START, opened);
+    if (open.failed == ScmStep::OpenService && open.error == ERROR_SERVICE_DOES_NOT_EXIST)
+        return {RestartOutcome::NotInstalled, {}};
+    if (!open) return Failed(open);
 
     SERVICE_STATUS status = {};
-    if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        DWORD const error = ::GetLastError();
-        if (error != ERROR_SERVICE_NOT_ACTIVE) return Failed("stopping the service", error);
-    }
-    ULONGLONG const end = ::GetTickCount64() + stopWaitMs;
-    while (QueryState(service.get(), state) && state != SERVICE_STOPPED && ::GetTickCount64() < end) {
-        ::Sleep(kPollMs);
-    }
-    if (state != SERVICE_STOPPED) return Failed("stopping the service", ERROR_SERVICE_REQUEST_TIMEOUT);
+    if (!scm.QueryServiceStatus(opened.service.get(), &status)) return Failed({ScmStep::Query, ::GetLastError(), 0});
+    // Stopped, or on its way there at someone else's request: it reads the
+    // settings when it next starts.
+    if (status.dwCurrentState == SERVICE_STOPPED || status.dwCurrentState == SERVICE_STOP_PENDING)
+        return {RestartOutcome::NotRunning, {}};
+    ScmResult const restarted = RestartAndWait(scm, opened.service.get(), kServicePollRule);
+    return restarted ? RestartResult{RestartOutcome::Restarted, {}} : Failed(restarted);
+}
 
-    if (!::StartServiceA(service.get(), 0, nullptr)) {
-        DWORD const error = ::GetLastError();
-        if (error != ERROR_SERVICE_ALREADY_RUNNING) return Failed("starting the service", error);
+// What the worker and the window share; the worker keeps it alive for as
+// long as it runs, whatever happened to the window.
+struct ServiceRestart::Shared {
+    std::string serviceName;
+    std::mutex lock;
+    HWND target = nullptr;  // null once the window gave up on the answer
+    UINT message = 0;
+    std::optional<RestartResult> result;
+    bool finished = false;
+};
+
+ServiceRestart::~ServiceRestart() { Abandon(kAbandonWaitMs); }
+
+bool ServiceRestart::Running() const {
+    if (!shared_) return false;
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    return !shared_->finished;
+}
+
+bool ServiceRestart::Start(HWND target, UINT message, char const* serviceName) {
+    if (Running()) return false;
+    auto shared = std::make_shared<Shared>();
+    shared->serviceName = serviceName;
+    shared->target = target;
+    shared->message = message;
+    // The thread owns one reference, handed over through the heap.
+    auto* handOver = new std::shared_ptr<Shared>(shared);
+    UniqueKernelHandle thread(::CreateThread(nullptr, 0, &ServiceRestart::Run, handOver, 0, nullptr));
+    if (!thread) {
+        delete handOver;
+        return false;
     }
-    return {RestartOutcome::Restarted, {}};
+    shared_ = std::move(shared);
+    thread_ = std::move(thread);
+    return true;
+}
+
+std::optional<RestartResult> ServiceRestart::Take() {
+    if (!shared_) return std::nullopt;
+    std::lock_guard<std::mutex> guard(shared_->lock);
+    std::optional<RestartResult> result = std::move(shared_->result);
+    shared_->result.reset();
+    return result;
+}
+
+void ServiceRestart::Abandon(DWORD waitMs) {
+    if (shared_) {
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        shared_->target = nullptr;
+    }
+    if (thread_) ::WaitForSingleObject(thread_.get(), waitMs);
+    thread_.reset();
+    shared_.reset();
+}
+
+DWORD WINAPI ServiceRestart::Run(void* parameter) {
+    std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(parameter));
+    delete static_cast<std::shared_ptr<Shared>*>(parameter);
+
+    RestartResult result;
+    try {
+        result = RestartIfRunning(shared->serviceName.c_str());
+    } catch (...) {
+        result = {RestartOutcome::Failed, "internal error"};
+    }
+    std::lock_guard<std::mutex> guard(shared->lock);
+    shared->result = std::move(result);
+    shared->finished = true;
+    // Under the lock, so Abandon cannot return between the check and the post.
+    if (shared->target != nullptr) ::PostMessageA(shared->target, shared->message, 0, 0);
+    return 0;
 }
 
 }  // namespace dellomark

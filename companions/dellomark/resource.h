@@ -59,6 +59,7 @@
 #define IDS_SETTING_IGNORED         247   // %1 the value's name
 #define IDS_FIX_FIELDS              248
 #define IDS_NO_ARGUMENTS            249
+#define IDS_RESTARTING              250
 #include "framework/AfxRes.h"   // AFX_IDS_APP_TITLE
 
 #endif

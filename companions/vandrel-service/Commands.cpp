@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/ServiceControl.h"
 #include "common/StatusBlockReader.h"
 #include "common/UniqueHandle.h"
 #include "companions/common/Win32Error.h"
@@ -20,10 +21,6 @@
 namespace vandrel {
 namespace {
 
-DWORD const kStopPollMs = 250;
-// Give up on a pending service whose checkpoint has not moved for this long
-// (or twice its wait hint, if that is longer).
-DWORD const kNoProgressLimitMs = 5000;
 // The status command's one round of questions to the NUT server.
 unsigned const kQueryTimeoutMs = 5000;
 
@@ -64,47 +61,23 @@ int NotInstalled() {
 
 // The installed service, opened with `access`. Returns kExitOk, or the exit
 // code of a failure it has already reported.
-struct OpenedService {
-    UniqueServiceHandle manager;  // declared first: closed after the service
-    UniqueServiceHandle service;
-};
 int OpenInstalled(DWORD access, OpenedService& opened) {
-    opened.manager.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!opened.manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
-    opened.service.reset(::OpenServiceA(opened.manager.get(), kServiceName, access));
-    if (!opened.service) {
-        DWORD const error = ::GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", error);
-    }
+    ScmResult const result = OpenScmService(Seam<ServiceControlApi>::Current(), kServiceName, access, opened);
+    if (result.failed == ScmStep::OpenManager) return Fail("cannot open the Service Control Manager", result.error);
+    if (result.failed == ScmStep::OpenService)
+        return result.error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", result.error);
     return kExitOk;
 }
 
-// Polls while the service is pending, as long as it makes progress. Says
-// what went wrong and returns false when it can no longer be queried or stalls.
-bool WaitWhilePending(SC_HANDLE service, SERVICE_STATUS& status) {
-    DWORD lastCheckPoint = status.dwCheckPoint;
-    ULONGLONG lastProgress = ::GetTickCount64();
-    while (status.dwCurrentState == SERVICE_START_PENDING || status.dwCurrentState == SERVICE_STOP_PENDING) {
-        ::Sleep(kStopPollMs);
-        DWORD const previousState = status.dwCurrentState;
-        if (!::QueryServiceStatus(service, &status)) {
-            Fail("cannot query the service", ::GetLastError());
-            return false;
-        }
-        ULONGLONG const now = ::GetTickCount64();
-        if (status.dwCurrentState != previousState || status.dwCheckPoint != lastCheckPoint) {
-            lastCheckPoint = status.dwCheckPoint;
-            lastProgress = now;
-        } else {
-            DWORD const limit = status.dwWaitHint * 2 > kNoProgressLimitMs ? status.dwWaitHint * 2 : kNoProgressLimitMs;
-            if (now - lastProgress > limit) {
-                std::fprintf(stderr, "VandrelService: the service stays pending (state %lu) without progress\n",
-                             static_cast<unsigned long>(status.dwCurrentState));
-                return false;
-            }
-        }
-    }
-    return true;
+// Says why the service could not be brought to STOPPED.
+int StopFailed(ScmResult const& result) {
+    if (result.failed == ScmStep::Query) return Fail("cannot query the service", result.error);
+    if (result.error != ERROR_SERVICE_REQUEST_TIMEOUT) return Fail("cannot stop the service", result.error);
+    std::fprintf(stderr,
+                 IsServicePending(result.state) ? "VandrelService: the service stays pending (state %lu) without progress\n"
+                                                : "VandrelService: the service did not stop (state %lu)\n",
+                 static_cast<unsigned long>(result.state));
+    return kExitFailed;
 }
 
 char const* StateName(DWORD state) {
@@ -335,23 +308,8 @@ int Uninstall() {
     if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE, opened)) return failed;
     SC_HANDLE const service = opened.service.get();
 
-    SERVICE_STATUS status{};
-    if (!::QueryServiceStatus(service, &status)) return Fail("cannot query the service", ::GetLastError());
-    if (!WaitWhilePending(service, status)) return kExitFailed;
-    if (status.dwCurrentState != SERVICE_STOPPED) {
-        if (!::ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-            DWORD const error = ::GetLastError();
-            // It stopped between the query and the request.
-            if (!StopErrorMeansStopped(error)) return Fail("cannot stop the service", error);
-            status.dwCurrentState = SERVICE_STOPPED;
-        }
-        if (!WaitWhilePending(service, status)) return kExitFailed;
-        if (status.dwCurrentState != SERVICE_STOPPED) {
-            std::fprintf(stderr, "VandrelService: the service did not stop (state %lu)\n",
-                         static_cast<unsigned long>(status.dwCurrentState));
-            return kExitFailed;
-        }
-    }
+    ScmResult const stopped = StopAndWait(Seam<ServiceControlApi>::Current(), service, kServicePollRule);
+    if (!stopped) return StopFailed(stopped);
     if (!::DeleteService(service)) {
         DWORD const error = ::GetLastError();
         if (!DeleteErrorMeansDeleted(error)) return Fail("cannot delete the service", error);

@@ -145,8 +145,10 @@ protected:
     std::unique_ptr<e2e::Process> program_;
 };
 
+// The service takes two seconds to stop: the dialog keeps answering and
+// says how the restart went once it is over.
 TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
-    ASSERT_EQ("", InstallService("--status 3"));
+    ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000"));
     ASSERT_TRUE(StartServiceNow());
     ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
     std::optional<DWORD> const before = ServiceProcessId();
@@ -156,7 +158,16 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
     Click(dialog, IDC_SAVE);
 
-    EXPECT_EQ(ProgramString(IDS_SAVED_RESTARTED), WaitForStatus(dialog));
+    HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
+    std::wstring const restarting = ProgramString(IDS_RESTARTING);
+    ASSERT_TRUE(e2e::PumpUntil([] { return ServiceState() == DWORD{SERVICE_STOP_PENDING}; }, kWaitMs));
+    EXPECT_TRUE(e2e::SendWithTimeout(dialog, WM_NULL, 0, 0, 500).has_value()) << "the dialog froze";
+    EXPECT_EQ(restarting, e2e::TextOf(status));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SAVE)));
+
+    EXPECT_TRUE(e2e::PumpUntil([&] { return e2e::TextOf(status) != restarting; }, kWaitMs));
+    EXPECT_EQ(ProgramString(IDS_SAVED_RESTARTED), e2e::TextOf(status));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SAVE)));
     EXPECT_EQ("nut", ReadString("Source").value_or("(none)"));
     EXPECT_EQ("rackups", ReadString("UpsName").value_or("(none)"));
     EXPECT_EQ("192.0.2.7", ReadString("Host").value_or("(none)"));
@@ -165,7 +176,6 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
 
-    ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
     std::optional<DWORD> const after = ServiceProcessId();
     ASSERT_TRUE(before && after);
     EXPECT_NE(*before, *after) << "the service was not restarted";

@@ -14,7 +14,7 @@
 
 #include "frame/ConfigurationLauncher.h"
 #include "frame/MainFrame.h"
-#include "tests/unit/commands/ScriptedScm.h"
+#include "tests/support/scm/ScriptedScm.h"
 #include "frame/TrayShell.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"

@@ -1,12 +1,14 @@
 // Agent Start and Agent Stop against a scripted Service Control Manager:
 // the rights asked for, the settle loop, the waits and their bounds, and
-// the handles, which must be closed service first, then manager, once.
+// the handles, which must be closed service first, then manager, once. Then
+// the companions' stop, start and restart: when a pending service is given
+// up on, and that a restart is done only once the service runs.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/unit/commands/ScriptedScm.h"
+#include "tests/support/scm/ScriptedScm.h"
 #include "frame/ServiceCommandSequence.h"
 
 namespace {
@@ -154,6 +156,57 @@ TEST(BothCommands, UnopenedManagerOrServiceChangesNothingAndClosesOnlyWhatWasOpe
         EXPECT_EQ(std::nullopt, run(noService));
         EXPECT_EQ(Calls({"open manager", "open service", "close manager"}), noService.calls);
     }
+}
+
+// kServicePollRule: a poll every 250 ms, a 5 s stall floor, 60 s in all.
+TEST(CompanionWaits, APendingServiceIsGivenUpOnOnlyWhenItsCheckpointStallsOrAtTheCap) {
+    struct Case {
+        const char* scenario;
+        DWORD waitHintMs;
+        bool checkpointMoves;
+        DWORD slept;  // until given up
+    } const cases[] = {
+        {"stalled: the floor, after the last move", 0, false, 250 + 5250},
+        {"stalled: twice a longer wait hint", 4000, false, 250 + 8250},
+        {"moving: the cap", 0, true, 60000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        ScriptedScm scm;
+        scm.queries = {State(SERVICE_RUNNING)};
+        for (DWORD checkPoint = 1; checkPoint <= 240; ++checkPoint)
+            scm.queries.push_back(State(SERVICE_STOP_PENDING, c.checkpointMoves ? checkPoint : 1, c.waitHintMs));
+        ScmResult const result = StopAndWait(scm, ScriptedScm::ServiceHandle(), kServicePollRule);
+        EXPECT_EQ(ScmStep::Stop, result.failed);
+        EXPECT_EQ(DWORD{ERROR_SERVICE_REQUEST_TIMEOUT}, result.error);
+        EXPECT_EQ(DWORD{SERVICE_STOP_PENDING}, result.state);
+        EXPECT_EQ(c.slept, scm.totalSleepMs);
+    }
+}
+
+TEST(CompanionWaits, ARestartIsDoneOnlyOnceTheServiceRuns) {
+    ScriptedScm scm;
+    scm.queries = {State(SERVICE_START_PENDING, 1), State(SERVICE_RUNNING), State(SERVICE_STOP_PENDING, 1),
+                   State(SERVICE_STOPPED), State(SERVICE_START_PENDING, 1), State(SERVICE_START_PENDING, 2)};
+    EXPECT_TRUE(RestartAndWait(scm, ScriptedScm::ServiceHandle(), kServicePollRule));
+    EXPECT_EQ(Calls({"query", "sleep", "query", "stop", "sleep", "query", "sleep", "query", "start", "sleep",
+                     "query", "sleep", "query", "sleep", "query"}),
+              scm.calls);
+
+    ScriptedScm failsToStart;  // already stopped, so not asked to stop
+    failsToStart.queries = {State(SERVICE_STOPPED), State(SERVICE_START_PENDING), State(SERVICE_STOPPED)};
+    ScmResult const result = RestartAndWait(failsToStart, ScriptedScm::ServiceHandle(), kServicePollRule);
+    EXPECT_EQ(ScmStep::Start, result.failed);
+    EXPECT_EQ(DWORD{ERROR_SERVICE_NOT_ACTIVE}, result.error);
+    EXPECT_EQ(0, failsToStart.Count("stop"));
+
+    ScriptedScm refused;
+    refused.queries = {State(SERVICE_RUNNING)};
+    refused.controlSucceeds = false;
+    ScmResult const refusal = RestartAndWait(refused, ScriptedScm::ServiceHandle(), kServicePollRule);
+    EXPECT_EQ(ScmStep::Stop, refusal.failed);
+    EXPECT_EQ(DWORD{ERROR_ACCESS_DENIED}, refusal.error);
+    EXPECT_EQ(0, refused.Count("start"));
 }
 
 }  // namespace

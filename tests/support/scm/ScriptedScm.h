@@ -1,5 +1,6 @@
 // A Service Control Manager that answers from a script and writes down
-// every call, so the command sequences can be checked call by call.
+// every call, so the ways the programs drive the service can be checked
+// call by call.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/ServiceCommandSequence.h"
+#include "common/ServiceControl.h"
 
 namespace commands_test {
 
@@ -17,9 +18,13 @@ namespace commands_test {
 struct QueryAnswer {
     bool succeeds;
     DWORD state;  // written into the record even on failure, as junk would be
+    DWORD checkPoint = 0;
+    DWORD waitHintMs = 0;
 };
 
-inline QueryAnswer State(DWORD state) { return {true, state}; }
+inline QueryAnswer State(DWORD state, DWORD checkPoint = 0, DWORD waitHintMs = 0) {
+    return {true, state, checkPoint, waitHintMs};
+}
 inline QueryAnswer QueryFails() { return {false, SERVICE_START_PENDING}; }
 
 class ScriptedScm : public ServiceControlApi {
@@ -30,6 +35,7 @@ public:
     bool startSucceeds = true;
     bool controlSucceeds = true;
     DWORD stateFromControl = SERVICE_STOP_PENDING;
+    DWORD failureError = ERROR_ACCESS_DENIED;  // GetLastError after any failed call
     std::deque<QueryAnswer> queries;                   // answered in order...
     QueryAnswer whenScriptEnds = State(SERVICE_RUNNING);  // ...then this for ever
 
@@ -59,13 +65,13 @@ public:
     SC_HANDLE OpenSCManager(LPCSTR machine, LPCSTR database, DWORD access) override {
         calls.push_back(machine == nullptr && database == nullptr ? "open manager" : "open remote manager");
         managerAccess = access;
-        return managerOpens ? ManagerHandle() : nullptr;
+        return Succeeds(managerOpens) ? ManagerHandle() : nullptr;
     }
     SC_HANDLE OpenService(SC_HANDLE manager, LPCSTR name, DWORD access) override {
         calls.push_back(manager == ManagerHandle() ? "open service" : "open service on a bad manager");
         serviceName = name != nullptr ? name : "";
         serviceAccess = access;
-        return serviceOpens ? ServiceHandle() : nullptr;
+        return Succeeds(serviceOpens) ? ServiceHandle() : nullptr;
     }
     BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) override {
         calls.push_back(service == ServiceHandle() ? "query" : "query on a bad handle");
@@ -75,18 +81,20 @@ public:
             queries.pop_front();
         }
         status->dwCurrentState = answer.state;
-        return answer.succeeds ? TRUE : FALSE;
+        status->dwCheckPoint = answer.checkPoint;
+        status->dwWaitHint = answer.waitHintMs;
+        return Succeeds(answer.succeeds);
     }
     BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) override {
         calls.push_back(service == ServiceHandle() && argc == 0 && argv == nullptr ? "start"
                                                                                    : "start with arguments");
-        return startSucceeds ? TRUE : FALSE;
+        return Succeeds(startSucceeds);
     }
     BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
         calls.push_back(service == ServiceHandle() && control == SERVICE_CONTROL_STOP ? "stop"
                                                                                       : "other control");
         status->dwCurrentState = stateFromControl;
-        return controlSucceeds ? TRUE : FALSE;
+        return Succeeds(controlSucceeds);
     }
     BOOL CloseServiceHandle(SC_HANDLE handle) override {
         calls.push_back(handle == ManagerHandle()   ? "close manager"
@@ -97,6 +105,12 @@ public:
     void Sleep(DWORD milliseconds) override {
         calls.push_back("sleep");
         totalSleepMs += milliseconds;
+    }
+
+private:
+    BOOL Succeeds(bool succeeds) const {
+        if (!succeeds) ::SetLastError(failureError);
+        return succeeds ? TRUE : FALSE;
     }
 };
 

@@ -148,8 +148,9 @@ LRESULT CConfigDlg::OnTestDone(WPARAM, LPARAM) {
 
 LRESULT CConfigDlg::OnDestroyDialog(WPARAM, LPARAM) {
     // The workers must not post to a window that is gone.
-    test_.Abandon(ConnectionTest::kAbandonWaitMs);
-    restart_.Abandon(ServiceRestart::kAbandonWaitMs);
+    DWORD const waitMs = 1000;  // then the worker ends on its own
+    test_.Abandon(waitMs);
+    restart_.Abandon(waitMs);
     return 0;
 }
 

@@ -6,10 +6,9 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 
-#include "common/UniqueHandle.h"
+#include "companions/dellomark/BackgroundJob.h"
 #include "companions/nut/NutClient.h"
 
 namespace dellomark {
@@ -19,36 +18,18 @@ public:
     using Query = std::function<nut::UpsReading(nut::UpsAddress const&, unsigned timeoutMs)>;
 
     explicit ConnectionTest(Query query);
-    ~ConnectionTest();  // Abandon(kAbandonWaitMs)
-    ConnectionTest(ConnectionTest const&) = delete;
-    ConnectionTest& operator=(ConnectionTest const&) = delete;
-
-    // A worker that outlives its window is waited for this long, then left to
-    // end on its own (it holds nothing of the window's).
-    static DWORD const kAbandonWaitMs = 1000;
 
     // Starts a test unless one runs. `message` is posted to `target` when
     // it ends, also when it failed.
     bool Start(HWND target, UINT message, nut::UpsAddress const& address, unsigned timeoutMs);
 
-    // True from Start until the reading is in (the message may still be on
-    // its way).
-    bool Running() const;
-
-    // The reading of the test that ended, once; nothing while it runs.
-    std::optional<nut::UpsReading> Take();
-
-    // Posts nothing more, then waits up to `waitMs` for the worker. Call it
-    // before the window goes.
-    void Abandon(DWORD waitMs);
+    bool Running() const { return job_.Running(); }
+    std::optional<nut::UpsReading> Take() { return job_.Take(); }
+    void Abandon(DWORD waitMs) { job_.Abandon(waitMs); }
 
 private:
-    struct Shared;
-    static DWORD WINAPI Run(void* parameter);
-
     Query query_;
-    std::shared_ptr<Shared> shared_;
-    UniqueKernelHandle thread_;
+    BackgroundJob<nut::UpsReading> job_;
 };
 
 }  // namespace dellomark

@@ -1,6 +1,5 @@
 #include "companions/dellomark/ServiceRestart.h"
 
-#include <mutex>
 #include <utility>
 
 #include "common/ServiceControl.h"
@@ -52,77 +51,9 @@ RestartResult RestartIfRunning(char const* serviceName) {
     return restarted ? RestartResult{RestartOutcome::Restarted, {}} : Failed(restarted);
 }
 
-// What the worker and the window share; the worker keeps it alive for as
-// long as it runs, whatever happened to the window.
-struct ServiceRestart::Shared {
-    std::string serviceName;
-    std::mutex lock;
-    HWND target = nullptr;  // null once the window gave up on the answer
-    UINT message = 0;
-    std::optional<RestartResult> result;
-    bool finished = false;
-};
-
-ServiceRestart::~ServiceRestart() { Abandon(kAbandonWaitMs); }
-
-bool ServiceRestart::Running() const {
-    if (!shared_) return false;
-    std::lock_guard<std::mutex> guard(shared_->lock);
-    return !shared_->finished;
-}
-
 bool ServiceRestart::Start(HWND target, UINT message, char const* serviceName) {
-    if (Running()) return false;
-    auto shared = std::make_shared<Shared>();
-    shared->serviceName = serviceName;
-    shared->target = target;
-    shared->message = message;
-    // The thread owns one reference, handed over through the heap.
-    auto* handOver = new std::shared_ptr<Shared>(shared);
-    UniqueKernelHandle thread(::CreateThread(nullptr, 0, &ServiceRestart::Run, handOver, 0, nullptr));
-    if (!thread) {
-        delete handOver;
-        return false;
-    }
-    shared_ = std::move(shared);
-    thread_ = std::move(thread);
-    return true;
-}
-
-std::optional<RestartResult> ServiceRestart::Take() {
-    if (!shared_) return std::nullopt;
-    std::lock_guard<std::mutex> guard(shared_->lock);
-    std::optional<RestartResult> result = std::move(shared_->result);
-    shared_->result.reset();
-    return result;
-}
-
-void ServiceRestart::Abandon(DWORD waitMs) {
-    if (shared_) {
-        std::lock_guard<std::mutex> guard(shared_->lock);
-        shared_->target = nullptr;
-    }
-    if (thread_) ::WaitForSingleObject(thread_.get(), waitMs);
-    thread_.reset();
-    shared_.reset();
-}
-
-DWORD WINAPI ServiceRestart::Run(void* parameter) {
-    std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(parameter));
-    delete static_cast<std::shared_ptr<Shared>*>(parameter);
-
-    RestartResult result;
-    try {
-        result = RestartIfRunning(shared->serviceName.c_str());
-    } catch (...) {
-        result = {RestartOutcome::Failed, "internal error"};
-    }
-    std::lock_guard<std::mutex> guard(shared->lock);
-    shared->result = std::move(result);
-    shared->finished = true;
-    // Under the lock, so Abandon cannot return between the check and the post.
-    if (shared->target != nullptr) ::PostMessageA(shared->target, shared->message, 0, 0);
-    return 0;
+    return job_.Start(target, message, [name = std::string(serviceName)] { return RestartIfRunning(name.c_str()); },
+                      RestartResult{RestartOutcome::Failed, "internal error"});
 }
 
 }  // namespace dellomark

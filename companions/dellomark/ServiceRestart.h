@@ -6,11 +6,10 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "common/UniqueHandle.h"
+#include "companions/dellomark/BackgroundJob.h"
 
 namespace dellomark {
 
@@ -28,32 +27,17 @@ bool ServiceInstalled(char const* serviceName);
 // reports RUNNING.
 RestartResult RestartIfRunning(char const* serviceName);
 
-// One restart at a time, as the connection test runs its query: the worker
-// posts `message` to the window when done; the window then takes the result.
+// One restart at a time on a worker thread; see BackgroundJob.
 class ServiceRestart {
 public:
-    ServiceRestart() = default;
-    ~ServiceRestart();  // Abandon(kAbandonWaitMs)
-    ServiceRestart(ServiceRestart const&) = delete;
-    ServiceRestart& operator=(ServiceRestart const&) = delete;
-
-    static DWORD const kAbandonWaitMs = 1000;
-
-    // Starts a restart unless one runs.
+    // Starts a restart unless one runs; `message` goes to `target` when it ends.
     bool Start(HWND target, UINT message, char const* serviceName);
-    // True from Start until the result is in.
-    bool Running() const;
-    // The result of the restart that ended, once.
-    std::optional<RestartResult> Take();
-    // Posts nothing more, then waits up to `waitMs` for the worker.
-    void Abandon(DWORD waitMs);
+    bool Running() const { return job_.Running(); }
+    std::optional<RestartResult> Take() { return job_.Take(); }
+    void Abandon(DWORD waitMs) { job_.Abandon(waitMs); }
 
 private:
-    struct Shared;
-    static DWORD WINAPI Run(void* parameter);
-
-    std::shared_ptr<Shared> shared_;
-    UniqueKernelHandle thread_;
+    BackgroundJob<RestartResult> job_;
 };
 
 }  // namespace dellomark

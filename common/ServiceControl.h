@@ -65,9 +65,12 @@ struct PollRule {
     DWORD stallFloorMs;  // 0: the cap alone
 };
 
-// The companions' rule. Twice the manager's own 30 s time-out at most, so a
-// service that keeps moving its checkpoint is still waited for.
-PollRule const kServicePollRule{250, 60000, 5000};
+// The companions' rule, setup's included (it gets these as generated
+// defines): at most the manager's own 30 s time-out for a start or a stop.
+inline constexpr DWORD kCompanionPollIntervalMs = 250;
+inline constexpr DWORD kCompanionWaitCapMs = 30000;
+inline constexpr DWORD kCompanionStallFloorMs = 5000;
+PollRule const kServicePollRule{kCompanionPollIntervalMs, kCompanionWaitCapMs, kCompanionStallFloorMs};
 
 // How a step ended: the first step that failed and the system's reason. A
 // wait given up on reports ERROR_SERVICE_REQUEST_TIMEOUT.

@@ -4,9 +4,9 @@
 ;
 ; ${un}ServiceState   $0 = the service's state (1 stopped, 2 start pending,
 ;                     3 stop pending, 4 running...), 0 when it is not registered
-; ${un}ServiceStop    stops it and waits until it has (at most 30 s);
+; ${un}ServiceStop    stops it and waits until it has (see ServiceWait);
 ;                     $0 = 1 when it is stopped or not registered, else 0
-; ${un}ServiceStart   starts it and waits until it runs (at most 30 s);
+; ${un}ServiceStart   starts it and waits until it runs (see ServiceWait);
 ;                     $0 = 1 when it runs, else 0
 
 !define SC_MANAGER_CONNECT 0x0001
@@ -17,7 +17,6 @@
 !define SERVICE_STOPPED 1
 !define SERVICE_RUNNING 4
 !define SERVICE_START_PENDING 2
-!define SERVICE_WAIT_STEPS 300   ; of 100 ms
 !define /math SERVICE_ACCESS_STOP ${SERVICE_QUERY_STATUS} | ${SERVICE_STOP}
 !define /math SERVICE_ACCESS_START ${SERVICE_QUERY_STATUS} | ${SERVICE_START}
 
@@ -72,25 +71,53 @@ Function ${un}ServiceState
   Pop $1
 FunctionEnd
 
-; Waits (at most 30 s) until the open service $1 is in state $0 (wanted =
-; 1) or has left it (wanted = 0); $0 = the state it is in then.
+; Waits until the open service $1 is in state $0 (wanted = 1) or has left
+; it (wanted = 0), by the rule every companion follows (common/ServiceControl.h):
+; a query every COMPANION_POLL_INTERVAL_MS, COMPANION_WAIT_CAP_MS in all, and
+; no longer once neither the state nor the checkpoint has moved for twice the
+; service's wait hint or COMPANION_STALL_FLOOR_MS, whichever is longer.
+; $0 = the state it is in then, 0 when it cannot be read.
 Function ${un}ServiceWait
   Exch $4   ; wanted
-  Push $3
-  Push $5
+  Push $3   ; the state waited on
+  Push $5   ; ms waited in all
+  Push $6   ; ms since the state or the checkpoint last moved
+  Push $7   ; SERVICE_STATUS
+  Push $8   ; its checkpoint
+  Push $9   ; its wait hint, then the stall limit
+  Push $R0  ; the state and checkpoint last seen
   StrCpy $3 $0
   StrCpy $5 0
+  StrCpy $6 0
+  StrCpy $R0 ""
+  System::Call '*(&i28) p.r7'
   ${Do}
-    Call ${un}ServiceQuery
+    System::Call 'advapi32::QueryServiceStatus(p r1, p r7) i.r0'
+    ${IfThen} $0 == 0 ${|} ${Break} ${|}
+    System::Call '*$7(i, i.r0, i, i, i, i.r8, i.r9)'
     ${If} $0 == $3
       ${IfThen} $4 == 1 ${|} ${Break} ${|}
     ${Else}
       ${IfThen} $4 == 0 ${|} ${Break} ${|}
     ${EndIf}
-    ${IfThen} $5 >= ${SERVICE_WAIT_STEPS} ${|} ${Break} ${|}
-    Sleep 100
-    IntOp $5 $5 + 1
+    ${If} "$0.$8" != $R0
+      StrCpy $R0 "$0.$8"
+      StrCpy $6 0
+    ${EndIf}
+    IntOp $9 $9 * 2
+    ${IfThen} $9 < ${COMPANION_STALL_FLOOR_MS} ${|} StrCpy $9 ${COMPANION_STALL_FLOOR_MS} ${|}
+    ${IfThen} $6 >= $9 ${|} ${Break} ${|}
+    ${IfThen} $5 >= ${COMPANION_WAIT_CAP_MS} ${|} ${Break} ${|}
+    Sleep ${COMPANION_POLL_INTERVAL_MS}
+    IntOp $5 $5 + ${COMPANION_POLL_INTERVAL_MS}
+    IntOp $6 $6 + ${COMPANION_POLL_INTERVAL_MS}
   ${Loop}
+  System::Free $7
+  Pop $R0
+  Pop $9
+  Pop $8
+  Pop $7
+  Pop $6
   Pop $5
   Pop $3
   Pop $4

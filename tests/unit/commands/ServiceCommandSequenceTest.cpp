@@ -158,7 +158,7 @@ TEST(BothCommands, UnopenedManagerOrServiceChangesNothingAndClosesOnlyWhatWasOpe
     }
 }
 
-// kServicePollRule: a poll every 250 ms, a 5 s stall floor, 60 s in all.
+// kServicePollRule: a poll every 250 ms, a 5 s stall floor, 30 s in all.
 TEST(CompanionWaits, APendingServiceIsGivenUpOnOnlyWhenItsCheckpointStallsOrAtTheCap) {
     struct Case {
         const char* scenario;
@@ -168,7 +168,7 @@ TEST(CompanionWaits, APendingServiceIsGivenUpOnOnlyWhenItsCheckpointStallsOrAtTh
     } const cases[] = {
         {"stalled: the floor, after the last move", 0, false, 250 + 5250},
         {"stalled: twice a longer wait hint", 4000, false, 250 + 8250},
-        {"moving: the cap", 0, true, 60000},
+        {"moving: the cap", 0, true, 30000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);

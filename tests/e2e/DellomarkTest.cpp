@@ -1,7 +1,6 @@
 // The configuration program as a user drives it: fields typed in, Save
 // pressed, and what lands in the service's Parameters key; a bad field's
 // message beside it; a second start that only brings the dialog forward.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,14 +16,15 @@
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/Pump.h"
 #include "tests/support/e2e/TopLevelWindows.h"
+#include "tests/support/nut/NutPeer.h"
 
 namespace agent_e2e {
 namespace {
 
-// Ports of this machine's test range: nothing listens on the first; the
-// test listens on the second and never answers.
-u_short const kClosedPort = 34951;
-u_short const kSilentPort = 34952;
+// The peer's ports where nothing listens, and where a server takes the
+// connection and never answers.
+std::string ClosedPort() { return std::to_string(nut_peer::ClosedAddress().port); }
+std::string SilentPort() { return std::to_string(nut_peer::SilentAddress().port); }
 
 e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
 
@@ -57,38 +57,6 @@ std::optional<DWORD> ServiceProcessId() {
         return std::nullopt;
     return status.dwProcessId;
 }
-
-struct Socket {
-    using type = SOCKET;
-    static type invalid() noexcept { return INVALID_SOCKET; }
-    static void close(type s) noexcept { ::closesocket(s); }
-};
-
-// A server that takes connections and says nothing.
-class SilentServer {
-public:
-    explicit SilentServer(u_short port) {
-        WSADATA data;
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = ::htons(port);
-        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-        listening_ = socket_ && ::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     ::listen(socket_.get(), 4) == 0;
-    }
-    ~SilentServer() {
-        socket_.reset();
-        if (started_) ::WSACleanup();
-    }
-    bool Listening() const { return listening_; }
-
-private:
-    bool started_ = false;
-    bool listening_ = false;
-    UniqueHandle<Socket> socket_;
-};
 
 class Dellomark : public EndToEnd {
 protected:
@@ -219,7 +187,7 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
 TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
-    FillNut(dialog, "ups", "127.0.0.1", std::to_string(kClosedPort).c_str(), nullptr);
+    FillNut(dialog, "ups", "127.0.0.1", ClosedPort().c_str(), nullptr);
     Click(dialog, IDC_TEST_CONNECTION);
 
     std::wstring const expected = Fill(ProgramString(IDS_READING_FAILED), ProgramString(IDS_FAILURE_REFUSED));
@@ -233,11 +201,9 @@ TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
 // The server takes the connection and never answers: the dialog keeps
 // answering meanwhile, and closing it then ends the program cleanly.
 TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
-    SilentServer server(kSilentPort);
-    ASSERT_TRUE(server.Listening());
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
-    FillNut(dialog, "ups", "127.0.0.1", std::to_string(kSilentPort).c_str(), nullptr);
+    FillNut(dialog, "ups", "127.0.0.1", SilentPort().c_str(), nullptr);
     Click(dialog, IDC_TEST_CONNECTION);
 
     EXPECT_EQ(ProgramString(IDS_TEST_RUNNING), e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)));

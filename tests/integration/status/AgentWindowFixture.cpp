@@ -5,6 +5,14 @@
 
 namespace status_test {
 
+std::string Tip(UINT first, UINT second) {
+    auto load = [](UINT id) {
+        char text[128] = {};
+        return std::string(text, ::LoadStringA(::GetModuleHandleA(nullptr), id, text, sizeof text));
+    };
+    return second == 0 ? load(first) : load(first) + " " + load(second);
+}
+
 BOOL TrayRecorder::NotifyIcon(DWORD action, NOTIFYICONDATAA* data) {
     TrayCall call;
     call.action = action;

@@ -56,6 +56,10 @@ public:
     }
 };
 
+// The tooltip for one or two of the agent's strings, from the resources
+// linked into this test, as the tray shows them.
+std::string Tip(UINT first, UINT second = 0);
+
 class AgentWindowTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -61,7 +61,7 @@ TEST_F(StatusPoll, IncompleteBlockIsReportedMissingAndShowsAgentStop) {
         EXPECT_EQ(1, Tick());
         EXPECT_EQ(passedOn, frame_->ticksPassedOn) << "a tick without a block ends in the agent";
         ASSERT_FALSE(tray_.calls.empty());
-        EXPECT_EQ("Agent Stop", tray_.calls.back().tip);
+        EXPECT_EQ(Tip(IDS_AGENT_STOP), tray_.calls.back().tip);
         EXPECT_TRUE(StartOffered());
     }
 }
@@ -75,7 +75,7 @@ TEST_F(StatusPoll, StatusWordThreeIsReadWithBothNeighboursAndShownAfterTheMutexI
     EXPECT_EQ(std::vector<bool>{true}, freeDuringCall);
     ASSERT_EQ(1u, tray_.calls.size());
     EXPECT_EQ(OwnIcon(IDI_ON_LINE), tray_.calls[0].icon);
-    EXPECT_EQ("On Line Battery Normal", tray_.calls[0].tip);
+    EXPECT_EQ(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), tray_.calls[0].tip);
     EXPECT_TRUE(MutexFreeForOthers());
 }
 
@@ -96,13 +96,13 @@ TEST_F(StatusPoll, MutexHeldForTenTicksShowsCommunicationLostUntilItIsFree) {
     EXPECT_EQ(0, Tick());
     ASSERT_EQ(2u, tray_.calls.size());
     EXPECT_EQ(OwnIcon(IDI_COMMUNICATION_LOST), tray_.calls[1].icon);
-    EXPECT_EQ("Communication lost", tray_.calls[1].tip);
+    EXPECT_EQ(Tip(IDS_COMMUNICATION_LOST), tray_.calls[1].tip);
 
     block_.WaitForHolds();
     ExpectRead(33, 1, 44);
     EXPECT_EQ(0, Tick());
     ASSERT_EQ(3u, tray_.calls.size());
-    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[2].tip);
+    EXPECT_EQ(Tip(IDS_AC_FAIL, IDS_BATTERY_NORMAL), tray_.calls[2].tip);
 }
 
 // A writer that died holding the mutex: the next tick takes it, reads the
@@ -112,7 +112,7 @@ TEST_F(StatusPoll, AbandonedMutexIsTakenAndRead) {
     ASSERT_TRUE(block_.AbandonMutex());
     EXPECT_EQ(0, Tick());
     ASSERT_EQ(1u, tray_.calls.size());
-    EXPECT_EQ("Communication lost", tray_.calls[0].tip);
+    EXPECT_EQ(Tip(IDS_COMMUNICATION_LOST), tray_.calls[0].tip);
     EXPECT_TRUE(MutexFreeForOthers());
 }
 

@@ -51,7 +51,7 @@ TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), add.flags);
     EXPECT_EQ(WM_TRAYNOTIFY, add.callbackMessage);
     EXPECT_EQ(OwnIcon(IDI_ON_LINE), add.icon);
-    EXPECT_EQ("On Line Battery Normal", add.tip);
+    EXPECT_EQ(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), add.tip);
 
     EXPECT_EQ(1, frame_->ticksPassedOn);  // a tick with the block present goes on to the framework
 
@@ -61,7 +61,7 @@ TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     ASSERT_EQ(3u, tray_.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[1].action);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[2].action);
-    EXPECT_EQ("On Line Battery Normal", tray_.calls[2].tip);
+    EXPECT_EQ(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), tray_.calls[2].tip);
 }
 
 // A shell that timed out on the add but kept the icon accepts a modify:
@@ -77,7 +77,7 @@ TEST_F(TrayRefresh, RefusedAddThatAModifyConfirmsCountsAsAdded) {
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[1].action);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[2].action);
-    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[2].tip);
+    EXPECT_EQ(Tip(IDS_AC_FAIL, IDS_BATTERY_NORMAL), tray_.calls[2].tip);
 }
 
 TEST_F(TrayRefresh, EachStatusWordShowsItsIconTooltipAndServiceState) {
@@ -104,7 +104,7 @@ TEST_F(TrayRefresh, OnlyThePollTimerPollsAndAnAbsentBlockStopsTheTickThere) {
     ASSERT_EQ(1u, tray_.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
     EXPECT_EQ(OwnIcon(IDI_AGENT_STOP), tray_.calls[0].icon);
-    EXPECT_EQ("Agent Stop", tray_.calls[0].tip);
+    EXPECT_EQ(Tip(IDS_AGENT_STOP), tray_.calls[0].tip);
     EXPECT_TRUE(StartOffered());
 }
 
@@ -117,7 +117,7 @@ TEST_F(TrayRefresh, UnknownWordShowsNothingAndLeavesTheServiceStateAlone) {
     Tick();
     ASSERT_EQ(1u, tray_.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[0].action);
-    EXPECT_EQ("AC Fail Battery Normal", tray_.calls[0].tip);
+    EXPECT_EQ(Tip(IDS_AC_FAIL, IDS_BATTERY_NORMAL), tray_.calls[0].tip);
 
     EXPECT_FALSE(StartOffered());
     ASSERT_TRUE(block_.SetStatusWord(9));
@@ -141,7 +141,7 @@ TEST_F(TrayRefresh, TaskbarCreatedMakesTheNextTickAddTheIconAgain) {
     Ticks(2);
     ASSERT_EQ(5u, tray_.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), tray_.calls[3].action);
-    EXPECT_EQ("Communication lost", tray_.calls[3].tip);
+    EXPECT_EQ(Tip(IDS_COMMUNICATION_LOST), tray_.calls[3].tip);
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), tray_.calls[4].action);
 }
 

@@ -12,7 +12,7 @@
 #include "common/UniqueHandle.h"
 #include "companions/dellomark/resource.h"
 #include "tests/e2e/EndToEnd.h"
-#include "tests/e2e/ServiceRegistration.h"
+#include "tests/support/service/ServiceRegistration.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/Pump.h"
 #include "tests/support/e2e/TopLevelWindows.h"

@@ -1,7 +1,5 @@
 #include "tests/e2e/EndToEnd.h"
 
-#include "tests/e2e/ServiceRegistration.h"
-
 namespace agent_e2e {
 
 std::wstring Tip(UINT first, UINT second, LANGID language) {

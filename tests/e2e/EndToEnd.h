@@ -9,11 +9,17 @@
 #include <string>
 
 #include "tests/support/e2e/AgentUnderTest.h"
+#include "tests/support/service/ServiceRegistration.h"
 #include "tests/support/status/SharedNamesLock.h"
 
 namespace agent_e2e {
 
 using e2e::kWaitMs;
+using service_test::InstallService;
+using service_test::RemoveService;
+using service_test::ServiceState;
+using service_test::StartServiceNow;
+using service_test::WaitForServiceState;
 
 // The tooltip the agent shows for string `first`, or `first` and `second`
 // joined, in `language` (0: the running user's).

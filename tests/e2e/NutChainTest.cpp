@@ -13,7 +13,7 @@
 #include "companions/nut/NutClient.h"
 #include "res/resource.h"
 #include "tests/e2e/EndToEnd.h"
-#include "tests/integration/service/InstalledService.h"
+#include "tests/support/service/InstalledService.h"
 #include "tests/support/nut/NutPeer.h"
 
 namespace agent_e2e {

@@ -8,7 +8,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/EndToEnd.h"
-#include "tests/e2e/ServiceRegistration.h"
+#include "tests/support/service/ServiceRegistration.h"
 
 namespace agent_e2e {
 namespace {

@@ -14,7 +14,7 @@
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
-#include "tests/integration/service/InstalledService.h"
+#include "tests/support/service/InstalledService.h"
 #include "tests/support/e2e/TempFolder.h"
 #include "tests/support/status/StatusBlockDouble.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "companions/nut/NutClient.h"
-#include "tests/integration/service/InstalledService.h"
+#include "tests/support/service/InstalledService.h"
 #include "tests/support/nut/NutPeer.h"
 #include "tests/support/status/StatusBlockDouble.h"
 

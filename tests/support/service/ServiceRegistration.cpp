@@ -1,11 +1,11 @@
-#include "tests/e2e/ServiceRegistration.h"
+#include "tests/support/service/ServiceRegistration.h"
 
 #include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
 
-namespace agent_e2e {
+namespace service_test {
 
 namespace {
 
@@ -96,4 +96,4 @@ bool StartServiceNow() {
     return r.service && ::StartServiceA(r.service.get(), 0, nullptr);
 }
 
-}  // namespace agent_e2e
+}  // namespace service_test

@@ -1,5 +1,5 @@
 // The "Vandrel Service" registration in the Wine session's real Service
-// Control Manager, as the end-to-end tests of the service commands need it.
+// Control Manager, as every test that installs the service needs it.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace agent_e2e {
+namespace service_test {
 
 // Installs the stand-in service with `options` (VandrelService's install
 // options). Empty when it worked, else what went wrong.
@@ -26,4 +26,4 @@ std::optional<DWORD> WaitForServiceState(DWORD state, DWORD timeoutMs);
 
 bool StartServiceNow();
 
-}  // namespace agent_e2e
+}  // namespace service_test

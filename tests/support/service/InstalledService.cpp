@@ -1,6 +1,7 @@
-#include "tests/integration/service/InstalledService.h"
+#include "tests/support/service/InstalledService.h"
 
 #include "companions/common/ServiceSettings.h"
+#include "tests/support/service/ServiceRegistration.h"
 #include "tests/support/e2e/TempFolder.h"
 #include "tests/support/status/StatusBlockDouble.h"
 
@@ -44,7 +45,7 @@ void InstalledService::Install(std::string const& options, std::string const& in
     ASSERT_TRUE(service_);
 }
 
-bool InstalledService::Start() { return ::StartServiceA(service_.get(), 0, nullptr) != FALSE; }
+bool InstalledService::Start() { return StartServiceNow(); }
 
 bool InstalledService::Stop() {
     SERVICE_STATUS status{};
@@ -52,12 +53,7 @@ bool InstalledService::Stop() {
 }
 
 DWORD InstalledService::WaitForState(DWORD state) {
-    ULONGLONG const end = ::GetTickCount64() + kChangeTimeoutMs;
-    SERVICE_STATUS status = {};
-    while (::QueryServiceStatus(service_.get(), &status) && status.dwCurrentState != state &&
-           ::GetTickCount64() < end)
-        ::Sleep(kPollMs);
-    return status.dwCurrentState;
+    return WaitForServiceState(state, kChangeTimeoutMs).value_or(0);
 }
 
 StatusSnapshot InstalledService::WaitForWord(uint32_t word) {

@@ -475,9 +475,8 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
     return result;
 }
 
-unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath) {
-    // Only under an existing parent: writing settings must not conjure up a
-    // service key for a service that is not installed.
+unsigned long CreateKeyUnderExistingParent(char const* keyPath, unsigned long access, SECURITY_ATTRIBUTES* security,
+                                           UniqueRegistryKey& out) {
     std::string const path = keyPath;
     size_t const slash = path.rfind('\\');
     if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;
@@ -485,12 +484,17 @@ unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* 
     LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_CREATE_SUB_KEY,
                                   parent.put());
     if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    return static_cast<unsigned long>(::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr,
+                                                        REG_OPTION_NON_VOLATILE, access, security, out.put(),
+                                                        nullptr));
+}
+
+unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath) {
     UniqueRegistryKey key;
-    status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE, nullptr, key.put(), nullptr);
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    unsigned long const created = CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE, nullptr, key);
+    if (created != ERROR_SUCCESS) return created;
     for (StoredValue const& stored : kValues) {
-        status = WriteValue(key.get(), stored, settings);
+        LONG const status = WriteValue(key.get(), stored, settings);
         if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     }
     return ERROR_SUCCESS;

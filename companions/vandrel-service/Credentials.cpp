@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/UniqueHandle.h"
+#include "companions/common/ServiceSettings.h"
 
 namespace vandrel {
 namespace {
@@ -46,18 +47,9 @@ unsigned long StorePassword(std::string const& password, char const* keyPath) {
         return ::GetLastError();
     UniqueLocalMemory const descriptorOwner(descriptor);
 
-    // Only under the service's key: a password for no service is clutter.
-    std::string const path = keyPath;
-    size_t const slash = path.rfind('\\');
-    if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;
-    UniqueRegistryKey parent;
-    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_CREATE_SUB_KEY,
-                                  parent.put());
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueRegistryKey key;
-    status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE | WRITE_DAC, &attributes, key.put(), nullptr);
+    LONG status = static_cast<LONG>(CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE | WRITE_DAC, &attributes, key));
     // Set again in any case: a key someone made by hand may let others read,
     // and Wine creates a key with the default DACL whatever it is given.
     if (status == ERROR_SUCCESS)

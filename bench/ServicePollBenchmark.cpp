@@ -8,7 +8,8 @@
 // Each loop runs as a child process, one at a time, and is measured from
 // outside over a window of whole polls: the window opens and closes just
 // after a publish (word 0, the write count, moves), so CPU per poll is the
-// child's process time over the window divided by the writes it made in it.
+// child's user + kernel time over the window divided by the writes it made
+// in it (GetProcessTimes; under Wine, see ChildCpu).
 // The loops take turns, round after round, and the medians are compared.
 //
 // The bare loop is this program's second mode; its flags build variants that
@@ -22,7 +23,7 @@
 //                   nothing else of the service
 //
 // Usage (run under Wine with a NUT server up; bench/CMakeLists.txt starts one):
-//   service_poll_bench.exe --nut ups@host:port [--rounds 3] [--polls 15]
+//   service_poll_bench.exe --nut ups@host:port [--rounds 5] [--polls 20]
 //                          [--poll-ms 500] [--variants] [--service PATH]
 //   service_poll_bench.exe bare --nut ups@host:port --poll-ms N --block NAME
 //                          [--vars 1|2] [--sliced] [--worker] [--monitor]
@@ -43,11 +44,23 @@
 #include "common/UniqueHandle.h"
 #include "companions/nut/NutClient.h"
 #include "companions/nut/NutMonitor.h"
+#include "companions/nut/NutSession.h"  // the socket's owner
 
 namespace {
 
-constexpr int kDefaultRounds = 3;
-constexpr int kDefaultPolls = 15;
+using UniqueSocket = UniqueHandle<nut::handle_traits::Socket>;
+
+namespace handle_traits {
+struct Find {
+    using type = HANDLE;
+    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(type h) noexcept { ::FindClose(h); }
+};
+}  // namespace handle_traits
+using UniqueFind = UniqueHandle<handle_traits::Find>;
+
+constexpr int kDefaultRounds = 5;
+constexpr int kDefaultPolls = 20;
 constexpr DWORD kDefaultPollMs = 500;  // the service's shortest interval
 constexpr std::uint32_t kWarmUpPolls = 3;  // connected, first allocations made
 constexpr DWORD kReplyTimeoutMs = 3000;
@@ -78,9 +91,6 @@ std::uint32_t WordForStatus(char const* status) {
 class BareLoop {
 public:
     explicit BareLoop(BareOptions const& options) : options_(options) {}
-    ~BareLoop() {
-        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
-    }
 
     bool OpenBlock() {
         mapping_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kStatusBlockSize,
@@ -101,7 +111,7 @@ public:
             charge = reading.charge > 0 ? static_cast<std::uint32_t>(reading.charge) : 0;
         } else {
             char value[128];
-            if ((socket_ != INVALID_SOCKET || Connect()) && Ask("ups.status", value, sizeof value, stop)) {
+            if ((socket_ || Connect()) && Ask("ups.status", value, sizeof value, stop)) {
                 status = WordForStatus(value);
                 if (options_.vars > 1 && Ask("battery.charge", value, sizeof value, stop))
                     charge = static_cast<std::uint32_t>(std::atoi(value));
@@ -118,25 +128,19 @@ private:
         addrinfo* found = nullptr;
         std::string const port = std::to_string(options_.ups.port);
         if (::getaddrinfo(options_.ups.host.c_str(), port.c_str(), &hints, &found) != 0) return false;
-        socket_ = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-        bool connected = socket_ != INVALID_SOCKET &&
-                         ::connect(socket_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
+        socket_.reset(::socket(found->ai_family, found->ai_socktype, found->ai_protocol));
+        bool connected = socket_ && ::connect(socket_.get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
         ::freeaddrinfo(found);
         if (connected && options_.sliced) {
             u_long nonBlocking = 1;
-            connected = ::ioctlsocket(socket_, FIONBIO, &nonBlocking) == 0;
+            connected = ::ioctlsocket(socket_.get(), FIONBIO, &nonBlocking) == 0;
         } else if (connected) {
             DWORD timeout = kReplyTimeoutMs;
-            ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char const*>(&timeout), sizeof timeout);
+            ::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char const*>(&timeout), sizeof timeout);
         }
-        if (!connected) Drop();
+        if (!connected) socket_.reset();
         pending_ = 0;
         return connected;
-    }
-
-    void Drop() {
-        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
-        socket_ = INVALID_SOCKET;
     }
 
     // As Session::WaitFor: short selects, the stop event checked between.
@@ -149,10 +153,10 @@ private:
             timeout.tv_usec = static_cast<long>(std::min<ULONGLONG>(deadline - now, kSliceMs) * 1000);
             fd_set ready;
             FD_ZERO(&ready);
-            FD_SET(socket_, &ready);
+            FD_SET(socket_.get(), &ready);
             fd_set failed;
             FD_ZERO(&failed);
-            FD_SET(socket_, &failed);
+            FD_SET(socket_.get(), &failed);
             int const count = ::select(0, &ready, nullptr, &failed, &timeout);
             if (count == SOCKET_ERROR) return false;
             if (count > 0) return true;
@@ -164,7 +168,7 @@ private:
     bool Ask(char const* var, char* value, size_t size, HANDLE stop) {
         char request[160];
         int const length = std::snprintf(request, sizeof request, "GET VAR %s %s\n", options_.ups.upsName.c_str(), var);
-        if (::send(socket_, request, length, 0) != length) return Fail();
+        if (::send(socket_.get(), request, length, 0) != length) return Fail();
         ULONGLONG const deadline = ::GetTickCount64() + kReplyTimeoutMs;
         for (;;) {
             if (char* end = static_cast<char*>(std::memchr(buffer_, '\n', pending_))) {
@@ -182,7 +186,7 @@ private:
                 return good;
             }
             if (pending_ == sizeof buffer_) return Fail();
-            int const count = ::recv(socket_, buffer_ + pending_, static_cast<int>(sizeof buffer_ - pending_), 0);
+            int const count = ::recv(socket_.get(), buffer_ + pending_, static_cast<int>(sizeof buffer_ - pending_), 0);
             if (count > 0) {
                 pending_ += static_cast<size_t>(count);
                 continue;
@@ -195,7 +199,7 @@ private:
     }
 
     bool Fail() {
-        Drop();
+        socket_.reset();
         return false;
     }
 
@@ -210,8 +214,8 @@ private:
     }
 
     BareOptions const& options_;
-    nut::NutMonitor monitor_{options_.ups};
-    SOCKET socket_ = INVALID_SOCKET;
+    nut::NutMonitor monitor_{options_.ups};  // --monitor only; idle otherwise
+    UniqueSocket socket_;
     char buffer_[512];
     size_t pending_ = 0;
     UniqueKernelHandle mapping_;
@@ -320,8 +324,8 @@ public:
     void Find() {
         if (!UnderWine() || FromKernel()) return;
         WIN32_FIND_DATAA found;
-        HANDLE const search = ::FindFirstFileA("Z:\\proc\\*", &found);
-        if (search == INVALID_HANDLE_VALUE) return;
+        UniqueFind const search(::FindFirstFileA("Z:\\proc\\*", &found));
+        if (!search) return;
         do {
             char const* name = found.cFileName;
             if (*name < '0' || *name > '9') continue;
@@ -330,8 +334,7 @@ public:
                 unixProcess_ = std::string("Z:\\proc\\") + name;
                 break;
             }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
+        } while (::FindNextFileA(search.get(), &found));
     }
 
     bool FromKernel() const { return !unixProcess_.empty(); }
@@ -341,14 +344,13 @@ public:
         if (FromKernel()) {
             double total = 0;
             WIN32_FIND_DATAA found;
-            HANDLE const search = ::FindFirstFileA((unixProcess_ + "\\task\\*").c_str(), &found);
-            if (search == INVALID_HANDLE_VALUE) return -1;
+            UniqueFind const search(::FindFirstFileA((unixProcess_ + "\\task\\*").c_str(), &found));
+            if (!search) return -1;
             do {
                 if (found.cFileName[0] < '0' || found.cFileName[0] > '9') continue;
                 std::string const line = ReadWholeFile(unixProcess_ + "\\task\\" + found.cFileName + "\\schedstat");
                 total += std::strtod(line.c_str(), nullptr) / 1e6;
-            } while (::FindNextFileA(search, &found));
-            ::FindClose(search);
+            } while (::FindNextFileA(search.get(), &found));
             return total;
         }
         FILETIME created, exited, kernel, user;
@@ -582,13 +584,18 @@ int RunParent(std::vector<std::string> const& args) {
     double const bareCpu = median(1, &Sample::cpuMsPerPoll);
     double const bareWs = median(1, &Sample::workingSetKb);
     double const barePeak = median(1, &Sample::peakWorkingSetKb);
-    std::printf("\nmedians                      cpu ms/poll  ratio   ws KiB  ratio  peak KiB  ratio\n");
+    std::printf("\nmedians                      cpu ms/poll  ratio   ws KiB  ratio  peak KiB  ratio   cpu range\n");
     for (size_t which = 0; which < contenders.size(); ++which) {
         double const cpu = median(which, &Sample::cpuMsPerPoll);
         double const ws = median(which, &Sample::workingSetKb);
         double const peak = median(which, &Sample::peakWorkingSetKb);
-        std::printf("%-28s %11.3f %6.2f %8.0f %6.2f %9.0f %6.2f\n", contenders[which].name.c_str(), cpu,
-                    bareCpu > 0 ? cpu / bareCpu : 0.0, ws, ws / bareWs, peak, peak / barePeak);
+        auto const range = std::minmax_element(samples[which].begin(), samples[which].end(),
+                                               [](Sample const& a, Sample const& b) {
+                                                   return a.cpuMsPerPoll < b.cpuMsPerPoll;
+                                               });
+        std::printf("%-28s %11.3f %6.2f %8.0f %6.2f %9.0f %6.2f  %.3f-%.3f\n", contenders[which].name.c_str(), cpu,
+                    bareCpu > 0 ? cpu / bareCpu : 0.0, ws, ws / bareWs, peak, peak / barePeak,
+                    range.first->cpuMsPerPoll, range.second->cpuMsPerPoll);
     }
     std::printf("(ratios against \"bare loop, same calls\")\n");
     return 0;

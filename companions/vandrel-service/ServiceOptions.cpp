@@ -163,8 +163,6 @@ std::string CheckNutArgument(std::vector<std::string> const& options, std::strin
     return {};
 }
 
-bool StopErrorMeansStopped(unsigned long error) { return error == ERROR_SERVICE_NOT_ACTIVE; }
-
 bool DeleteErrorMeansDeleted(unsigned long error) { return error == ERROR_SERVICE_MARKED_FOR_DELETE; }
 
 std::string BuildBinaryPath(std::string const& executable) {

@@ -62,9 +62,9 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
 // keep rules of its own. Empty on success, else one line.
 std::string CheckNutArgument(std::vector<std::string> const& options, std::string& normalised);
 
-// Uninstall: results of the stop request and of the delete that mean the
-// goal is already reached (it stopped meanwhile; someone deleted it first).
-bool StopErrorMeansStopped(unsigned long error);
+// Uninstall: a delete that fails because someone deleted it first has
+// reached the goal all the same. (A stop that finds it stopped is the
+// shared stop-and-wait's to judge.)
 bool DeleteErrorMeansDeleted(unsigned long error);
 
 // The command line the Service Control Manager runs: the quoted executable

@@ -207,6 +207,13 @@ TEST(CompanionWaits, ARestartIsDoneOnlyOnceTheServiceRuns) {
     EXPECT_EQ(ScmStep::Stop, refusal.failed);
     EXPECT_EQ(DWORD{ERROR_ACCESS_DENIED}, refusal.error);
     EXPECT_EQ(0, refused.Count("start"));
+
+    // It stopped between the query and the request: stopped, as asked.
+    ScriptedScm stoppedMeanwhile;
+    stoppedMeanwhile.queries = {State(SERVICE_RUNNING)};
+    stoppedMeanwhile.controlSucceeds = false;
+    stoppedMeanwhile.failureError = ERROR_SERVICE_NOT_ACTIVE;
+    EXPECT_TRUE(StopAndWait(stoppedMeanwhile, ScriptedScm::ServiceHandle(), kServicePollRule));
 }
 
 }  // namespace

@@ -14,11 +14,11 @@
 #include <string>
 
 namespace std {
-void __throw_length_error(const char*) { std::abort(); }
-void __throw_logic_error(const char*) { std::abort(); }
-void __throw_out_of_range(const char*) { std::abort(); }
-void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
-void __throw_invalid_argument(const char*) { std::abort(); }
+void __throw_length_error(char const*) { std::abort(); }
+void __throw_logic_error(char const*) { std::abort(); }
+void __throw_out_of_range(char const*) { std::abort(); }
+void __throw_out_of_range_fmt(char const*, ...) { std::abort(); }
+void __throw_invalid_argument(char const*) { std::abort(); }
 void __throw_bad_alloc() { std::abort(); }
 void __throw_bad_array_new_length() { std::abort(); }
 }  // namespace std

@@ -8,10 +8,10 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 }  // namespace
 
-bool IsStopCommand(const char* commandLine, UINT codePage) {
+bool IsStopCommand(char const* commandLine, UINT codePage) {
     if (commandLine == nullptr) return false;
-    const char* p = commandLine;
-    for (const char* want = kStopWord; *want != '\0'; ++want) {
+    char const* p = commandLine;
+    for (char const* want = kStopWord; *want != '\0'; ++want) {
         // A lead byte starts a two-byte character, which is no letter.
         if (*p == '\0' || ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*p))) return false;
         if (LowerAscii(*p) != *want) return false;

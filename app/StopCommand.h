@@ -6,4 +6,4 @@
 // True when the whole command line (after the program name) is "stop" in
 // any case. Double-byte characters of `codePage` are compared as units, so
 // a trail byte never matches a letter; nothing is trimmed.
-bool IsStopCommand(const char* commandLine, UINT codePage = CP_ACP);
+bool IsStopCommand(char const* commandLine, UINT codePage = CP_ACP);

@@ -74,7 +74,7 @@ void BareTick(HMODULE module, NOTIFYICONDATAA& record, bool callShell) {
 
 double Median(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
-    const size_t middle = samples.size() / 2;
+    size_t const middle = samples.size() / 2;
     return samples.size() % 2 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2;
 }
 
@@ -89,7 +89,7 @@ Medians Measure(HWND window, NOTIFYICONDATAA& record, bool callShell, int ticks)
     HMODULE module = ::GetModuleHandleA(nullptr);
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    const double usPerCount = 1e6 / static_cast<double>(frequency.QuadPart);
+    double const usPerCount = 1e6 / static_cast<double>(frequency.QuadPart);
     auto now = [] {
         LARGE_INTEGER counter;
         ::QueryPerformanceCounter(&counter);
@@ -106,21 +106,21 @@ Medians Measure(HWND window, NOTIFYICONDATAA& record, bool callShell, int ticks)
     bare.reserve(ticks);
     for (int i = 0; i < ticks; ++i) {
         for (int turn = 0; turn < 2; ++turn) {
-            const bool agentTurn = (turn == 0) == (i % 2 == 0);
-            const LONGLONG start = now();
+            bool const agentTurn = (turn == 0) == (i % 2 == 0);
+            LONGLONG const start = now();
             if (agentTurn) {
                 AgentTick(window);
             } else {
                 BareTick(module, record, callShell);
             }
-            const double us = static_cast<double>(now() - start) * usPerCount;
+            double const us = static_cast<double>(now() - start) * usPerCount;
             (agentTurn ? agent : bare).push_back(us);
         }
     }
     return {Median(agent), Median(bare)};
 }
 
-void Report(const char* title, const Medians& medians) {
+void Report(char const* title, Medians const& medians) {
     std::printf("%s\n", title);
     std::printf("  WM_TIMER through the agent window          median %9.2f us\n", medians.agentUs);
     std::printf("  bare system calls, same sequence           median %9.2f us\n", medians.bareUs);
@@ -130,7 +130,7 @@ void Report(const char* title, const Medians& medians) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int ticks = argc > 1 ? std::atoi(argv[1]) : kDefaultTicks;
+    int const ticks = argc > 1 ? std::atoi(argv[1]) : kDefaultTicks;
     if (ticks <= 0) {
         std::fprintf(stderr, "tray_poll_bench: the number of ticks must be a positive integer\n");
         return 2;
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
         Report("Live Shell_NotifyIconA, into a fake tray window on another thread:",
                Measure(window, record, true, ticks));
-    } catch (const std::exception& failure) {
+    } catch (std::exception const& failure) {
         std::printf("\nlive shell not measured: %s\n", failure.what());
     }
 

@@ -27,8 +27,8 @@ class ScopedSeam {
 public:
     explicit ScopedSeam(Api& standIn) : previous_(Seam<Api>::current_) { Seam<Api>::current_ = &standIn; }
     ~ScopedSeam() { Seam<Api>::current_ = previous_; }
-    ScopedSeam(const ScopedSeam&) = delete;
-    ScopedSeam& operator=(const ScopedSeam&) = delete;
+    ScopedSeam(ScopedSeam const&) = delete;
+    ScopedSeam& operator=(ScopedSeam const&) = delete;
 
 private:
     Api* previous_;

@@ -17,8 +17,8 @@ public:
     explicit UniqueHandle(pointer value) noexcept : value_(value) {}
     ~UniqueHandle() { reset(); }
 
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle const&) = delete;
+    UniqueHandle& operator=(UniqueHandle const&) = delete;
 
     UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
@@ -69,7 +69,7 @@ struct File {
 };
 
 struct MappedView {
-    using type = const void*;
+    using type = void const*;
     static type invalid() noexcept { return nullptr; }
     static void close(type view) noexcept { ::UnmapViewOfFile(view); }
 };

@@ -75,8 +75,8 @@ private:
     public:
         explicit NestedScope(CMainFrame& frame) : frame_(frame) { frame_.exitDeferral_.Enter(); }
         ~NestedScope();
-        NestedScope(const NestedScope&) = delete;
-        NestedScope& operator=(const NestedScope&) = delete;
+        NestedScope(NestedScope const&) = delete;
+        NestedScope& operator=(NestedScope const&) = delete;
 
     private:
         CMainFrame& frame_;

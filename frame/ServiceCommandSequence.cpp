@@ -15,10 +15,10 @@ BOOL StopAction(ServiceControlApi& scm, SC_HANDLE service, SERVICE_STATUS& statu
 
 }  // namespace
 
-const ServiceCommand kAgentStart{kAgentStartAccess, &StartAction, kAgentPendingPolls, &IsServiceStartPending, 1};
-const ServiceCommand kAgentStop{kAgentStopAccess, &StopAction, kAgentStopPolls, &IsServiceNotStopped, 0};
+ServiceCommand const kAgentStart{kAgentStartAccess, &StartAction, kAgentPendingPolls, &IsServiceStartPending, 1};
+ServiceCommand const kAgentStop{kAgentStopAccess, &StopAction, kAgentStopPolls, &IsServiceNotStopped, 0};
 
-std::optional<int> RunServiceCommand(ServiceControlApi& scm, const ServiceCommand& command) {
+std::optional<int> RunServiceCommand(ServiceControlApi& scm, ServiceCommand const& command) {
     OpenedService opened;
     if (!OpenScmService(scm, kServiceName, command.serviceAccess, opened)) return std::nullopt;
     SC_HANDLE service = opened.service.get();

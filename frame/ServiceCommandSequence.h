@@ -39,15 +39,15 @@ struct ServiceCommand {
     int runningAfter;
 };
 
-extern const ServiceCommand kAgentStart;  // StartService, then wait out START_PENDING
-extern const ServiceCommand kAgentStop;   // stop control, then up to six polls for STOPPED
+extern ServiceCommand const kAgentStart;  // StartService, then wait out START_PENDING
+extern ServiceCommand const kAgentStop;   // stop control, then up to six polls for STOPPED
 
 // Runs the whole command: open the manager and the service, let a pending
 // state settle, act, wait, close the service and then the manager. Returns
 // the value agentRunning takes afterwards (set whether or not the action
 // succeeded), or nothing when the manager or the service could not be
 // opened and everything stays as it was.
-std::optional<int> RunServiceCommand(ServiceControlApi& scm, const ServiceCommand& command);
+std::optional<int> RunServiceCommand(ServiceControlApi& scm, ServiceCommand const& command);
 
 inline std::optional<int> RunAgentStart(ServiceControlApi& scm) { return RunServiceCommand(scm, kAgentStart); }
 inline std::optional<int> RunAgentStop(ServiceControlApi& scm) { return RunServiceCommand(scm, kAgentStop); }

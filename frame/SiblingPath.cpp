@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-const char kConfigurationProgram[] = "Dellomark.exe";
+char const kConfigurationProgram[] = "Dellomark.exe";
 
-size_t FolderPartLength(const char* path, UINT codePage) {
+size_t FolderPartLength(char const* path, UINT codePage) {
     size_t folder = 0;
     size_t at = 0;
     while (path[at] != '\0') {
@@ -20,7 +20,7 @@ size_t FolderPartLength(const char* path, UINT codePage) {
     return folder;
 }
 
-bool ComposeSiblingPath(const char* modulePath, const char* fileName, UINT codePage,
+bool ComposeSiblingPath(char const* modulePath, char const* fileName, UINT codePage,
                         char (&out)[kPathBufferSize]) {
     size_t folder = FolderPartLength(modulePath, codePage);
     size_t name = std::strlen(fileName);

@@ -4,7 +4,7 @@
 
 #include "frame/MainFrame.h"
 
-bool StatusFollower::Follow(const StatusBlockRead& read) {
+bool StatusFollower::Follow(StatusBlockRead const& read) {
     switch (read.outcome) {
     case StatusBlockRead::kMissing:
         busyTicks = 0;

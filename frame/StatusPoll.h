@@ -16,5 +16,5 @@ struct StatusFollower {
     int busyTicks = 0;     // failed reads since the last good or missing one
 
     // Takes one tick's read. True when the tray must show `shown` now.
-    bool Follow(const StatusBlockRead& read);
+    bool Follow(StatusBlockRead const& read);
 };

@@ -28,14 +28,14 @@ UINT MessageTextId(UINT code) {
     }
 }
 
-std::string JoinTooltip(const std::string& first, const std::string* second) {
+std::string JoinTooltip(std::string const& first, std::string const* second) {
     if (second == nullptr) return first;
     return first + " " + *second;
 }
 
-size_t TooltipFitLength(const std::string& text, size_t fieldSize, UINT codePage) {
+size_t TooltipFitLength(std::string const& text, size_t fieldSize, UINT codePage) {
     if (fieldSize == 0) return 0;
-    const size_t limit = std::min(fieldSize - 1, text.size());
+    size_t const limit = std::min(fieldSize - 1, text.size());
     size_t length = 0;
     while (length < limit) {
         // A lead byte goes with its trail byte or not at all; one whose trail

@@ -34,9 +34,9 @@ std::optional<StatusPresentation> PresentationFor(std::uint32_t statusWord);
 UINT MessageTextId(UINT code);
 
 // One text, or two joined by a blank.
-std::string JoinTooltip(const std::string& first, const std::string* second);
+std::string JoinTooltip(std::string const& first, std::string const* second);
 
 // Bytes of `text` that fit in a tooltip field of `fieldSize` bytes with its
 // terminating zero, never ending between the two bytes of a double-byte
 // character of `codePage`.
-size_t TooltipFitLength(const std::string& text, size_t fieldSize, UINT codePage);
+size_t TooltipFitLength(std::string const& text, size_t fieldSize, UINT codePage);

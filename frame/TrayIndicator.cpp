@@ -42,7 +42,7 @@ NOTIFYICONDATAA TrayRecord(HWND window) {
     return record;
 }
 
-NOTIFYICONDATAA TrayRecord(HWND window, HICON icon, const std::string& tooltip, UINT codePage) {
+NOTIFYICONDATAA TrayRecord(HWND window, HICON icon, std::string const& tooltip, UINT codePage) {
     NOTIFYICONDATAA record = TrayRecord(window);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;

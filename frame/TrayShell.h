@@ -27,4 +27,4 @@ DWORD const kNotifyIconDataSize = NOTIFYICONDATAA_V3_SIZE;
 // terminator and never between the two bytes of a double-byte character of
 // `codePage`) and the callback message.
 NOTIFYICONDATAA TrayRecord(HWND window);
-NOTIFYICONDATAA TrayRecord(HWND window, HICON icon, const std::string& tooltip, UINT codePage);
+NOTIFYICONDATAA TrayRecord(HWND window, HICON icon, std::string const& tooltip, UINT codePage);

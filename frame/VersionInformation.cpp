@@ -9,8 +9,8 @@ namespace {
 // Gives the guard back however the dialog ends.
 struct AboutAllowedAgain {
     AboutAllowedAgain() = default;
-    AboutAllowedAgain(const AboutAllowedAgain&) = delete;
-    AboutAllowedAgain& operator=(const AboutAllowedAgain&) = delete;
+    AboutAllowedAgain(AboutAllowedAgain const&) = delete;
+    AboutAllowedAgain& operator=(AboutAllowedAgain const&) = delete;
     ~AboutAllowedAgain() { aboutAllowed = 1; }
 };
 

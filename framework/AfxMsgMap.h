@@ -33,8 +33,8 @@ struct AFX_MSGMAP_ENTRY {
 };
 
 struct AFX_MSGMAP {
-    const AFX_MSGMAP* (*pfnGetBaseMap)();
-    const AFX_MSGMAP_ENTRY* lpEntries;
+    AFX_MSGMAP const* (*pfnGetBaseMap)();
+    AFX_MSGMAP_ENTRY const* lpEntries;
 };
 
 // Notification codes used in WM_COMMAND entries.
@@ -45,20 +45,20 @@ constexpr UINT CN_UPDATE_COMMAND_UI = static_cast<UINT>(-1);
 
 #define DECLARE_MESSAGE_MAP()                                  \
 protected:                                                     \
-    static const AFX_MSGMAP* GetThisMessageMap();              \
-    const AFX_MSGMAP* GetMessageMap() const override;
+    static AFX_MSGMAP const* GetThisMessageMap();              \
+    AFX_MSGMAP const* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                  \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                           \
+    AFX_MSGMAP const* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    AFX_MSGMAP const* theClass::GetThisMessageMap() {                           \
         using ThisClass [[maybe_unused]] = theClass;                                           \
         using TheBaseClass = baseClass;                                         \
-        static const AFX_MSGMAP_ENTRY entries[] = {
+        static AFX_MSGMAP_ENTRY const entries[] = {
 
 #define END_MESSAGE_MAP()                                                       \
             {0, 0, 0, 0, AfxSig_end, nullptr}                                   \
         };                                                                      \
-        static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, &entries[0]}; \
+        static AFX_MSGMAP const map = {&TheBaseClass::GetThisMessageMap, &entries[0]}; \
         return &map;                                                            \
     }
 

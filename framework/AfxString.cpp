@@ -15,19 +15,19 @@ namespace {
 // The string's UTF-16 text inside the loaded resource, or null when the id
 // is not there. Found strings are never empty: the table has no such entry.
 // RT_STRING in the W form, which windows.h spells only in the A form here.
-const LPCWSTR kStringTableType = MAKEINTRESOURCEW(reinterpret_cast<ULONG_PTR>(RT_STRING));
+LPCWSTR const kStringTableType = MAKEINTRESOURCEW(reinterpret_cast<ULONG_PTR>(RT_STRING));
 
-const WCHAR* FindString(HINSTANCE module, UINT id, LANGID language, int& length) {
+WCHAR const* FindString(HINSTANCE module, UINT id, LANGID language, int& length) {
     LPCWSTR blockName = MAKEINTRESOURCEW(id / kStringsPerBlock + 1);
     HRSRC found = language == 0 ? ::FindResourceW(module, blockName, kStringTableType)
                                 : ::FindResourceExW(module, kStringTableType, blockName, language);
     if (found == nullptr) return nullptr;
     HGLOBAL loaded = ::LoadResource(module, found);
-    const auto* block = static_cast<const WCHAR*>(loaded ? ::LockResource(loaded) : nullptr);
+    auto const* block = static_cast<WCHAR const*>(loaded ? ::LockResource(loaded) : nullptr);
     if (block == nullptr) return nullptr;
-    const WCHAR* end = block + ::SizeofResource(module, found) / sizeof(WCHAR);
+    WCHAR const* end = block + ::SizeofResource(module, found) / sizeof(WCHAR);
 
-    const WCHAR* entry = block;
+    WCHAR const* entry = block;
     for (UINT index = 0; index < id % kStringsPerBlock; ++index) {
         if (entry >= end) return nullptr;
         entry += 1 + *entry;
@@ -37,7 +37,7 @@ const WCHAR* FindString(HINSTANCE module, UINT id, LANGID language, int& length)
     return entry + 1;
 }
 
-std::string WideToCodePage(const WCHAR* text, int length, UINT codePage) {
+std::string WideToCodePage(WCHAR const* text, int length, UINT codePage) {
     if (length <= 0) return {};
     int size = ::WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
@@ -53,7 +53,7 @@ std::string WideToCodePage(const WCHAR* text, int length, UINT codePage) {
 bool AfxLoadStringA(HINSTANCE module, UINT id, std::string& text, UINT codePage,
                     LANGID language) {
     int length = 0;
-    const WCHAR* found = FindString(module, id, language, length);
+    WCHAR const* found = FindString(module, id, language, length);
     if (found == nullptr) return false;
     text = WideToCodePage(found, length, codePage);
     return true;

@@ -10,16 +10,16 @@
 class CString {
 public:
     CString() = default;
-    CString(const char* text) : m_str(text != nullptr ? text : "") {}  // NOLINT: implicit like MFC
+    CString(char const* text) : m_str(text != nullptr ? text : "") {}  // NOLINT: implicit like MFC
     explicit CString(std::string text) : m_str(std::move(text)) {}
 
     // Replaces the text with string `nID` of the resource module. A missing
     // id returns FALSE and leaves the text as it was.
     BOOL LoadString(UINT nID);
 
-    const char* GetString() const { return m_str.c_str(); }
-    operator const char*() const { return m_str.c_str(); }  // NOLINT: implicit like MFC
-    const std::string& str() const { return m_str; }
+    char const* GetString() const { return m_str.c_str(); }
+    operator char const*() const { return m_str.c_str(); }  // NOLINT: implicit like MFC
+    std::string const& str() const { return m_str; }
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
     void Empty() { m_str.clear(); }

@@ -3,18 +3,18 @@
 #include "framework/CmdUI.h"
 #include "framework/Menu.h"
 
-const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, &entries[0]};
+AFX_MSGMAP const* CCmdTarget::GetThisMessageMap() {
+    static AFX_MSGMAP_ENTRY const entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
+    static AFX_MSGMAP const map = {nullptr, &entries[0]};
     return &map;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+AFX_MSGMAP const* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
-const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* map, UINT nMessage,
+AFX_MSGMAP_ENTRY const* CCmdTarget::FindMessageEntry(AFX_MSGMAP const* map, UINT nMessage,
                                                      UINT nCode, UINT nID) {
     for (; map != nullptr; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->nSig != AfxSig_end; ++entry) {
+        for (AFX_MSGMAP_ENTRY const* entry = map->lpEntries; entry->nSig != AfxSig_end; ++entry) {
             if (entry->nMessage == nMessage && entry->nCode == nCode && nID >= entry->nID &&
                 nID <= entry->nLastID) {
                 return entry;
@@ -25,7 +25,7 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* map, UINT
 }
 
 BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
-    const AFX_MSGMAP_ENTRY* entry =
+    AFX_MSGMAP_ENTRY const* entry =
         FindMessageEntry(GetMessageMap(), WM_COMMAND, static_cast<UINT>(nCode), nID);
     if (entry == nullptr) return FALSE;
     if (pHandlerInfo != nullptr) {
@@ -39,7 +39,7 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
     return TRUE;
 }
 
-LRESULT CCmdTarget::CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam,
+LRESULT CCmdTarget::CallMessageHandler(AFX_MSGMAP_ENTRY const& entry, WPARAM wParam, LPARAM lParam,
                                        void* pExtra) {
     switch (entry.nSig) {
     case AfxSig_vv:

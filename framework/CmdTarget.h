@@ -14,8 +14,8 @@ class CCmdTarget {
 public:
     CCmdTarget() = default;
     virtual ~CCmdTarget() = default;
-    CCmdTarget(const CCmdTarget&) = delete;
-    CCmdTarget& operator=(const CCmdTarget&) = delete;
+    CCmdTarget(CCmdTarget const&) = delete;
+    CCmdTarget& operator=(CCmdTarget const&) = delete;
 
     // Looks up a command (nCode CN_COMMAND or a control notification) or a
     // command-UI update (CN_UPDATE_COMMAND_UI, pExtra the CCmdUI*) in the
@@ -24,16 +24,16 @@ public:
     virtual BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo);
 
     // First entry in the chain starting at `map` that matches, or null.
-    static const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* map, UINT nMessage,
+    static AFX_MSGMAP_ENTRY const* FindMessageEntry(AFX_MSGMAP const* map, UINT nMessage,
                                                     UINT nCode, UINT nID);
 
 protected:
-    static const AFX_MSGMAP* GetThisMessageMap();
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    static AFX_MSGMAP const* GetThisMessageMap();
+    virtual AFX_MSGMAP const* GetMessageMap() const;
 
     // Calls an entry's handler with the arguments its signature takes: the
     // one place that turns a stored handler back into its own type.
     // `pExtra` is the CCmdUI of an update entry.
-    LRESULT CallMessageHandler(const AFX_MSGMAP_ENTRY& entry, WPARAM wParam, LPARAM lParam,
+    LRESULT CallMessageHandler(AFX_MSGMAP_ENTRY const& entry, WPARAM wParam, LPARAM lParam,
                                void* pExtra = nullptr);
 };

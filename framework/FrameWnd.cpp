@@ -28,7 +28,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     CString fullTitle;
     if (fullTitle.LoadString(nIDResource)) {
         // A frame title string may carry more parts after a newline.
-        const std::string& text = fullTitle.str();
+        std::string const& text = fullTitle.str();
         m_strTitle = CString(text.substr(0, text.find('\n')));
     }
     m_hIcon = ::LoadIconA(module, resource);

@@ -12,8 +12,8 @@ public:
 
     CMenu() = default;
     ~CMenu() { DestroyMenu(); }
-    CMenu(const CMenu&) = delete;
-    CMenu& operator=(const CMenu&) = delete;
+    CMenu(CMenu const&) = delete;
+    CMenu& operator=(CMenu const&) = delete;
     CMenu(CMenu&& other) noexcept;
     CMenu& operator=(CMenu&& other) noexcept;
 

@@ -26,7 +26,7 @@ std::vector<HandleEntry>& HandleMap() {
 
 std::vector<HandleEntry>::iterator FindHandle(HWND hWnd) {
     auto& map = HandleMap();
-    return std::find_if(map.begin(), map.end(), [hWnd](const HandleEntry& entry) { return entry.first == hWnd; });
+    return std::find_if(map.begin(), map.end(), [hWnd](HandleEntry const& entry) { return entry.first == hWnd; });
 }
 
 // Appends `value` in hexadecimal; the class names below are built from it.
@@ -212,7 +212,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         OnNcDestroy();  // may delete this
         return TRUE;
     }
-    const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(GetMessageMap(), message, 0, 0);
+    AFX_MSGMAP_ENTRY const* entry = FindMessageEntry(GetMessageMap(), message, 0, 0);
     if (entry == nullptr) return FALSE;
     *pResult = CallMessageHandler(*entry, wParam, lParam);
     return TRUE;
@@ -251,12 +251,12 @@ void CWnd::OnNcDestroy() {
     PostNcDestroy();
 }
 
-void AfxTraceException(const char* where) {
+void AfxTraceException(char const* where) {
     std::string trace = "Perimand framework: exception dropped in ";
     trace += where;
     try {
         throw;
-    } catch (const std::exception& error) {
+    } catch (std::exception const& error) {
         trace += ": ";
         trace += error.what();
     } catch (...) {
@@ -297,7 +297,7 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
         AppendHex(name, part);
     }
     auto known = std::find(names.begin(), names.end(), name);
-    const std::string& stored = known != names.end() ? *known : (names.push_back(name), names.back());
+    std::string const& stored = known != names.end() ? *known : (names.push_back(name), names.back());
 
     WNDCLASSA existing{};
     if (!::GetClassInfoA(instance, stored.c_str(), &existing)) {

@@ -88,7 +88,7 @@ private:
 
 // Leaves a trace, for a debugger, of the exception being handled; called
 // from the catch blocks that keep exceptions out of the system's code.
-void AfxTraceException(const char* where);
+void AfxTraceException(char const* where);
 
 // The window procedure of every class registered by AfxRegisterWndClass.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

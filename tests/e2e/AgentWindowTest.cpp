@@ -14,18 +14,18 @@ using AgentWindow = EndToEnd;
 
 TEST_F(AgentWindow, IsTitledOrvastelMinimisedHiddenDisabledAndOfAClassThatDrawsNothing) {
     ASSERT_TRUE(agent_.Start());
-    const HWND window = agent_.Window();
+    HWND const window = agent_.Window();
 
     EXPECT_EQ(e2e::WindowTitle(window), kAgentWindowTitle);
     // Wine adds WS_CLIPSIBLINGS to every top-level window.
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    DWORD const style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     EXPECT_EQ(style & ~DWORD{WS_CLIPSIBLINGS}, DWORD{WS_POPUP | WS_DISABLED | WS_MINIMIZE})
         << std::hex << "style 0x" << style;
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(IsIconic(window));
 
     // Its class draws nothing.
-    const auto report = e2e::AskProbe<e2e::WindowReport>(window);
+    auto const report = e2e::AskProbe<e2e::WindowReport>(window);
 
     ASSERT_TRUE(report) << "the probe inside the agent did not answer";
     EXPECT_STREQ(report->title, kAgentWindowTitle);  // the answer really came from the agent window
@@ -41,14 +41,14 @@ TEST_F(AgentWindow, ExitOrCloseEndsTheAgentWithZero) {
     for (Trigger trigger : {Trigger::PostedExit, Trigger::BroadcastExit, Trigger::PostedClose, Trigger::SentClose}) {
         SCOPED_TRACE(static_cast<int>(trigger));
         ASSERT_TRUE(agent_.Start());
-        const HWND window = agent_.Window();
+        HWND const window = agent_.Window();
 
         if (trigger == Trigger::SentClose) {
             // Returns once the agent handled it; the process ends after.
             e2e::SendWithTimeout(window, WM_CLOSE, 0, 0, kWaitMs);
         } else {
-            const HWND target = trigger == Trigger::BroadcastExit ? HWND_BROADCAST : window;
-            const UINT message = trigger == Trigger::PostedClose ? UINT{WM_CLOSE} : e2e::ExitMessage();
+            HWND const target = trigger == Trigger::BroadcastExit ? HWND_BROADCAST : window;
+            UINT const message = trigger == Trigger::PostedClose ? UINT{WM_CLOSE} : e2e::ExitMessage();
             ASSERT_TRUE(PostMessageA(target, message, 0, 0));
         }
 

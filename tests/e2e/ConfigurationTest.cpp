@@ -29,7 +29,7 @@ using Configuration = EndToEnd;
 
 TEST_F(Configuration, StartsTheProgramBesideTheAgentWithNoArgumentsEachTimeItIsChosen) {
     ASSERT_TRUE(agent_.Start());
-    const e2e::WindowQuery dellomark{"", DELLOMARK_DIALOG_CLASS, 0};
+    e2e::WindowQuery const dellomark{"", DELLOMARK_DIALOG_CLASS, 0};
 
     // Its dialog is the sign of no arguments: given any, the program only
     // says that it takes none.

@@ -33,7 +33,7 @@ protected:
 TEST_F(Japanese, AgentRunsInCodePage932JoinsJapaneseTooltipsAndObeysStop) {
     perimand_test::StatusBlockDouble block;
     ASSERT_TRUE(agent_.Start());
-    const auto report = e2e::AskProbe<e2e::WindowReport>(agent_.Window());
+    auto const report = e2e::AskProbe<e2e::WindowReport>(agent_.Window());
     ASSERT_TRUE(report) << "the probe inside the agent did not answer";
     EXPECT_EQ(kShiftJis, report->codePage);
     EXPECT_EQ(kJapanese, report->uiLanguage);
@@ -44,7 +44,7 @@ TEST_F(Japanese, AgentRunsInCodePage932JoinsJapaneseTooltipsAndObeysStop) {
     ASSERT_TRUE(block.Publish(3));
     EXPECT_TRUE(agent_.WaitForTip(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL, kJapanese)));
 
-    const e2e::Finished stop = agent_.RunToEnd(" stop");
+    e2e::Finished const stop = agent_.RunToEnd(" stop");
 
     EXPECT_EQ(std::optional<DWORD>(0), stop.exitCode) << "the stop process did not end, or failed";
     EXPECT_THAT(stop.createdWindows, IsEmpty());
@@ -55,13 +55,13 @@ TEST_F(Japanese, TrayMenuAndVersionDialogAreJapanese) {
     ASSERT_TRUE(agent_.Start());
     HWND menu = agent_.OpenTrayMenu();
     ASSERT_NE(nullptr, menu);
-    const std::optional<e2e::MenuReport> read = agent_.ReadMenu();
+    std::optional<e2e::MenuReport> const read = agent_.ReadMenu();
     ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
 
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(kShiftJis, read->codePage);
-    const std::vector<e2e::MenuItem> items = e2e::ItemsOf(*read);
-    const std::vector<std::wstring> texts = e2e::AgentMenuTexts(IDR_TRAY_MENU, kJapanese);
+    std::vector<e2e::MenuItem> const items = e2e::ItemsOf(*read);
+    std::vector<std::wstring> const texts = e2e::AgentMenuTexts(IDR_TRAY_MENU, kJapanese);
     ASSERT_EQ(5u, items.size());
     ASSERT_EQ(5u, texts.size());
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(texts[i], items[i].text) << i;

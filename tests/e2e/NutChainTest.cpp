@@ -40,10 +40,10 @@ protected:
     }
 
     // A modification from index `from` on showing `tip` with icon `iconId`.
-    void ExpectShown(size_t from, const std::wstring& tip, UINT iconId) {
+    void ExpectShown(size_t from, std::wstring const& tip, UINT iconId) {
         SCOPED_TRACE(e2e::Utf8(tip));
-        const std::optional<fake_tray::FakeTray::Found> seen = agent_.WaitForNotice(
-            [&](const Notification& n) { return n.action == NIM_MODIFY && n.tip == tip; }, from);
+        std::optional<fake_tray::FakeTray::Found> const seen = agent_.WaitForNotice(
+            [&](Notification const& n) { return n.action == NIM_MODIFY && n.tip == tip; }, from);
         ASSERT_TRUE(seen.has_value()) << "the tooltip did not follow the UPS";
         EXPECT_EQ(agent_.IconHash(iconId), seen->notification.iconHash);
     }

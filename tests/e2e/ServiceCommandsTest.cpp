@@ -30,11 +30,11 @@ protected:
     void UseMenu(bool startOffered, int choose) {
         HWND menu = agent_.OpenTrayMenu();
         ASSERT_NE(nullptr, menu);
-        const std::optional<e2e::MenuReport> read = agent_.ReadMenu();
+        std::optional<e2e::MenuReport> const read = agent_.ReadMenu();
         if (choose < 0) ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         else e2e::AgentUnderTest::ChooseItem(menu, choose);
         ASSERT_TRUE(read.has_value());
-        const std::vector<e2e::MenuItem> items = e2e::ItemsOf(*read);
+        std::vector<e2e::MenuItem> const items = e2e::ItemsOf(*read);
         ASSERT_EQ(5u, items.size());
         EXPECT_EQ(startOffered, items[0].Enabled()) << "Agent Start";
         EXPECT_EQ(!startOffered, items[1].Enabled()) << "Agent Stop";
@@ -48,14 +48,14 @@ TEST_F(ServiceCommands, AgentStopOnASlowServiceReturnsWhileItIsStillStopping) {
     ASSERT_TRUE(agent_.Start());
     ASSERT_TRUE(agent_.WaitForTip(RunningTip()));
 
-    const ULONGLONG start = ::GetTickCount64();
+    ULONGLONG const start = ::GetTickCount64();
     agent_.PostCommand(ID_AGENT_STOP);
     // Once the stop has been asked for, the command is running, and a
     // message sent now is answered only when it has returned.
     ASSERT_EQ(std::optional<DWORD>(SERVICE_STOP_PENDING), WaitForServiceState(SERVICE_STOP_PENDING, kServiceWaitMs));
     ASSERT_TRUE(agent_.Answers(30000)) << "the agent did not come back from Agent Stop";
-    const ULONGLONG elapsed = ::GetTickCount64() - start;
-    const std::optional<DWORD> stateWhenBack = ServiceState();
+    ULONGLONG const elapsed = ::GetTickCount64() - start;
+    std::optional<DWORD> const stateWhenBack = ServiceState();
     std::cout << "Agent Stop on a service that takes 10 s to stop returned after " << elapsed << " ms\n";
 
     // The command gave up waiting: the stop itself was asked for and is

@@ -17,9 +17,9 @@ using SingleInstance = EndToEnd;
 
 TEST_F(SingleInstance, SecondStartEndsAtOnceAndLeavesTheFirstUntouched) {
     ASSERT_TRUE(agent_.Start());
-    const LONG styleBefore = GetWindowLongA(agent_.Window(), GWL_STYLE);
+    LONG const styleBefore = GetWindowLongA(agent_.Window(), GWL_STYLE);
 
-    const e2e::Finished second = agent_.RunToEnd("");
+    e2e::Finished const second = agent_.RunToEnd("");
 
     EXPECT_EQ(std::optional<DWORD>(0), second.exitCode) << "the second agent did not end, or failed";
     EXPECT_THAT(second.createdWindows, IsEmpty());
@@ -30,11 +30,11 @@ TEST_F(SingleInstance, SecondStartEndsAtOnceAndLeavesTheFirstUntouched) {
 }
 
 TEST_F(SingleInstance, ForeignWindowTitledInAnyCaseKeepsTheAgentFromStarting) {
-    for (const char* title : {"ORVASTEL", "orvastel", "Orvastel"}) {
+    for (char const* title : {"ORVASTEL", "orvastel", "Orvastel"}) {
         SCOPED_TRACE(title);
         e2e::TestWindow foreign(title);
 
-        const e2e::Finished start = agent_.RunToEnd("");
+        e2e::Finished const start = agent_.RunToEnd("");
 
         EXPECT_EQ(std::optional<DWORD>(0), start.exitCode) << "the agent started beside the window, or failed";
         EXPECT_THAT(start.createdWindows, IsEmpty());

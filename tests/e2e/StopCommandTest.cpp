@@ -15,7 +15,7 @@ using ::testing::IsEmpty;
 using StopCommand = EndToEnd;
 
 TEST_F(StopCommand, WithNoAgentRunningEndsWithZeroAndCreatesNoWindow) {
-    const e2e::Finished stop = agent_.RunToEnd(" stop");
+    e2e::Finished const stop = agent_.RunToEnd(" stop");
 
     EXPECT_EQ(std::optional<DWORD>(0), stop.exitCode) << "the stop process did not end, or failed";
     EXPECT_THAT(stop.createdWindows, IsEmpty());
@@ -25,11 +25,11 @@ TEST_F(StopCommand, WithNoAgentRunningEndsWithZeroAndCreatesNoWindow) {
 // The word is compared without regard to case, and every byte up to 32
 // before it is skipped.
 TEST_F(StopCommand, AnySpellingOfTheWordEndsTheRunningAgentWithZero) {
-    for (const char* tail : {" stop", " STOP", " sToP", " \t \tstop"}) {
+    for (char const* tail : {" stop", " STOP", " sToP", " \t \tstop"}) {
         SCOPED_TRACE(testing::Message() << "tail \"" << tail << "\"");
         ASSERT_TRUE(agent_.Start());
 
-        const e2e::Finished stop = agent_.RunToEnd(tail);
+        e2e::Finished const stop = agent_.RunToEnd(tail);
 
         EXPECT_EQ(std::optional<DWORD>(0), stop.exitCode) << "the stop process did not end, or failed";
         EXPECT_THAT(stop.createdWindows, IsEmpty());
@@ -42,9 +42,9 @@ TEST_F(StopCommand, AnySpellingOfTheWordEndsTheRunningAgentWithZero) {
 // a running agent it ends at once and leaves that agent running.
 TEST_F(StopCommand, AnythingElseLeavesTheRunningAgentAlone) {
     ASSERT_TRUE(agent_.Start());
-    for (const char* tail : {" stop ", " -stop", " \"stop\"", " stop now"}) {
+    for (char const* tail : {" stop ", " -stop", " \"stop\"", " stop now"}) {
         SCOPED_TRACE(testing::Message() << "tail \"" << tail << "\"");
-        const e2e::Finished second = agent_.RunToEnd(tail);
+        e2e::Finished const second = agent_.RunToEnd(tail);
 
         EXPECT_EQ(std::optional<DWORD>(0), second.exitCode) << "the second start did not end, or failed";
         EXPECT_THAT(second.createdWindows, IsEmpty());

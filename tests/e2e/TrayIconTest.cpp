@@ -24,10 +24,10 @@ using fake_tray::Notification;
 class TrayIcon : public EndToEnd {
 protected:
     // A modification from index `from` on showing `tip` with icon `iconId`.
-    void ExpectShown(size_t from, const std::wstring& tip, UINT iconId) {
+    void ExpectShown(size_t from, std::wstring const& tip, UINT iconId) {
         SCOPED_TRACE(e2e::Utf8(tip));
-        const std::optional<FakeTray::Found> seen = agent_.WaitForNotice(
-            [&](const Notification& n) { return n.action == NIM_MODIFY && n.tip == tip; }, from);
+        std::optional<FakeTray::Found> const seen = agent_.WaitForNotice(
+            [&](Notification const& n) { return n.action == NIM_MODIFY && n.tip == tip; }, from);
         ASSERT_TRUE(seen.has_value()) << "the tooltip did not follow the status word";
         EXPECT_EQ(agent_.IconHash(iconId), seen->notification.iconHash);
     }
@@ -39,7 +39,7 @@ protected:
 
 TEST_F(TrayIcon, AgentStopIconAppearsAfterStartWithTheBlockAbsent) {
     ASSERT_TRUE(agent_.Start());
-    const std::optional<Notification> first = tray().WaitForIndex(0, kWaitMs);
+    std::optional<Notification> const first = tray().WaitForIndex(0, kWaitMs);
     ASSERT_TRUE(first.has_value()) << "no icon within " << kWaitMs << " ms";
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), first->action);
     EXPECT_EQ(fake_tray::WindowId(agent_.Window()), first->window);
@@ -69,7 +69,7 @@ TEST_F(TrayIcon, StopCommandRemovesTheIcon) {
     ASSERT_TRUE(agent_.WaitForTray(NIM_ADD).has_value());
 
     e2e::Process stop = e2e::Process::Start(agent_.AgentPath(), " stop");
-    const std::optional<FakeTray::Found> removal = agent_.WaitForTray(NIM_DELETE);
+    std::optional<FakeTray::Found> const removal = agent_.WaitForTray(NIM_DELETE);
     ASSERT_TRUE(removal.has_value()) << "the icon was not removed";
     EXPECT_EQ(0u, removal->notification.id);
     EXPECT_EQ(std::optional<DWORD>(0), agent_.WaitForExit());
@@ -78,14 +78,14 @@ TEST_F(TrayIcon, StopCommandRemovesTheIcon) {
 TEST_F(TrayIcon, TaskbarCreatedMakesTheAgentAddItsIconAgain) {
     ASSERT_TRUE(block_.Publish(3));
     ASSERT_TRUE(agent_.Start());
-    const std::optional<FakeTray::Found> added = agent_.WaitForTray(NIM_ADD);
+    std::optional<FakeTray::Found> const added = agent_.WaitForTray(NIM_ADD);
     ASSERT_TRUE(added.has_value());
     ASSERT_TRUE(agent_.WaitForTray(NIM_MODIFY, added->index + 1).has_value());
 
     // Wine never broadcasts it; a restarted shell would.
-    const size_t before = tray().Count();
+    size_t const before = tray().Count();
     ASSERT_TRUE(::PostMessageA(agent_.Window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0));
-    const std::optional<FakeTray::Found> again = agent_.WaitForTray(NIM_ADD, before);
+    std::optional<FakeTray::Found> const again = agent_.WaitForTray(NIM_ADD, before);
     ASSERT_TRUE(again.has_value()) << "the icon was not added anew";
     EXPECT_EQ(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), again->notification.tip);
     EXPECT_TRUE(agent_.WaitForTray(NIM_MODIFY, again->index + 1).has_value());
@@ -94,21 +94,21 @@ TEST_F(TrayIcon, TaskbarCreatedMakesTheAgentAddItsIconAgain) {
 TEST_F(TrayIcon, RefusedAddIsRetriedOnTheNextTick) {
     tray().RefuseNext(NIM_ADD);
     ASSERT_TRUE(agent_.Start());
-    const std::optional<Notification> refused = tray().WaitForIndex(0, kWaitMs);
+    std::optional<Notification> const refused = tray().WaitForIndex(0, kWaitMs);
     ASSERT_TRUE(refused.has_value());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), refused->action);
     EXPECT_FALSE(refused->accepted);
 
     // The agent asks whether the icon is there after all; this shell says no.
-    const std::optional<Notification> confirm = tray().WaitForIndex(1, kWaitMs);
+    std::optional<Notification> const confirm = tray().WaitForIndex(1, kWaitMs);
     ASSERT_TRUE(confirm.has_value());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), confirm->action);
     EXPECT_FALSE(confirm->accepted);
 
-    const std::optional<FakeTray::Found> retried = agent_.WaitForTray(NIM_ADD, 2);
+    std::optional<FakeTray::Found> const retried = agent_.WaitForTray(NIM_ADD, 2);
     ASSERT_TRUE(retried.has_value());
     EXPECT_TRUE(retried->notification.accepted);
-    const std::optional<Notification> next = tray().WaitForIndex(retried->index + 1, kWaitMs);
+    std::optional<Notification> const next = tray().WaitForIndex(retried->index + 1, kWaitMs);
     ASSERT_TRUE(next.has_value());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), next->action);
     EXPECT_TRUE(next->accepted);
@@ -118,7 +118,7 @@ TEST_F(TrayIcon, AddThatTimedOutButStuckStillFollowsTheStatus) {
     ASSERT_TRUE(block_.Publish(3));
     tray().TimeOutNextAdd();
     ASSERT_TRUE(agent_.Start());
-    const std::optional<FakeTray::Found> added = agent_.WaitForTray(NIM_ADD);
+    std::optional<FakeTray::Found> const added = agent_.WaitForTray(NIM_ADD);
     ASSERT_TRUE(added.has_value());
     EXPECT_FALSE(added->notification.accepted);
 
@@ -126,7 +126,7 @@ TEST_F(TrayIcon, AddThatTimedOutButStuckStillFollowsTheStatus) {
     ExpectShown(added->index + 1, Tip(IDS_AC_FAIL, IDS_BATTERY_NORMAL), IDI_ON_BATTERY);
     ASSERT_TRUE(block_.SetStatusWord(4));
     ExpectShown(added->index + 1, Tip(IDS_COMMUNICATION_LOST), IDI_COMMUNICATION_LOST);
-    for (const Notification& seen : tray().Notifications()) {
+    for (Notification const& seen : tray().Notifications()) {
         if (seen.action == NIM_ADD) {
             EXPECT_EQ(Tip(IDS_ON_LINE, IDS_BATTERY_NORMAL), seen.tip) << "added twice";
         }

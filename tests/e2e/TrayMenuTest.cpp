@@ -29,14 +29,14 @@ TEST_F(TrayMenu, OnlyARightButtonPressOpensItAndItsCloseEndsTheAgentAndRemovesTh
 
     HWND menu = agent_.OpenTrayMenu();
     ASSERT_NE(nullptr, menu) << "a right-button press opened no menu";
-    const std::optional<e2e::MenuReport> read = agent_.ReadMenu();
+    std::optional<e2e::MenuReport> const read = agent_.ReadMenu();
     ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(agent_.WaitForMenuClosed()) << "Escape left it open";
 
     ASSERT_TRUE(read.has_value());
-    const std::vector<e2e::MenuItem> items = e2e::ItemsOf(*read);
-    const std::vector<std::wstring> texts = e2e::AgentMenuTexts(IDR_TRAY_MENU);
-    const UINT ids[] = {ID_AGENT_START, ID_AGENT_STOP, ID_CONFIGURATION, ID_VERSION_INFORMATION, ID_TRAY_CLOSE};
+    std::vector<e2e::MenuItem> const items = e2e::ItemsOf(*read);
+    std::vector<std::wstring> const texts = e2e::AgentMenuTexts(IDR_TRAY_MENU);
+    UINT const ids[] = {ID_AGENT_START, ID_AGENT_STOP, ID_CONFIGURATION, ID_VERSION_INFORMATION, ID_TRAY_CLOSE};
     ASSERT_EQ(5u, items.size());
     ASSERT_EQ(5u, texts.size());
     for (size_t i = 0; i < 5; ++i) {
@@ -46,7 +46,7 @@ TEST_F(TrayMenu, OnlyARightButtonPressOpensItAndItsCloseEndsTheAgentAndRemovesTh
     EXPECT_FALSE(::IsWindowVisible(agent_.Window()));
     ASSERT_TRUE(agent_.IsRunning());
 
-    const size_t before = agent_.Tray().Count();
+    size_t const before = agent_.Tray().Count();
     menu = agent_.OpenTrayMenu();
     ASSERT_NE(nullptr, menu);
     e2e::AgentUnderTest::ChooseItem(menu, 4);  // Close
@@ -59,10 +59,10 @@ TEST_F(TrayMenu, OnlyARightButtonPressOpensItAndItsCloseEndsTheAgentAndRemovesTh
 // the quit nor outlives the window it belongs to.
 class TrayMenuOpenAtExit : public TrayMenu {
 protected:
-    void ExpectCleanExitWith(const std::function<void()>& trigger) {
+    void ExpectCleanExitWith(std::function<void()> const& trigger) {
         ASSERT_TRUE(agent_.Start());
         ASSERT_TRUE(agent_.WaitForTip(Tip(IDS_AGENT_STOP))) << "the icon was never added";
-        const size_t before = agent_.Tray().Count();
+        size_t const before = agent_.Tray().Count();
         ASSERT_NE(nullptr, agent_.OpenTrayMenu()) << "a right-button press opened no menu";
         trigger();
         EXPECT_EQ(std::optional<DWORD>(0), agent_.WaitForExit());

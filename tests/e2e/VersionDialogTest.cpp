@@ -52,12 +52,12 @@ TEST_F(VersionDialog, ShowsBothLinesOnceAtATimeAndClosesEveryWayLeavingTheAgentH
 TEST_F(VersionDialog, CloseOrExitUnderItEndsTheAgentWithZeroAndRemovesTheIcon) {
     for (bool byClose : {true, false}) {
         SCOPED_TRACE(byClose ? "Close command" : "exit broadcast");
-        const size_t added = agent_.Tray().Count();
+        size_t const added = agent_.Tray().Count();
         ASSERT_TRUE(agent_.Start());
         ASSERT_TRUE(agent_.WaitForTip(Tip(IDS_AGENT_STOP), added));
         agent_.PostCommand(ID_VERSION_INFORMATION);
         ASSERT_NE(nullptr, agent_.WaitForDialog()) << "no version dialog";
-        const size_t before = agent_.Tray().Count();
+        size_t const before = agent_.Tray().Count();
 
         // Either destroys the agent window, and the dialog with it, inside
         // the dialog's modal loop.

@@ -28,7 +28,7 @@ std::vector<GroupEntry> IconGroup(WORD id) {
     WORD count = 0;
     std::memcpy(&count, group.data + 4, sizeof count);
     for (WORD i = 0; i < count && 6u + 14u * (i + 1) <= group.size; ++i) {
-        const BYTE* entry = group.data + 6 + 14 * i;
+        BYTE const* entry = group.data + 6 + 14 * i;
         WORD bitCount = 0, imageId = 0;
         std::memcpy(&bitCount, entry + 6, sizeof bitCount);
         std::memcpy(&imageId, entry + 12, sizeof imageId);
@@ -40,8 +40,8 @@ std::vector<GroupEntry> IconGroup(WORD id) {
 // The AND mask of a 16-colour image of `size` pixels: true where transparent.
 std::vector<bool> Outline(WORD imageId, int size) {
     Bytes image = FindExact(kIconImage, imageId, kNeutral);
-    const size_t colourRow = ((size * 4 + 31) / 32) * 4, maskRow = ((size + 31) / 32) * 4;
-    const size_t maskStart = sizeof(BITMAPINFOHEADER) + 16 * sizeof(RGBQUAD) + colourRow * size;
+    size_t const colourRow = ((size * 4 + 31) / 32) * 4, maskRow = ((size + 31) / 32) * 4;
+    size_t const maskStart = sizeof(BITMAPINFOHEADER) + 16 * sizeof(RGBQUAD) + colourRow * size;
     std::vector<bool> outline;
     if (!image || image.size < maskStart + maskRow * size) return outline;
     for (int row = size - 1; row >= 0; --row)  // stored bottom row first
@@ -54,13 +54,13 @@ struct TrayIcon {
     WORD id;
     std::vector<int> sizes;
 };
-const std::vector<TrayIcon> kTrayIcons = {{133, {32, 16}}, {134, {32}}, {135, {32, 16}}, {136, {32, 16}}};
+std::vector<TrayIcon> const kTrayIcons = {{133, {32, 16}}, {134, {32}}, {135, {32, 16}}, {136, {32, 16}}};
 
 TEST(Icons, EachTrayIconHoldsItsSizesInSixteenColours) {
-    for (const TrayIcon& icon : kTrayIcons) {
+    for (TrayIcon const& icon : kTrayIcons) {
         SCOPED_TRACE(icon.id);
         std::vector<int> sizes;
-        for (const GroupEntry& entry : IconGroup(icon.id)) {
+        for (GroupEntry const& entry : IconGroup(icon.id)) {
             sizes.push_back(entry.size);
             EXPECT_EQ(4, entry.bitCount);
         }
@@ -71,12 +71,12 @@ TEST(Icons, EachTrayIconHoldsItsSizesInSixteenColours) {
 TEST(Icons, TrayIconsDifferInShapeNotOnlyInColour) {
     for (int size : {32, 16}) {
         std::vector<std::pair<WORD, std::vector<bool>>> outlines;
-        for (const TrayIcon& icon : kTrayIcons)
-            for (const GroupEntry& entry : IconGroup(icon.id))
+        for (TrayIcon const& icon : kTrayIcons)
+            for (GroupEntry const& entry : IconGroup(icon.id))
                 if (entry.size == size) outlines.emplace_back(icon.id, Outline(entry.imageId, size));
 
-        const size_t pixels = static_cast<size_t>(size) * size;
-        for (const auto& [id, outline] : outlines) {
+        size_t const pixels = static_cast<size_t>(size) * size;
+        for (auto const& [id, outline] : outlines) {
             ASSERT_EQ(pixels, outline.size()) << "icon " << id;
             EXPECT_TRUE(outline.front() && outline.back()) << "icon " << id << ": opaque corner";
         }

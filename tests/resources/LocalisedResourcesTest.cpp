@@ -33,11 +33,11 @@ std::wstring StoredString(LANGID language, UINT id) {
 }
 
 struct LanguageTexts {
-    const char* name;
+    char const* name;
     LANGID language;
-    const wchar_t* strings[kStringCount];   // in kStringIds order; null: checked elsewhere
-    const wchar_t* trayMenu[kTrayCommandCount];
-    const wchar_t* dialogCaption;
+    wchar_t const* strings[kStringCount];   // in kStringIds order; null: checked elsewhere
+    wchar_t const* trayMenu[kTrayCommandCount];
+    wchar_t const* dialogCaption;
 };
 
 LanguageTexts const kEnglishTexts = {
@@ -61,9 +61,9 @@ LanguageTexts const kJapaneseTexts = {
 };
 
 // Failure messages name the language instead of dumping the table's bytes.
-void PrintTo(const LanguageTexts& texts, std::ostream* out) { *out << texts.name; }
+void PrintTo(LanguageTexts const& texts, std::ostream* out) { *out << texts.name; }
 
-std::vector<std::wstring> Expected(const wchar_t* const (&lines)[kTrayCommandCount]) {
+std::vector<std::wstring> Expected(wchar_t const* const (&lines)[kTrayCommandCount]) {
     return std::vector<std::wstring>(std::begin(lines), std::end(lines));
 }
 
@@ -72,7 +72,7 @@ std::vector<std::wstring> Expected(const wchar_t* const (&lines)[kTrayCommandCou
 class LocalisedResources : public testing::TestWithParam<LanguageTexts> {};
 
 TEST_P(LocalisedResources, StringTableHoldsEveryText) {
-    const LanguageTexts& texts = GetParam();
+    LanguageTexts const& texts = GetParam();
     for (std::size_t i = 0; i < kStringCount; ++i) {
         SCOPED_TRACE(kStringIds[i]);
         std::wstring const stored = StoredString(texts.language, kStringIds[i]);
@@ -84,12 +84,12 @@ TEST_P(LocalisedResources, StringTableHoldsEveryText) {
 }
 
 TEST_P(LocalisedResources, TrayMenuListsTheFiveCommandsInOrder) {
-    const LanguageTexts& texts = GetParam();
+    LanguageTexts const& texts = GetParam();
     EXPECT_EQ(FlattenMenu(FindExact(rt::kMenu, kTrayMenuId, texts.language)), Expected(texts.trayMenu));
 }
 
 TEST_P(LocalisedResources, VersionDialogKeepsTheSharedLayout) {
-    const LanguageTexts& texts = GetParam();
+    LanguageTexts const& texts = GetParam();
     Dialog const dialog = ParseDialogEx(FindExact(rt::kDialog, kVersionDialogId, texts.language));
 
     DWORD const popupCaptionSysMenuModalShellFont = 0x80C800C8;
@@ -100,7 +100,7 @@ TEST_P(LocalisedResources, VersionDialogKeepsTheSharedLayout) {
     struct ExpectedControl {
         DWORD id;
         DWORD style;
-        const wchar_t* windowClass;   // predefined classes travel as ordinals
+        wchar_t const* windowClass;   // predefined classes travel as ordinals
         std::wstring text;
     };
     DWORD const visibleGroupLeftStatic = 0x50020000;
@@ -112,7 +112,7 @@ TEST_P(LocalisedResources, VersionDialogKeepsTheSharedLayout) {
     };
     ASSERT_EQ(dialog.controls.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const DialogControl& actual = dialog.controls[i];
+        DialogControl const& actual = dialog.controls[i];
         SCOPED_TRACE(expected[i].id);
         EXPECT_EQ(actual.id, expected[i].id);
         EXPECT_EQ(actual.style, expected[i].style);
@@ -123,7 +123,7 @@ TEST_P(LocalisedResources, VersionDialogKeepsTheSharedLayout) {
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, LocalisedResources,
                          testing::Values(kEnglishTexts, kJapaneseTexts),
-                         [](const testing::TestParamInfo<LanguageTexts>& info) {
+                         [](testing::TestParamInfo<LanguageTexts> const& info) {
                              return std::string(info.param.name);
                          });
 
@@ -152,7 +152,7 @@ TEST(UserInterfaceLanguage, SystemLookupPicksTheUsersLanguageAndFindsTheSharedRe
         ASSERT_EQ(::GetACP(), 932u);
         ASSERT_EQ(PRIMARYLANGID(userInterface), LANG_JAPANESE);
     }
-    const LanguageTexts& texts =
+    LanguageTexts const& texts =
         PRIMARYLANGID(userInterface) == LANG_JAPANESE ? kJapaneseTexts : kEnglishTexts;
     SCOPED_TRACE(texts.name);
 

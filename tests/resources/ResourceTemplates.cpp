@@ -39,10 +39,10 @@ private:
         std::memcpy(&value, Take(sizeof value), sizeof value);
         return value;
     }
-    const BYTE* Take(std::size_t count) {
+    BYTE const* Take(std::size_t count) {
         if (!bytes_ || count > bytes_.size - offset_)
             throw std::out_of_range("resource ends before the template does");
-        const BYTE* const at = bytes_.data + offset_;
+        BYTE const* const at = bytes_.data + offset_;
         offset_ += count;
         return at;
     }
@@ -55,7 +55,7 @@ Bytes Load(HRSRC found) {
     HMODULE const self = ::GetModuleHandleW(nullptr);
     HGLOBAL const loaded = ::LoadResource(self, found);  // module memory: nothing to free
     if (!loaded) return {};
-    return {static_cast<const BYTE*>(::LockResource(loaded)), ::SizeofResource(self, found)};
+    return {static_cast<BYTE const*>(::LockResource(loaded)), ::SizeofResource(self, found)};
 }
 
 WORD const kMenuEndFlag = MF_END;
@@ -82,10 +82,10 @@ void ReadMenuLevel(Cursor& cursor, std::vector<MenuItem>& level) {
     }
 }
 
-void Flatten(const std::vector<MenuItem>& level, const std::wstring& path,
+void Flatten(std::vector<MenuItem> const& level, std::wstring const& path,
              std::vector<std::wstring>& out) {
     WORD const structuralFlags = MF_POPUP | MF_END;
-    for (const MenuItem& item : level) {
+    for (MenuItem const& item : level) {
         if (item.flags & MF_POPUP) {
             Flatten(item.children, path + item.text + L"/", out);
             continue;

@@ -23,7 +23,7 @@ WORD const kMenu = 4, kDialog = 5, kString = 6, kAccelerator = 9, kGroupIcon = 1
 
 // A resource's bytes inside the module image; the module owns them.
 struct Bytes {
-    const BYTE* data = nullptr;
+    BYTE const* data = nullptr;
     DWORD size = 0;
     explicit operator bool() const { return data != nullptr; }
 };

@@ -14,12 +14,12 @@ using namespace restest;
 LANGID const kNeutral = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 2052
 WORD const kManifestType = 24, kProcessManifestId = 1;
 
-std::wstring VersionString(std::vector<BYTE>& block, const wchar_t* name) {
+std::wstring VersionString(std::vector<BYTE>& block, wchar_t const* name) {
     std::wstring const path = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
     void* value = nullptr;
     UINT length = 0;
     if (!::VerQueryValueW(block.data(), path.c_str(), &value, &length) || !value) return L"<missing>";
-    return static_cast<const wchar_t*>(value);
+    return static_cast<wchar_t const*>(value);
 }
 
 TEST(VersionBlock, IdentifiesPerimand2001InUsEnglish) {
@@ -48,7 +48,7 @@ TEST(VersionBlock, IdentifiesPerimand2001InUsEnglish) {
     EXPECT_EQ(L"2.0.0.1", VersionString(block, L"ProductVersion"));
     EXPECT_EQ(L"Perimand.exe", VersionString(block, L"InternalName"));
     EXPECT_EQ(L"Perimand.exe", VersionString(block, L"OriginalFilename"));
-    for (const wchar_t* placeholder : {L"CompanyName", L"FileDescription", L"LegalCopyright", L"ProductName"}) {
+    for (wchar_t const* placeholder : {L"CompanyName", L"FileDescription", L"LegalCopyright", L"ProductName"}) {
         std::wstring const text = VersionString(block, placeholder);
         EXPECT_FALSE(text.empty() || text == L"<missing>") << placeholder;
     }
@@ -57,7 +57,7 @@ TEST(VersionBlock, IdentifiesPerimand2001InUsEnglish) {
 TEST(Manifest, AsksForNoDependencyAndNoElevation) {
     Bytes const stored = FindExact(kManifestType, kProcessManifestId, kEnglish);
     ASSERT_TRUE(stored);
-    std::string text(reinterpret_cast<const char*>(stored.data), stored.size);
+    std::string text(reinterpret_cast<char const*>(stored.data), stored.size);
     text.erase(text.find_last_not_of(" \t\r\n") + 1);
     EXPECT_EQ(R"(<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>)", text);
 }

@@ -62,7 +62,7 @@ void AgentWindowTest::Ticks(int count) {
 
 bool AgentWindowTest::StartOffered() const { return frame_test::CommandEnabled(*frame_, ID_AGENT_START); }
 
-LRESULT AgentWindowTest::SendRegistered(const char* name) {
+LRESULT AgentWindowTest::SendRegistered(char const* name) {
     return ::SendMessageA(window_, ::RegisterWindowMessageA(name), 0, 0);
 }
 

@@ -70,7 +70,7 @@ protected:
     void Ticks(int count);
 
     // Sends the registered message of that name to the agent window.
-    LRESULT SendRegistered(const char* name);
+    LRESULT SendRegistered(char const* name);
 
     bool WindowAlive() const { return ::IsWindow(window_) != FALSE; }
 

@@ -57,7 +57,7 @@ TEST_F(StatusPoll, IncompleteBlockIsReportedMissingAndShowsAgentStop) {
             ASSERT_TRUE(block_.PublishMutexOnly());
         }
         EXPECT_EQ(StatusBlockRead::kMissing, ReadStatusBlock().outcome);
-        const int passedOn = frame_->ticksPassedOn;
+        int const passedOn = frame_->ticksPassedOn;
         EXPECT_EQ(1, Tick());
         EXPECT_EQ(passedOn, frame_->ticksPassedOn) << "a tick without a block ends in the agent";
         ASSERT_FALSE(tray_.calls.empty());
@@ -126,10 +126,10 @@ TEST_F(StatusPoll, ThousandsOfTicksLeaveNoHandleViewOrWindowObjectBehind) {
         }
         Ticks(kWarmUpTicks);
 
-        const size_t handles = OpenHandleCount();
-        const size_t views = MappedViewCount();
-        const DWORD userObjects = UserObjectCount();
-        const DWORD gdiObjects = GdiObjectCount();
+        size_t const handles = OpenHandleCount();
+        size_t const views = MappedViewCount();
+        DWORD const userObjects = UserObjectCount();
+        DWORD const gdiObjects = GdiObjectCount();
         ASSERT_GT(handles, 0u);
         Ticks(kTicks);
 

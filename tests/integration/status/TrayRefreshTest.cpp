@@ -19,7 +19,7 @@ struct Shown {
     int agentRunning;
 };
 
-const Shown kShown[] = {
+Shown const kShown[] = {
     {0, IDI_AGENT_STOP, IDS_AGENT_STOP, 0, 0},
     {1, IDI_ON_BATTERY, IDS_AC_FAIL, IDS_BATTERY_NORMAL, 1},
     {2, IDI_ON_BATTERY, IDS_ON_LINE, IDS_BATTERY_LOW, 1},
@@ -33,7 +33,7 @@ std::string OwnString(UINT id) {
     return text;
 }
 
-std::string OwnTip(const Shown& shown) {
+std::string OwnTip(Shown const& shown) {
     std::string tip = OwnString(shown.firstText);
     if (shown.secondText != 0) tip += " " + OwnString(shown.secondText);
     return tip;
@@ -43,7 +43,7 @@ TEST_F(TrayRefresh, FirstTickAddsTheIconAndLaterTicksModifyIt) {
     ASSERT_TRUE(block_.Publish(3));
     Tick();
     ASSERT_EQ(1u, tray_.calls.size());
-    const TrayCall& add = tray_.calls[0];
+    TrayCall const& add = tray_.calls[0];
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.action);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V3_SIZE), add.cbSize);
     EXPECT_EQ(window_, add.window);
@@ -82,7 +82,7 @@ TEST_F(TrayRefresh, RefusedAddThatAModifyConfirmsCountsAsAdded) {
 
 TEST_F(TrayRefresh, EachStatusWordShowsItsIconTooltipAndServiceState) {
     ASSERT_TRUE(block_.Publish(0));
-    for (const Shown& shown : kShown) {
+    for (Shown const& shown : kShown) {
         SCOPED_TRACE(shown.statusWord);
         ASSERT_TRUE(block_.SetStatusWord(shown.statusWord));
         tray_.calls.clear();
@@ -156,7 +156,7 @@ TEST_P(TrayRemoval, ExitDeletesTheIconWhateverTheStatusWord) {
     Tick();
     ASSERT_TRUE(block_.SetStatusWord(9));
     Tick();
-    const bool startOfferedBefore = StartOffered();
+    bool const startOfferedBefore = StartOffered();
 
     if (GetParam() == Trigger::Close) {
         ::SendMessageA(window_, WM_CLOSE, 0, 0);
@@ -167,7 +167,7 @@ TEST_P(TrayRemoval, ExitDeletesTheIconWhateverTheStatusWord) {
         EXPECT_EQ(startOfferedBefore, StartOffered());
     }
     ASSERT_EQ(2u, tray_.calls.size());
-    const TrayCall& removal = tray_.calls.back();
+    TrayCall const& removal = tray_.calls.back();
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), removal.action);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V3_SIZE), removal.cbSize);
     EXPECT_EQ(window_, removal.window);
@@ -178,7 +178,7 @@ TEST_P(TrayRemoval, ExitDeletesTheIconWhateverTheStatusWord) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, TrayRemoval, ::testing::Values(Trigger::Close, Trigger::ExitBroadcast),
-                         [](const ::testing::TestParamInfo<Trigger>& info) {
+                         [](::testing::TestParamInfo<Trigger> const& info) {
                              return info.param == Trigger::Close ? "Close" : "Exit";
                          });
 

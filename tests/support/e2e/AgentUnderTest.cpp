@@ -21,17 +21,17 @@ constexpr char kMenuClass[] = "#32768";
 constexpr char kDialogClass[] = "#32770";
 
 // The file name of a host path given by the build.
-std::string FileNameOf(const std::string& hostPath) {
+std::string FileNameOf(std::string const& hostPath) {
     return hostPath.substr(hostPath.find_last_of('/') + 1);
 }
 
-const std::string& AgentFileName() {
-    static const std::string name = FileNameOf(PERIMAND_AGENT_EXE);
+std::string const& AgentFileName() {
+    static std::string const name = FileNameOf(PERIMAND_AGENT_EXE);
     return name;
 }
 
-const std::string& ConfigurationFileName() {
-    static const std::string name = FileNameOf(DELLOMARK_EXE);
+std::string const& ConfigurationFileName() {
+    static std::string const name = FileNameOf(DELLOMARK_EXE);
     return name;
 }
 
@@ -43,8 +43,8 @@ constexpr WORD kStringType = 6;
 
 // The bytes of the resource stored under exactly `language`, or of the
 // copy the system picks for the running user when that is 0.
-std::pair<const void*, DWORD> FindResourceBytes(WORD type, WORD id, LANGID language) {
-    const HMODULE self = GetModuleHandleA(nullptr);
+std::pair<void const*, DWORD> FindResourceBytes(WORD type, WORD id, LANGID language) {
+    HMODULE const self = GetModuleHandleA(nullptr);
     HRSRC found = language == 0 ? FindResourceW(self, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type))
                                 : FindResourceExW(self, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(id), language);
     if (!found) return {nullptr, 0};
@@ -58,7 +58,7 @@ AgentUnderTest::~AgentUnderTest() {
     if (!configurationPath_.empty()) KillProcessesNamed(ConfigurationFileName());
 }
 
-::testing::AssertionResult AgentUnderTest::Prepare(const Options& options) {
+::testing::AssertionResult AgentUnderTest::Prepare(Options const& options) {
     // A test killed by a timeout cannot end what it started.
     int leftovers = KillProcessesNamed(AgentFileName());
     if (options.configurationProgram) leftovers += KillProcessesNamed(ConfigurationFileName());
@@ -78,12 +78,12 @@ AgentUnderTest::~AgentUnderTest() {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult AgentUnderTest::Start(const std::string& tail) {
+::testing::AssertionResult AgentUnderTest::Start(std::string const& tail) {
     process_.reset();
     process_ = std::make_unique<Process>(Process::Start(agentPath_, tail));
     window_ = WaitForWindow({kAgentWindowTitle, "", process_->Id()}, kStartWaitMs);
     if (!window_) {
-        if (const std::optional<DWORD> code = process_->WaitForExit(0)) {
+        if (std::optional<DWORD> const code = process_->WaitForExit(0)) {
             return ::testing::AssertionFailure() << "the agent ended with code " << *code
                                                  << " without opening a window titled " << kAgentWindowTitle;
         }
@@ -97,7 +97,7 @@ AgentUnderTest::~AgentUnderTest() {
     return ::testing::AssertionSuccess();
 }
 
-Finished AgentUnderTest::RunToEnd(const std::string& tail) const {
+Finished AgentUnderTest::RunToEnd(std::string const& tail) const {
     Process process = Process::Start(agentPath_, tail, {/*suspended=*/true});
     WindowCreationWatch watch(process.Id());
     EXPECT_TRUE(watch.Attached()) << "cannot watch the windows of the new process";
@@ -160,18 +160,18 @@ HWND AgentUnderTest::WaitForDialog() const {
 }
 
 std::optional<fake_tray::FakeTray::Found> AgentUnderTest::WaitForNotice(
-    const std::function<bool(const fake_tray::Notification&)>& wanted, size_t from) const {
-    const DWORD window = fake_tray::WindowId(window_);
-    return tray_->WaitFor([&](const fake_tray::Notification& seen) { return seen.window == window && wanted(seen); },
+    std::function<bool(const fake_tray::Notification&)> const& wanted, size_t from) const {
+    DWORD const window = fake_tray::WindowId(window_);
+    return tray_->WaitFor([&](fake_tray::Notification const& seen) { return seen.window == window && wanted(seen); },
                           from, kWaitMs);
 }
 
 std::optional<fake_tray::FakeTray::Found> AgentUnderTest::WaitForTray(DWORD action, size_t from) const {
-    return WaitForNotice([action](const fake_tray::Notification& seen) { return seen.action == action; }, from);
+    return WaitForNotice([action](fake_tray::Notification const& seen) { return seen.action == action; }, from);
 }
 
-bool AgentUnderTest::WaitForTip(const std::wstring& tip, size_t from) const {
-    return WaitForNotice([&](const fake_tray::Notification& seen) { return seen.tip == tip; }, from).has_value();
+bool AgentUnderTest::WaitForTip(std::wstring const& tip, size_t from) const {
+    return WaitForNotice([&](fake_tray::Notification const& seen) { return seen.tip == tip; }, from).has_value();
 }
 
 bool AgentUnderTest::WaitForIconRemoved(size_t from) const {
@@ -184,12 +184,12 @@ std::uint64_t AgentUnderTest::IconHash(UINT iconId) const {
 
 std::wstring AgentString(UINT id, LANGID language) {
     // Strings are stored sixteen to a block: a length, then that many UTF-16 units.
-    const auto [bytes, size] = FindResourceBytes(kStringType, static_cast<WORD>(id / 16 + 1), language);
+    auto const [bytes, size] = FindResourceBytes(kStringType, static_cast<WORD>(id / 16 + 1), language);
     if (!bytes) return std::wstring();
-    const auto* unit = static_cast<const WCHAR*>(bytes);
-    const WCHAR* end = unit + size / sizeof(WCHAR);
+    auto const* unit = static_cast<WCHAR const*>(bytes);
+    WCHAR const* end = unit + size / sizeof(WCHAR);
     for (UINT index = 0; unit < end; ++index) {
-        const WORD length = *unit++;
+        WORD const length = *unit++;
         if (index == id % 16) return std::wstring(unit, length);
         unit += length;
     }
@@ -198,7 +198,7 @@ std::wstring AgentString(UINT id, LANGID language) {
 
 std::vector<std::wstring> AgentMenuTexts(UINT menuId, LANGID language) {
     UniqueMenu menu;
-    const auto found = FindResourceBytes(kMenuType, static_cast<WORD>(menuId), language);
+    auto const found = FindResourceBytes(kMenuType, static_cast<WORD>(menuId), language);
     if (found.first) menu.reset(LoadMenuIndirectW(found.first));
     std::vector<std::wstring> texts;
     HMENU popup = menu ? GetSubMenu(menu.get(), 0) : nullptr;
@@ -211,12 +211,12 @@ std::vector<std::wstring> AgentMenuTexts(UINT menuId, LANGID language) {
 }
 
 std::wstring AgentDialogCaption(UINT dialogId, LANGID language) {
-    const auto [bytes, size] = FindResourceBytes(kDialogType, static_cast<WORD>(dialogId), language);
+    auto const [bytes, size] = FindResourceBytes(kDialogType, static_cast<WORD>(dialogId), language);
     // DLGTEMPLATEEX: 26 bytes of fixed fields, then the menu and the class
     // (each 0, 0xFFFF and an ordinal, or a string), then the caption.
     constexpr DWORD kFixedBytes = 26;
     if (!bytes || size <= kFixedBytes) return std::wstring();
-    const auto* unit = reinterpret_cast<const WCHAR*>(static_cast<const BYTE*>(bytes) + kFixedBytes);
+    auto const* unit = reinterpret_cast<WCHAR const*>(static_cast<BYTE const*>(bytes) + kFixedBytes);
     for (int field = 0; field < 2; ++field) {
         if (*unit == 0xFFFF) unit += 2;
         else unit += wcslen(unit) + 1;
@@ -232,8 +232,8 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+std::string Utf8(std::wstring const& text) {
+    int const size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) return std::string();
     std::string converted(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &converted[0], size, nullptr, nullptr);

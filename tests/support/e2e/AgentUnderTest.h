@@ -46,21 +46,21 @@ public:
 
     AgentUnderTest() = default;
     ~AgentUnderTest();
-    AgentUnderTest(const AgentUnderTest&) = delete;
-    AgentUnderTest& operator=(const AgentUnderTest&) = delete;
+    AgentUnderTest(AgentUnderTest const&) = delete;
+    AgentUnderTest& operator=(AgentUnderTest const&) = delete;
 
     // Ends leftovers, checks that no window titled like the agent is in the
     // way, makes the folder and copies the programs in.
-    ::testing::AssertionResult Prepare(const Options& options);
+    ::testing::AssertionResult Prepare(Options const& options);
 
     // Starts the agent with `tail` after its quoted path (ending any agent
     // this object started before) and waits until its window exists and
     // its message loop runs, so what a test then sees is no longer start-up.
-    ::testing::AssertionResult Start(const std::string& tail = "");
+    ::testing::AssertionResult Start(std::string const& tail = "");
 
     // Runs a start with `tail` that is expected to end by itself, watching
     // every window it creates from its very first instruction.
-    Finished RunToEnd(const std::string& tail) const;
+    Finished RunToEnd(std::string const& tail) const;
 
     HWND Window() const { return window_; }
     Process& Running() { return *process_; }
@@ -94,15 +94,15 @@ public:
     // window: the first request at index `from` or later that `wanted` takes.
     fake_tray::FakeTray& Tray() { return *tray_; }
     std::optional<fake_tray::FakeTray::Found> WaitForNotice(
-        const std::function<bool(const fake_tray::Notification&)>& wanted, size_t from = 0) const;
+        std::function<bool(const fake_tray::Notification&)> const& wanted, size_t from = 0) const;
     std::optional<fake_tray::FakeTray::Found> WaitForTray(DWORD action, size_t from = 0) const;
-    bool WaitForTip(const std::wstring& tip, size_t from = 0) const;
+    bool WaitForTip(std::wstring const& tip, size_t from = 0) const;
     bool WaitForIconRemoved(size_t from) const;
     // The hash of the agent copy's icon `iconId`, as the tray sees icons.
     std::uint64_t IconHash(UINT iconId) const;
 
-    const std::string& AgentPath() const { return agentPath_; }
-    const std::string& ConfigurationPath() const { return configurationPath_; }
+    std::string const& AgentPath() const { return agentPath_; }
+    std::string const& ConfigurationPath() const { return configurationPath_; }
 
 private:
     std::unique_ptr<TempFolder> folder_;
@@ -128,6 +128,6 @@ constexpr LANGID kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN);
 std::wstring TextOf(HWND window);
 
 // For failure messages.
-std::string Utf8(const std::wstring& text);
+std::string Utf8(std::wstring const& text);
 
 }  // namespace e2e

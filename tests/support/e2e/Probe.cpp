@@ -20,10 +20,10 @@ struct Answer {
 
 LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA) {
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        auto const* data = reinterpret_cast<COPYDATASTRUCT const*>(lParam);
         auto* answer = reinterpret_cast<Answer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (answer && data->dwData == static_cast<ULONG_PTR>(answer->kind) && data->cbData == answer->size) {
-            const auto* bytes = static_cast<const BYTE*>(data->lpData);
+            auto const* bytes = static_cast<BYTE const*>(data->lpData);
             answer->bytes.emplace(bytes, bytes + data->cbData);
             return TRUE;
         }
@@ -35,13 +35,13 @@ LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 std::optional<std::vector<BYTE>> AskProbeBytes(HWND window, ProbeKind kind, DWORD size, DWORD timeoutMs) {
-    const std::string path = HostPathToWindows(PERIMAND_E2E_PROBE_DLL);
+    std::string const path = HostPathToWindows(PERIMAND_E2E_PROBE_DLL);
     UniqueModule probe(LoadLibraryA(path.c_str()));
     if (!probe) {
         throw std::runtime_error("cannot load the probe " + path + " (error " + std::to_string(GetLastError()) + ")");
     }
     // Through void(*)(), the one cast GCC accepts between unrelated function types.
-    const auto hookProc = reinterpret_cast<HOOKPROC>(
+    auto const hookProc = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void (*)()>(GetProcAddress(probe.get(), kProbeHookProcedure)));
     if (!hookProc) throw std::runtime_error(path + " lacks " + kProbeHookProcedure);
 
@@ -56,7 +56,7 @@ std::optional<std::vector<BYTE>> AskProbeBytes(HWND window, ProbeKind kind, DWOR
     Answer answer{kind, size, std::nullopt};
     SetWindowLongPtrA(receiver.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&answer));
 
-    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    DWORD const thread = GetWindowThreadProcessId(window, nullptr);
     UniqueWindowsHook hook(SetWindowsHookExA(WH_CALLWNDPROC, hookProc, probe.get(), thread));
     if (!hook) return std::nullopt;
 
@@ -68,12 +68,12 @@ std::optional<std::vector<BYTE>> AskProbeBytes(HWND window, ProbeKind kind, DWOR
     return answer.bytes;
 }
 
-std::vector<MenuItem> ItemsOf(const MenuReport& report) {
+std::vector<MenuItem> ItemsOf(MenuReport const& report) {
     std::vector<MenuItem> items;
     for (int i = 0; i < report.count && i < static_cast<int>(kMaxMenuItems); ++i) {
-        const MenuItemReport& item = report.items[i];
+        MenuItemReport const& item = report.items[i];
         // char16_t and wchar_t are both UTF-16 on Windows.
-        items.push_back({item.id, item.state, std::wstring(reinterpret_cast<const wchar_t*>(item.text))});
+        items.push_back({item.id, item.state, std::wstring(reinterpret_cast<wchar_t const*>(item.text))});
     }
     return items;
 }

@@ -24,7 +24,7 @@ std::optional<std::vector<BYTE>> AskProbeBytes(HWND window, ProbeKind kind, DWOR
 // or MenuReport) and unhooks again.
 template <class Report>
 std::optional<Report> AskProbe(HWND window, DWORD timeoutMs = kDefaultWaitMs) {
-    const std::optional<std::vector<BYTE>> bytes = AskProbeBytes(window, Report::kKind, sizeof(Report), timeoutMs);
+    std::optional<std::vector<BYTE>> const bytes = AskProbeBytes(window, Report::kKind, sizeof(Report), timeoutMs);
     if (!bytes) return std::nullopt;
     Report report;
     std::memcpy(&report, bytes->data(), sizeof report);
@@ -40,6 +40,6 @@ struct MenuItem {
 };
 
 // The items of a MenuReport; empty when no popup was open.
-std::vector<MenuItem> ItemsOf(const MenuReport& report);
+std::vector<MenuItem> ItemsOf(MenuReport const& report);
 
 }  // namespace e2e

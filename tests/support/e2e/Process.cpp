@@ -19,7 +19,7 @@ UniqueFileHandle CreateCaptureFile() {
     static unsigned counter = 0;
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
-    const std::string name = std::string(folder) + "perimand-child-" + std::to_string(GetCurrentProcessId()) +
+    std::string const name = std::string(folder) + "perimand-child-" + std::to_string(GetCurrentProcessId()) +
                              "-" + std::to_string(counter++) + ".txt";
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return UniqueFileHandle(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -44,7 +44,7 @@ std::string ReadAll(HANDLE file) {
 Process::Process(UniqueKernelHandle process, UniqueKernelHandle thread, DWORD id)
     : process_(std::move(process)), thread_(std::move(thread)), id_(id) {}
 
-Process Process::Start(const std::string& program, const std::string& tail, const Launch& how) {
+Process Process::Start(std::string const& program, std::string const& tail, Launch const& how) {
     std::string commandLine = "\"" + program + "\"" + tail;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
@@ -57,10 +57,10 @@ Process Process::Start(const std::string& program, const std::string& tail, cons
     startup.hStdOutput = how.output;
     startup.hStdError = how.error;
     startup.hStdInput = how.input;
-    const bool inherit = how.output != nullptr || how.error != nullptr || how.input != nullptr;
+    bool const inherit = how.output != nullptr || how.error != nullptr || how.input != nullptr;
 
     PROCESS_INFORMATION info{};
-    const DWORD flags = (how.suspended ? CREATE_SUSPENDED : 0) | (inherit ? CREATE_NO_WINDOW : 0);
+    DWORD const flags = (how.suspended ? CREATE_SUSPENDED : 0) | (inherit ? CREATE_NO_WINDOW : 0);
     if (!CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
                         nullptr, &startup, &info)) {
         throw std::runtime_error("cannot start " + commandLine + " (error " +
@@ -105,7 +105,7 @@ void Process::Kill() {
     WaitForSingleObject(process_.get(), kKillWaitMs);
 }
 
-int KillProcessesNamed(const std::string& fileName) {
+int KillProcessesNamed(std::string const& fileName) {
     UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return 0;
     int killed = 0;
@@ -127,8 +127,8 @@ int KillProcessesNamed(const std::string& fileName) {
     return killed;
 }
 
-RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs,
-                     const std::string& input) {
+RunResult RunProgram(std::string const& program, std::string const& arguments, DWORD timeoutMs,
+                     std::string const& input) {
     UniqueFileHandle out = CreateCaptureFile();
     UniqueFileHandle err = CreateCaptureFile();
     UniqueFileHandle in;
@@ -144,7 +144,7 @@ RunResult RunProgram(const std::string& program, const std::string& arguments, D
     Process process = Process::Start(program, arguments.empty() ? "" : " " + arguments,
                                      {false, out.get(), err.get(), in.get()});
     RunResult result;
-    const std::optional<DWORD> code = process.WaitForExit(timeoutMs);
+    std::optional<DWORD> const code = process.WaitForExit(timeoutMs);
     result.finished = code.has_value();
     if (!code) process.Kill();
     result.exitCode = code.value_or(kKilledExitCode);

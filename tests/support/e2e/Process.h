@@ -31,7 +31,7 @@ public:
     // its command line is what many tests are about. The child gets none of
     // the test's standard handles unless given, so it cannot keep a test
     // runner's output pipe open. Throws std::runtime_error on failure.
-    static Process Start(const std::string& program, const std::string& tail, const Launch& how = {});
+    static Process Start(std::string const& program, std::string const& tail, Launch const& how = {});
 
     Process(Process&&) noexcept = default;
     Process& operator=(Process&& other) noexcept;  // ends the process held before
@@ -62,7 +62,7 @@ private:
 // Ends every running process whose executable file is named `fileName`
 // (compared without regard to case), other than this one. Returns how many
 // it ended. For clearing what a crashed earlier run left in the session.
-int KillProcessesNamed(const std::string& fileName);
+int KillProcessesNamed(std::string const& fileName);
 
 struct RunResult {
     bool finished = false;  // false: still running after the timeout (then ended)
@@ -76,7 +76,7 @@ struct RunResult {
 // open by some grandchild would never report its end. Throws
 // std::runtime_error when it cannot be started. `input`, when not empty, is
 // what it reads from its standard input.
-RunResult RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs,
-                     const std::string& input = std::string());
+RunResult RunProgram(std::string const& program, std::string const& arguments, DWORD timeoutMs,
+                     std::string const& input = std::string());
 
 }  // namespace e2e

@@ -16,7 +16,7 @@ void DispatchPending() {
 
 // Milliseconds left before `deadline`, 0 once it has passed.
 DWORD Remaining(ULONGLONG deadline) {
-    const ULONGLONG now = GetTickCount64();
+    ULONGLONG const now = GetTickCount64();
     return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
 }
 
@@ -25,12 +25,12 @@ constexpr DWORD kPollMs = 20;
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE wake) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+bool PumpUntil(std::function<bool()> const& done, DWORD timeoutMs, HANDLE wake) {
+    ULONGLONG const deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         DispatchPending();
         if (done()) return true;
-        const DWORD left = Remaining(deadline);
+        DWORD const left = Remaining(deadline);
         if (left == 0) return false;
         MsgWaitForMultipleObjects(wake ? 1 : 0, &wake, FALSE, left < kPollMs ? left : kPollMs, QS_ALLINPUT);
     }

@@ -16,7 +16,7 @@ constexpr DWORD kDefaultWaitMs = 10000;
 // Dispatches messages until `done()` holds or `timeoutMs` passed; returns
 // done(). It is asked again after every message, whenever `wake` (if given)
 // is signalled, and at least every few milliseconds.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE wake = nullptr);
+bool PumpUntil(std::function<bool()> const& done, DWORD timeoutMs, HANDLE wake = nullptr);
 
 // Dispatches messages until `handle` is signalled or `timeoutMs` passed.
 bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs);

@@ -16,14 +16,14 @@ struct FindTraits {
     static void close(type h) noexcept { ::FindClose(h); }
 };
 
-void RemoveTree(const std::string& folder) {
+void RemoveTree(std::string const& folder) {
     WIN32_FIND_DATAA entry{};
     UniqueHandle<FindTraits> search(FindFirstFileA((folder + "\\*").c_str(), &entry));
     if (search) {
         do {
-            const std::string name = entry.cFileName;
+            std::string const name = entry.cFileName;
             if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
+            std::string const path = folder + "\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(path);
             } else {
@@ -38,9 +38,9 @@ void RemoveTree(const std::string& folder) {
 
 }  // namespace
 
-TempFolder::TempFolder(const std::string& label) {
+TempFolder::TempFolder(std::string const& label) {
     char base[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, base);
+    DWORD const length = GetTempPathA(MAX_PATH, base);
     if (length == 0 || length >= MAX_PATH) throw std::runtime_error("no temporary folder");
     static unsigned sequence = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -59,8 +59,8 @@ TempFolder::~TempFolder() {
     RemoveTree(path_);
 }
 
-std::string TempFolder::CopyIn(const std::string& source, const std::string& name) {
-    const std::string target = path_ + "\\" + name;
+std::string TempFolder::CopyIn(std::string const& source, std::string const& name) {
+    std::string const target = path_ + "\\" + name;
     if (!CopyFileA(source.c_str(), target.c_str(), TRUE)) {
         throw std::runtime_error("cannot copy " + source + " to " + target + " (error " +
                                  std::to_string(GetLastError()) + ")");
@@ -68,7 +68,7 @@ std::string TempFolder::CopyIn(const std::string& source, const std::string& nam
     return target;
 }
 
-std::string HostPathToWindows(const std::string& path) {
+std::string HostPathToWindows(std::string const& path) {
     if (path.empty() || path[0] != '/') return path;
     std::string converted = "Z:" + path;
     for (char& c : converted) {

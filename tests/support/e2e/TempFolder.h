@@ -11,14 +11,14 @@ namespace e2e {
 // handling want. Throws std::runtime_error when the folder cannot be made.
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& label = "perimand e2e");
+    explicit TempFolder(std::string const& label = "perimand e2e");
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    TempFolder(TempFolder const&) = delete;
+    TempFolder& operator=(TempFolder const&) = delete;
 
     // Copies `source` into the folder as `name` and returns the copy's
     // path. Throws when the copy fails.
-    std::string CopyIn(const std::string& source, const std::string& name);
+    std::string CopyIn(std::string const& source, std::string const& name);
 
 private:
     std::string path_;
@@ -27,6 +27,6 @@ private:
 // "/a/b/c.exe" as Wine's Z: drive sees it ("Z:\a\b\c.exe"); anything that is
 // not an absolute host path is returned unchanged. Build paths reach the
 // tests as host paths through compile definitions.
-std::string HostPathToWindows(const std::string& path);
+std::string HostPathToWindows(std::string const& path);
 
 }  // namespace e2e

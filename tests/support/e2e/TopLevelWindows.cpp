@@ -10,13 +10,13 @@ namespace e2e {
 namespace {
 
 struct Search {
-    const WindowQuery* query;
+    WindowQuery const* query;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK CollectMatching(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
-    const WindowQuery& query = *search->query;
+    WindowQuery const& query = *search->query;
     if (query.processId != 0 && WindowProcessId(window) != query.processId) return TRUE;
     if (!query.className.empty() && WindowClassName(window) != query.className) return TRUE;
     if (!query.title.empty() && WindowTitle(window) != query.title) return TRUE;
@@ -28,17 +28,17 @@ constexpr int kTextLimit = 512;
 
 }  // namespace
 
-std::vector<HWND> FindTopLevelWindows(const WindowQuery& query) {
+std::vector<HWND> FindTopLevelWindows(WindowQuery const& query) {
     Search search{&query, {}};
     EnumWindows(CollectMatching, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs) {
+HWND WaitForWindow(WindowQuery const& query, DWORD timeoutMs) {
     HWND found = nullptr;
     PumpUntil(
         [&] {
-            const std::vector<HWND> windows = FindTopLevelWindows(query);
+            std::vector<HWND> const windows = FindTopLevelWindows(query);
             found = windows.empty() ? nullptr : windows.front();
             return found != nullptr;
         },
@@ -83,7 +83,7 @@ std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam,
     return static_cast<LRESULT>(result);
 }
 
-TestWindow::TestWindow(const std::string& title, const std::string& className)
+TestWindow::TestWindow(std::string const& title, std::string const& className)
     : className_(className) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
@@ -121,7 +121,7 @@ WindowCreationWatch::~WindowCreationWatch() {
 void CALLBACK WindowCreationWatch::OnEvent(HWINEVENTHOOK hook, DWORD, HWND window, LONG object,
                                            LONG, DWORD, DWORD) {
     if (object != OBJID_WINDOW || window == nullptr) return;
-    const auto found = Watches().find(hook);
+    auto const found = Watches().find(hook);
     if (found == Watches().end()) return;
     found->second->created_.push_back(IsWindow(window) ? WindowClassName(window) : std::string());
 }

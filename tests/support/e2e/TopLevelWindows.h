@@ -20,10 +20,10 @@ struct WindowQuery {
     DWORD processId = 0;
 };
 
-std::vector<HWND> FindTopLevelWindows(const WindowQuery& query);
+std::vector<HWND> FindTopLevelWindows(WindowQuery const& query);
 
 // The first matching window, once one exists; nullptr after `timeoutMs`.
-HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs);
+HWND WaitForWindow(WindowQuery const& query, DWORD timeoutMs);
 
 // True once `window` no longer exists.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
@@ -44,11 +44,11 @@ std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam,
 // destroyed (and its class unregistered) with the object.
 class TestWindow {
 public:
-    explicit TestWindow(const std::string& title,
-                        const std::string& className = "PerimandE2ETestWindow");
+    explicit TestWindow(std::string const& title,
+                        std::string const& className = "PerimandE2ETestWindow");
     ~TestWindow();
-    TestWindow(const TestWindow&) = delete;
-    TestWindow& operator=(const TestWindow&) = delete;
+    TestWindow(TestWindow const&) = delete;
+    TestWindow& operator=(TestWindow const&) = delete;
 
     HWND get() const { return window_.get(); }
 
@@ -65,13 +65,13 @@ class WindowCreationWatch {
 public:
     explicit WindowCreationWatch(DWORD processId);
     ~WindowCreationWatch();
-    WindowCreationWatch(const WindowCreationWatch&) = delete;
-    WindowCreationWatch& operator=(const WindowCreationWatch&) = delete;
+    WindowCreationWatch(WindowCreationWatch const&) = delete;
+    WindowCreationWatch& operator=(WindowCreationWatch const&) = delete;
 
     bool Attached() const { return static_cast<bool>(hook_); }
     // Class names of the windows created so far ("" when a window was gone
     // before its event was delivered).
-    const std::vector<std::string>& Created() const { return created_; }
+    std::vector<std::string> const& Created() const { return created_; }
 
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object,

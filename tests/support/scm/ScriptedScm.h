@@ -49,13 +49,13 @@ public:
     static SC_HANDLE ManagerHandle() { return reinterpret_cast<SC_HANDLE>(0x1100); }
     static SC_HANDLE ServiceHandle() { return reinterpret_cast<SC_HANDLE>(0x2200); }
 
-    int Count(const std::string& call) const { return CountAfter("", call); }
+    int Count(std::string const& call) const { return CountAfter("", call); }
 
     // Calls after the first `call` (exclusive; "" for all) that equal `what`.
-    int CountAfter(const std::string& call, const std::string& what) const {
+    int CountAfter(std::string const& call, std::string const& what) const {
         int n = 0;
         bool seen = call.empty();
-        for (const std::string& c : calls) {
+        for (std::string const& c : calls) {
             if (seen && c == what) ++n;
             seen = seen || c == call;
         }

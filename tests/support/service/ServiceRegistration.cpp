@@ -40,7 +40,7 @@ std::optional<DWORD> StateOf(SC_HANDLE service) {
 }
 
 std::optional<DWORD> WaitFor(SC_HANDLE service, DWORD state, DWORD timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    ULONGLONG const end = ::GetTickCount64() + timeoutMs;
     std::optional<DWORD> seen = StateOf(service);
     while (seen && *seen != state && ::GetTickCount64() < end) {
         ::Sleep(kPollMs);
@@ -51,10 +51,10 @@ std::optional<DWORD> WaitFor(SC_HANDLE service, DWORD state, DWORD timeoutMs) {
 
 }  // namespace
 
-std::string InstallService(const std::string& options) {
+std::string InstallService(std::string const& options) {
     e2e::Process install =
         e2e::Process::Start(e2e::HostPathToWindows(VANDREL_SERVICE_EXE), " install " + options);
-    const std::optional<DWORD> code = install.WaitForExit(kInstallTimeoutMs);
+    std::optional<DWORD> const code = install.WaitForExit(kInstallTimeoutMs);
     if (!code) return "VandrelService install did not finish";
     if (*code != 0) return "VandrelService install failed with code " + std::to_string(*code);
     return "";
@@ -76,7 +76,7 @@ bool RemoveService() {
         }
         ::DeleteService(service.get());
     }
-    const ULONGLONG end = ::GetTickCount64() + kSettleTimeoutMs;
+    ULONGLONG const end = ::GetTickCount64() + kSettleTimeoutMs;
     while (OpenRegistration(manager.get())) {
         if (::GetTickCount64() >= end) return false;
         ::Sleep(kPollMs);

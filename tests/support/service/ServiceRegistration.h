@@ -11,7 +11,7 @@ namespace service_test {
 
 // Installs the stand-in service with `options` (VandrelService's install
 // options). Empty when it worked, else what went wrong.
-std::string InstallService(const std::string& options);
+std::string InstallService(std::string const& options);
 
 // Stops (waiting out any pending state) and deletes whatever registration
 // an earlier run left, and waits until the name is free. False when it could

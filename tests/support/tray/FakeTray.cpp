@@ -14,7 +14,7 @@ namespace fake_tray {
 
 namespace {
 
-const wchar_t kTrayClass[] = L"Shell_TrayWnd";
+wchar_t const kTrayClass[] = L"Shell_TrayWnd";
 
 // Wine's platform-independent copy of NOTIFYICONDATA, followed by the
 // icon's mask bits and colour bits. The window is 32 bits on every
@@ -45,7 +45,7 @@ constexpr DWORD kStartTimeoutMs = 10000;
 constexpr std::uint64_t kFnvOffsetBasis = 14695981039346656037ull;
 constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 
-std::uint64_t Fnv1a(const BYTE* bytes, size_t size) {
+std::uint64_t Fnv1a(BYTE const* bytes, size_t size) {
     std::uint64_t hash = kFnvOffsetBasis;
     for (size_t i = 0; i < size; ++i) {
         hash ^= bytes[i];
@@ -55,7 +55,7 @@ std::uint64_t Fnv1a(const BYTE* bytes, size_t size) {
 }
 
 // Bytes GetBitmapBits yields for a bitmap, rounded to whole words as Wine does.
-LONG BitmapBytes(const BITMAP& bitmap) {
+LONG BitmapBytes(BITMAP const& bitmap) {
     return (bitmap.bmPlanes * bitmap.bmWidth * bitmap.bmHeight * bitmap.bmBitsPixel + 15) / 16 * 2;
 }
 
@@ -135,7 +135,7 @@ LRESULT CALLBACK FakeTray::WindowProcedure(HWND window, UINT message, WPARAM wPa
     }
 }
 
-BOOL FakeTray::OnCopyData(const COPYDATASTRUCT& data) {
+BOOL FakeTray::OnCopyData(COPYDATASTRUCT const& data) {
     if (data.cbData < sizeof(WineNotifyData) || data.lpData == nullptr) return FALSE;
     WineNotifyData fields;
     std::memcpy(&fields, data.lpData, sizeof fields);
@@ -152,7 +152,7 @@ BOOL FakeTray::OnCopyData(const COPYDATASTRUCT& data) {
         note.iconHeight = fields.height;
         note.iconBitsPerPixel = fields.bpp;
         note.iconBytes = data.cbData - sizeof fields;
-        note.iconHash = Fnv1a(static_cast<const BYTE*>(data.lpData) + sizeof fields, note.iconBytes);
+        note.iconHash = Fnv1a(static_cast<BYTE const*>(data.lpData) + sizeof fields, note.iconBytes);
     }
 
     {
@@ -164,8 +164,8 @@ BOOL FakeTray::OnCopyData(const COPYDATASTRUCT& data) {
                 break;
             }
         }
-        const std::pair<DWORD, UINT> icon(note.window, note.id);
-        const bool held = held_.count(icon) != 0;
+        std::pair<DWORD, UINT> const icon(note.window, note.id);
+        bool const held = held_.count(icon) != 0;
         if (note.accepted) {
             switch (note.action) {
             case NIM_ADD:
@@ -220,7 +220,7 @@ std::vector<Notification> FakeTray::Notifications() const {
     return records_;
 }
 
-std::optional<FakeTray::Found> FakeTray::WaitFor(const std::function<bool(const Notification&)>& match,
+std::optional<FakeTray::Found> FakeTray::WaitFor(std::function<bool(const Notification&)> const& match,
                                                  size_t from, DWORD timeoutMs) const {
     std::optional<Found> found;
     e2e::PumpUntil(
@@ -239,7 +239,7 @@ std::optional<FakeTray::Found> FakeTray::WaitFor(const std::function<bool(const 
 }
 
 std::optional<Notification> FakeTray::WaitForIndex(size_t index, DWORD timeoutMs) const {
-    auto found = WaitFor([](const Notification&) { return true; }, index, timeoutMs);
+    auto found = WaitFor([](Notification const&) { return true; }, index, timeoutMs);
     if (!found || found->index != index) return std::nullopt;
     return found->notification;
 }
@@ -258,7 +258,7 @@ std::uint64_t IconBitsHash(HICON icon) {
     std::vector<BYTE> bits(static_cast<size_t>(BitmapBytes(maskBitmap)));
     ::GetBitmapBits(static_cast<HBITMAP>(mask.get()), static_cast<LONG>(bits.size()), bits.data());
     if (colour) {
-        const size_t maskBytes = bits.size();
+        size_t const maskBytes = bits.size();
         bits.resize(maskBytes + static_cast<size_t>(BitmapBytes(colourBitmap)));
         ::GetBitmapBits(static_cast<HBITMAP>(colour.get()), static_cast<LONG>(bits.size() - maskBytes),
                         bits.data() + maskBytes);
@@ -266,7 +266,7 @@ std::uint64_t IconBitsHash(HICON icon) {
     return bits.empty() ? 0 : Fnv1a(bits.data(), bits.size());
 }
 
-std::uint64_t ModuleIconHash(const std::string& modulePath, UINT iconId) {
+std::uint64_t ModuleIconHash(std::string const& modulePath, UINT iconId) {
     e2e::UniqueModule module(::LoadLibraryExA(
         modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     if (!module) return 0;

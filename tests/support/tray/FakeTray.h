@@ -54,8 +54,8 @@ public:
     // std::runtime_error when the window cannot be created.
     FakeTray();
     ~FakeTray();
-    FakeTray(const FakeTray&) = delete;
-    FakeTray& operator=(const FakeTray&) = delete;
+    FakeTray(FakeTray const&) = delete;
+    FakeTray& operator=(FakeTray const&) = delete;
 
     HWND Window() const { return window_; }
 
@@ -81,7 +81,7 @@ public:
         size_t index;
         Notification notification;
     };
-    std::optional<Found> WaitFor(const std::function<bool(const Notification&)>& match,
+    std::optional<Found> WaitFor(std::function<bool(const Notification&)> const& match,
                                  size_t from, DWORD timeoutMs) const;
 
     // The notification at index `index`, once it has arrived.
@@ -90,7 +90,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Run();
-    BOOL OnCopyData(const COPYDATASTRUCT& data);
+    BOOL OnCopyData(COPYDATASTRUCT const& data);
 
     std::thread thread_;
     HWND window_ = nullptr;
@@ -121,6 +121,6 @@ std::uint64_t IconBitsHash(HICON icon);
 // The hash of icon `iconId` of the executable or DLL at `modulePath`
 // (Windows path), loaded as LoadIconA loads it in that program: default
 // size, from the module's resources. 0 when it cannot be loaded.
-std::uint64_t ModuleIconHash(const std::string& modulePath, UINT iconId);
+std::uint64_t ModuleIconHash(std::string const& modulePath, UINT iconId);
 
 }  // namespace fake_tray

@@ -195,7 +195,7 @@ TEST_F(AgentWindowCommands, TrayMenuOffersStartOnlyWhenStoppedAndStopOnlyWhenRun
 
         ASSERT_TRUE(g_seen.menuOpen);
         ASSERT_EQ(5u, g_seen.itemStates.size());
-        const bool stopped = word == 0;
+        bool const stopped = word == 0;
         EXPECT_EQ(stopped, (g_seen.itemStates[0] & MF_GRAYED) == 0) << "Agent Start";
         EXPECT_EQ(!stopped, (g_seen.itemStates[1] & MF_GRAYED) == 0) << "Agent Stop";
         for (size_t i = 2; i < 5; ++i) EXPECT_EQ(0u, g_seen.itemStates[i] & (MF_GRAYED | MF_DISABLED)) << i;
@@ -205,7 +205,7 @@ TEST_F(AgentWindowCommands, TrayMenuOffersStartOnlyWhenStoppedAndStopOnlyWhenRun
 
 TEST_F(AgentWindowCommands, ItemChosenAfterAPollChangedTheServiceRunsOnlyIfStillAllowed) {
     struct Case {
-        const char* scenario;
+        char const* scenario;
         std::uint32_t wordWhenOpened;
         int flagWhenChosen;
         int keyDowns;  // to reach the item
@@ -215,7 +215,7 @@ TEST_F(AgentWindowCommands, ItemChosenAfterAPollChangedTheServiceRunsOnlyIfStill
         {"Stop, service found stopped", 3, 0, 2, 0},
         {"Start, still stopped", 0, 0, 1, 1},
     };
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.scenario);
         ScriptedScm scm;
         ScmSwap swap(scm);
@@ -253,9 +253,9 @@ TEST_F(AgentWindowCommands, FailedCommandsSetTheFlagButUnopenedServiceLeavesIt) 
 
 TEST_F(AgentWindowCommands, ConfigurationOpensTheSiblingOnlyFromAWholePathWithRoomForTheName) {
     struct Case {
-        const char* scenario;
+        char const* scenario;
         std::string modulePath;
-        const char* opened;  // nullptr: nothing
+        char const* opened;  // nullptr: nothing
     } const cases[] = {
         {"whole path", "C:\\Vandrel Agent\\Perimand.exe", "C:\\Vandrel Agent\\Dellomark.exe"},
         {"no path at all", "", nullptr},
@@ -266,7 +266,7 @@ TEST_F(AgentWindowCommands, ConfigurationOpensTheSiblingOnlyFromAWholePathWithRo
         {"longest whole path", "C:\\" + std::string(kPathBufferSize - 4, 'a'), "C:\\Dellomark.exe"},
         {"whole, folder too long", "C:\\" + std::string(500, 'a') + "\\P.exe", nullptr},
     };
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.scenario);
         launcher_.modulePath = c.modulePath;
         launcher_.shellCalls.clear();

@@ -22,7 +22,7 @@ using Calls = std::vector<std::string>;
 using Command = std::optional<int> (*)(ServiceControlApi&);
 
 // Every path that opened the service ends with exactly these two calls.
-void ExpectClosedServiceThenManager(const ScriptedScm& scm) {
+void ExpectClosedServiceThenManager(ScriptedScm const& scm) {
     ASSERT_GE(scm.calls.size(), 2u);
     EXPECT_EQ("close service", scm.calls[scm.calls.size() - 2]);
     EXPECT_EQ("close manager", scm.calls.back());
@@ -103,11 +103,11 @@ TEST(BothCommands, PendingWaitsAreBounded) {
 
 TEST(BothCommands, FailedQueryEndsEachLoopThoughTheRecordLooksPending) {
     struct Case {
-        const char* scenario;
+        char const* scenario;
         Command run;
         std::vector<QueryAnswer> queries;
         DWORD thenForEver;
-        const char* action;
+        char const* action;
         int queriesAfterAction;
     } const cases[] = {
         {"settle loop", &RunAgentStart, {QueryFails()}, SERVICE_RUNNING, "start", 1},
@@ -116,7 +116,7 @@ TEST(BothCommands, FailedQueryEndsEachLoopThoughTheRecordLooksPending) {
         {"stop polls", &RunAgentStop, {State(SERVICE_RUNNING), State(SERVICE_STOP_PENDING), QueryFails()},
          SERVICE_STOP_PENDING, "stop", 2},
     };
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.scenario);
         ScriptedScm scm;
         scm.queries.assign(c.queries.begin(), c.queries.end());
@@ -161,7 +161,7 @@ TEST(BothCommands, UnopenedManagerOrServiceChangesNothingAndClosesOnlyWhatWasOpe
 // kServicePollRule: a poll every 250 ms, a 5 s stall floor, 30 s in all.
 TEST(CompanionWaits, APendingServiceIsGivenUpOnOnlyWhenItsCheckpointStallsOrAtTheCap) {
     struct Case {
-        const char* scenario;
+        char const* scenario;
         DWORD waitHintMs;
         bool checkpointMoves;
         DWORD slept;  // until given up
@@ -170,7 +170,7 @@ TEST(CompanionWaits, APendingServiceIsGivenUpOnOnlyWhenItsCheckpointStallsOrAtTh
         {"stalled: twice a longer wait hint", 4000, false, 250 + 8250},
         {"moving: the cap", 0, true, 30000},
     };
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.scenario);
         ScriptedScm scm;
         scm.queries = {State(SERVICE_RUNNING)};

@@ -12,17 +12,17 @@ namespace {
 
 constexpr UINT kShiftJis = 932;
 constexpr UINT kWesternEuropean = 1252;
-const std::string kNoFit = "<no fit>";
+std::string const kNoFit = "<no fit>";
 
 // Shift-JIS characters whose trail byte is a backslash.
-const std::string kHyou = "\x95\x5C";  // 表
-const std::string kSo = "\x83\x5C";    // ソ
-const size_t kNameLength = std::strlen(kConfigurationProgram);
-const std::string kFolderThatFits = "C:\\" + std::string(kPathBufferSize - 1 - kNameLength - 4, 'a') + "\\";
-const std::string kFolderTooLong = "C:\\" + std::string(kPathBufferSize - kNameLength - 4, 'a') + "\\";
+std::string const kHyou = "\x95\x5C";  // 表
+std::string const kSo = "\x83\x5C";    // ソ
+size_t const kNameLength = std::strlen(kConfigurationProgram);
+std::string const kFolderThatFits = "C:\\" + std::string(kPathBufferSize - 1 - kNameLength - 4, 'a') + "\\";
+std::string const kFolderTooLong = "C:\\" + std::string(kPathBufferSize - kNameLength - 4, 'a') + "\\";
 
 TEST(SiblingPath, FolderIsCutAtTheLastRealBackslash) {
-    const std::string deep = "C:\\" + kHyou + "\\" + kSo + "\\" + kSo + "x" + kHyou + "\\";
+    std::string const deep = "C:\\" + kHyou + "\\" + kSo + "\\" + kSo + "x" + kHyou + "\\";
     struct Case {
         std::string modulePath;
         UINT codePage;
@@ -38,7 +38,7 @@ TEST(SiblingPath, FolderIsCutAtTheLastRealBackslash) {
         {kFolderThatFits + "Perimand.exe", kWesternEuropean, kFolderThatFits + "Dellomark.exe"},
         {kFolderTooLong + "P.exe", kWesternEuropean, kNoFit},
     };
-    for (const Case& c : cases) {
+    for (Case const& c : cases) {
         SCOPED_TRACE(c.modulePath);
         char out[kPathBufferSize];
         std::memset(out, '#', sizeof out);

@@ -26,12 +26,12 @@ TEST(StatusPresentation, WordsFiveAndAboveChangeNothing) {
 }
 
 TEST(StatusPresentation, MessageCodesNameTheirStrings) {
-    const std::pair<UINT, UINT> known[] = {
+    std::pair<UINT, UINT> const known[] = {
         {0x11, IDS_COMMUNICATION_LOST}, {0x20, IDS_ON_LINE},  {0x21, IDS_BATTERY_NORMAL},
         {0x22, IDS_COMMUNICATION_NORMAL}, {0x23, IDS_AC_FAIL}, {0x24, IDS_BATTERY_LOW},
         {0x25, IDS_AGENT_STOP},
     };
-    for (const auto& [code, id] : known) EXPECT_EQ(id, MessageTextId(code)) << code;
+    for (auto const& [code, id] : known) EXPECT_EQ(id, MessageTextId(code)) << code;
 }
 
 TEST(StatusPresentation, UnknownMessageCodesReadOnLine) {
@@ -41,13 +41,13 @@ TEST(StatusPresentation, UnknownMessageCodesReadOnLine) {
 }
 
 TEST(TooltipText, TwoTextsAreJoinedByOneBlankAndOneStandsAlone) {
-    const std::string second = "Battery Normal";
+    std::string const second = "Battery Normal";
     EXPECT_EQ("On Line Battery Normal", JoinTooltip("On Line", &second));
     EXPECT_EQ("Agent Stop", JoinTooltip("Agent Stop", nullptr));
 }
 
 TEST(TooltipCut, EnglishTextIsCutAfter127Bytes) {
-    const std::string exact(127, 'x');
+    std::string const exact(127, 'x');
     EXPECT_EQ(127u, TooltipFitLength(exact, kTipField, 1252));
     EXPECT_EQ(127u, TooltipFitLength(exact + "y", kTipField, 1252));
     EXPECT_EQ(127u, TooltipFitLength(std::string(300, 'x'), kTipField, 1252));
@@ -57,7 +57,7 @@ TEST(TooltipCut, EnglishTextIsCutAfter127Bytes) {
 
 TEST(TooltipCut, HighBytesAreSingleOutsideDoubleByteCodePages) {
     // 0x82 leads a double-byte character in 932 but is a letter in 1252.
-    const std::string text(200, '\x82');
+    std::string const text(200, '\x82');
     EXPECT_EQ(127u, TooltipFitLength(text, kTipField, 1252));
     EXPECT_EQ(126u, TooltipFitLength(text, kTipField, kShiftJis));
 }
@@ -70,15 +70,15 @@ TEST(TooltipCut, FieldsTooSmallForAnyTextTakeNothing) {
 }
 
 // "あ" in code page 932.
-const std::string kHiragana = "\x82\xA0";
+std::string const kHiragana = "\x82\xA0";
 
 TEST(TooltipCut, ShiftJisCharacterWhoseLeadByteWouldBeByte127IsLeftOut) {
-    const std::string text = std::string(126, 'a') + kHiragana;
+    std::string const text = std::string(126, 'a') + kHiragana;
     EXPECT_EQ(126u, TooltipFitLength(text, kTipField, kShiftJis));
 }
 
 TEST(TooltipCut, ShiftJisCharacterEndingOnByte127Fits) {
-    const std::string text = std::string(125, 'a') + kHiragana + "tail";
+    std::string const text = std::string(125, 'a') + kHiragana + "tail";
     EXPECT_EQ(127u, TooltipFitLength(text, kTipField, kShiftJis));
 }
 
@@ -112,7 +112,7 @@ TEST(StatusFollower, TheTenthBusyTickInARowAndEveryLaterOneShowCommunicationLost
 TEST(StatusFollower, AReadOrAMissingBlockShowsAtOnceAndStartsTheCountAnew) {
     for (auto breaker : {StatusBlockRead::kRead, StatusBlockRead::kMissing}) {
         SCOPED_TRACE(breaker);
-        const std::uint32_t expected = breaker == StatusBlockRead::kRead ? 1 : 0;
+        std::uint32_t const expected = breaker == StatusBlockRead::kRead ? 1 : 0;
         StatusFollower follower;
         ASSERT_EQ(1, BusyRefreshes(follower, 10));
         for (int round = 0; round < 2; ++round) {  // after a long row, then in the middle of one

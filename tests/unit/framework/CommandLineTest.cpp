@@ -12,9 +12,9 @@ UINT const kShiftJis = 932;
 UINT const kWesternEuropean = 1252;
 
 struct SkipCase {
-    const char* scenario;
-    const char* commandLine;
-    const char* argument;
+    char const* scenario;
+    char const* commandLine;
+    char const* argument;
 };
 
 SkipCase const kSkipCases[] = {
@@ -29,7 +29,7 @@ SkipCase const kSkipCases[] = {
 };
 
 TEST(ProgramNameSkipping, LeavesExactlyTheArgument) {
-    for (const SkipCase& c : kSkipCases) {
+    for (SkipCase const& c : kSkipCases) {
         SCOPED_TRACE(c.scenario);
         EXPECT_EQ(std::string(c.argument), AfxSkipProgramName(c.commandLine));
     }
@@ -37,7 +37,7 @@ TEST(ProgramNameSkipping, LeavesExactlyTheArgument) {
 }
 
 struct StopCase {
-    const char* argument;
+    char const* argument;
     UINT codePage;
     bool matches;
 };
@@ -57,7 +57,7 @@ StopCase const kStopCases[] = {
 };
 
 TEST(StopCommandMatching, WholeArgumentInAnyCaseOnly) {
-    for (const StopCase& c : kStopCases) {
+    for (StopCase const& c : kStopCases) {
         SCOPED_TRACE(testing::Message() << "\"" << c.argument << "\" in code page " << c.codePage);
         EXPECT_EQ(c.matches, IsStopCommand(c.argument, c.codePage));
     }

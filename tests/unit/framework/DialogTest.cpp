@@ -115,7 +115,7 @@ TEST_F(DialogTest, OwnerIsDisabledWhileRunningAndLeftAsItWasFound) {
     // An enabled parent, and a disabled main window found through the application.
     for (bool asMainWindow : {false, true}) {
         SCOPED_TRACE(asMainWindow ? "disabled main window" : "enabled parent");
-        const bool enabled = !asMainWindow;
+        bool const enabled = !asMainWindow;
         Owner owner(enabled);
         ASSERT_NE(nullptr, owner.hwnd);
         std::unique_ptr<CWinApp> app;  // goes before the owner: no quit message

@@ -54,7 +54,7 @@ void ReportOpenMenu(HWND target, HWND receiver) {
                      ? reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0))
                      : nullptr;
     if (menu != nullptr) {
-        const int count = GetMenuItemCount(menu);
+        int const count = GetMenuItemCount(menu);
         report.count = count;
         for (int i = 0; i < count && i < static_cast<int>(e2e::kMaxMenuItems); ++i) {
             e2e::MenuItemReport& item = report.items[i];
@@ -72,10 +72,10 @@ void ReportOpenMenu(HWND target, HWND receiver) {
 extern "C" __declspec(dllexport) LRESULT CALLBACK PerimandProbeCallWndProc(int code, WPARAM wParam,
                                                                            LPARAM lParam) {
     if (code == HC_ACTION) {
-        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        static const UINT probeMessage = RegisterWindowMessageA(e2e::kProbeMessageName);
+        auto const* sent = reinterpret_cast<CWPSTRUCT const*>(lParam);
+        static UINT const probeMessage = RegisterWindowMessageA(e2e::kProbeMessageName);
         if (probeMessage != 0 && sent->message == probeMessage) {
-            const HWND receiver = reinterpret_cast<HWND>(sent->wParam);
+            HWND const receiver = reinterpret_cast<HWND>(sent->wParam);
             switch (static_cast<e2e::ProbeKind>(sent->lParam)) {
                 case e2e::ProbeKind::Window: ReportWindow(sent->hwnd, receiver); break;
                 case e2e::ProbeKind::OpenMenu: ReportOpenMenu(sent->hwnd, receiver); break;

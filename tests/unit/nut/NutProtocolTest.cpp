@@ -8,8 +8,9 @@
 #include "companions/nut/NutProtocol.h"
 #include "tests/support/nut/AddressSpellings.h"
 
-namespace nut {
 namespace {
+
+using namespace nut;
 
 // ---- lines ----
 
@@ -302,4 +303,3 @@ TEST(NutMonitorLogic, WaitHoldsTheLastWordForFifteenSecondsThenGivesFour) {
 }
 
 }  // namespace
-}  // namespace nut

@@ -269,6 +269,13 @@ ServiceHost* ServiceHost::instance_ = nullptr;
 
 UniqueKernelHandle g_consoleStop;
 
+// The console has no State key of its own: its shutdown line goes to the
+// person watching.
+void PrintShutdownLine(std::string const& line) {
+    std::printf("shutdown: %s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 BOOL WINAPI OnConsoleControl(DWORD) {
     ::SetEvent(g_consoleStop.get());
     return TRUE;
@@ -297,7 +304,10 @@ int RunInConsole(std::vector<std::string> const& options) {
         settings = given;
     }
     g_consoleStop.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    StatusFeed feed(SourceFor(settings));
+    // Protects the PC as the service would: console mode is for trying out
+    // what the service will do.
+    ProtectionController protection(ProtectionFor(settings), &PrintShutdownLine);
+    StatusFeed feed(SourceFor(settings), &protection);
     status_block::CreateError const error = g_consoleStop ? feed.Start()
                                                           : status_block::CreateError{::GetLastError(), "an event"};
     if (error.failed()) {

@@ -3,41 +3,84 @@
 # ReportEventW prints each record's string on the eventlog channel, by the
 # record's type (trace: information, warn: warning, err: error), on the
 # process's own Unix stderr: a test program under Wine cannot catch that from
-# a child, so this runs the console from outside.
+# a child, so this runs the console from outside. The console runs the
+# service's protection too, against the real upsd of tests/support/nut.
 # Usage: console-eventlog.sh <wine-run.sh and its options...> VandrelService.exe
 set -uo pipefail
 
 service=("$@")
+out=$(mktemp)
 err=$(mktemp)
-trap 'rm -f "$err"' EXIT
+console_pid=
+trap 'end_console; rm -f "$out" "$err"' EXIT
 failures=0
 
-# Runs `console <options...>` until a line matching `pattern` appears (at
-# most 15 s), ends it, and fails when the line never came.
-expect_record() {
-    local pattern=$1 pid
-    shift
-    WINEDEBUG=+eventlog "${service[@]}" console "$@" >/dev/null 2>"$err" &
-    pid=$!
+start_console() {
+    : >"$out"
+    : >"$err"
+    WINEDEBUG=+eventlog "${service[@]}" console "$@" >"$out" 2>"$err" &
+    console_pid=$!
+}
+
+end_console() {
+    [[ -n $console_pid ]] || return 0
+    kill "$console_pid" 2>/dev/null
+    wait "$console_pid" 2>/dev/null
+    console_pid=
+}
+
+# Waits up to 15 s for a line matching `pattern` in `file`; says which.
+expect() {
+    local file=$1 pattern=$2
     for _ in $(seq 150); do
-        grep -qE "$pattern" "$err" && break
+        grep -qE "$pattern" "$file" && break
         sleep 0.1
     done
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    if grep -qE "$pattern" "$err"; then
-        echo "ok:   console $*: $pattern"
+    if grep -qE "$pattern" "$file"; then
+        echo "ok:   $pattern"
     else
-        echo "FAIL: console $*: no $pattern in:"
-        sed 's/^/      /' "$err"
+        echo "FAIL: no $pattern in:"
+        sed 's/^/      /' "$file"
         failures=$((failures + 1))
     fi
 }
 
+record() { expect "$err" "$1"; }
+
 # The start, an information record, with the settings it runs on.
-expect_record 'trace:eventlog:ReportEventW L"simulate --status 2"' --simulate --status 2
+start_console --simulate --status 2
+record 'trace:eventlog:ReportEventW L"simulate --status 2"'
+end_console
+
 # With no options the console takes the service's key, as the service does;
 # with none there, the record is an error naming why.
 "${service[@]}" uninstall >/dev/null 2>&1
-expect_record 'err:eventlog:ReportEventW L"there is no Parameters key"'
+start_console
+record 'err:eventlog:ReportEventW L"there is no Parameters key"'
+end_console
+
+# The UPS walks OL -> OB -> OB LB -> OL. Under Wine, InitiateShutdownW
+# refuses (error 120): the refusal is the sign that Windows was asked.
+peer() { bash "$PERIMAND_NUT_PEER_SCRIPT" "$1" "$PERIMAND_NUT_PEER_DIR" "${@:2}"; }
+peer reset
+start_console --nut "testups@127.0.0.1:$PERIMAND_NUT_PEER_PORT" --poll-ms 500 --shutdown critical --grace 120
+expect "$out" '^shutdown: armed \(critical, no login\)'
+record 'trace:eventlog:ReportEventW L"nut testups@127.0.0.1'
+peer set-status 'OB DISCHRG' 80
+record 'warn:eventlog:ReportEventW L"OB DISCHRG"'
+sleep 1.5  # three polls on battery alone
+if grep -q '^shutdown: initiated' "$out"; then
+    echo "FAIL: a shutdown on battery alone"
+    failures=$((failures + 1))
+fi
+peer set-status 'OB DISCHRG LB' 20
+record 'warn:eventlog:ReportEventW L"OB DISCHRG LB"'
+record 'err:eventlog:ReportEventW L"battery low: '
+expect "$out" '^shutdown: initiated \(battery low\), Windows refused: error 120'
+peer set-status OL 90
+record 'trace:eventlog:ReportEventW L"OL"'
+record 'trace:eventlog:ReportEventW L"power back"'
+expect "$out" '^shutdown: cancelled \(power back\)'
+end_console
+peer reset
 exit $((failures > 0))

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/UniqueHandle.h"
+#include "tests/support/e2e/Process.h"
 #include "tests/support/e2e/TempFolder.h"
 
 namespace nut_peer {
@@ -58,18 +58,13 @@ void Run(std::string const& command, std::string const& arguments) {
 
     // Wine hands a command line for a host program to it split the Windows
     // way: the shell's script is one double-quoted argument, so the
-    // arguments inside use single quotes. The result file appears whole.
-    std::string line = "/bin/sh -c \"PATH=/usr/sbin:/usr/bin:/sbin:/bin; /bin/bash '" + script + "' " + command +
-                       " '" + dir + "' " + arguments + " </dev/null >'" + log + "' 2>&1; echo $? >'" + result +
-                       ".new'; mv '" + result + ".new' '" + result + "'\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        throw std::runtime_error("cannot start /bin/sh through Wine: error " + std::to_string(::GetLastError()));
-    }
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
+    // arguments inside use single quotes. Wine gives no handle to wait on
+    // for a host program: the result file, which appears whole, says when
+    // the script is done.
+    std::string const shell = " -c \"PATH=/usr/sbin:/usr/bin:/sbin:/bin; /bin/bash '" + script + "' " + command +
+                              " '" + dir + "' " + arguments + " </dev/null >'" + log + "' 2>&1; echo $? >'" +
+                              result + ".new'; mv '" + result + ".new' '" + result + "'\"";
+    e2e::Process const started = e2e::Process::Start(e2e::HostPathToWindows("/bin/sh"), shell);
 
     for (DWORD waited = 0; ::GetFileAttributesA(windowsResult.c_str()) == INVALID_FILE_ATTRIBUTES;
          waited += kResultPollMs) {

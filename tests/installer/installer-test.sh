@@ -224,11 +224,11 @@ scenario_silent_install() {
     check "nothing was installed by refused options" test ! -e "$unix_folder"
     check "no service was registered by refused options" [ -z "$(service_state)" ]
 
-    # Every command line while setup runs, as any user could read them (found
-    # by the password's first half: the whole one would be on grep's own).
+    # Every command line while setup runs, as any user could read them (the
+    # patterns are not what they find, which grep's own command line holds).
     touch "$work/sampling"
     while [[ -e $work/sampling ]]; do
-        cat /proc/[0-9]*/cmdline 2>/dev/null | tr '\0' '\n' | grep -aF -e "${password:0:10}" -e --password-stdin || true
+        cat /proc/[0-9]*/cmdline 2>/dev/null | tr '\0' '\n' | grep -a -e "${password:0:10}" -e 'password-std[i]n' || true
         sleep 0.02
     done >"$work/command-lines" &
     local sampler=$!
@@ -241,7 +241,7 @@ scenario_silent_install() {
         "$WINEPREFIX"/drive_c/users/*/Temp "$WINEPREFIX/drive_c/windows/temp"
     check "the service has protection on, logging in as mon" protection_is_on
     local credentials hex
-    credentials=$("$wine64" reg query "${parameters_key%Parameters}Credentials" </dev/null 2>/dev/null | tr -d '\r')
+    credentials=$("$wine64" reg query "${parameters_key%Parameters}Credentials" </dev/null 2>/dev/null | tr -d '\r' || true)
     hex=$(printf '%s' "$password" | od -An -tx1 | tr -d ' \n')
     check "the password is stored, not in clear" eval \
         '[[ $credentials == *REG_BINARY* ]] && ! grep -qiF -e "$password" -e "$hex" <<<"$credentials"'

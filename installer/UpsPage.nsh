@@ -116,16 +116,12 @@ FunctionEnd
 ; keeping a service that reads one. Protection logs in to that server.
 Function UpsPageReadsNut
   ${NSD_GetState} $UpsNutRadio $0
-  ${If} $0 == ${BST_CHECKED}
-    StrCpy $0 1
-  ${ElseIf} $UpsKeepRadio != ""
+  ${If} $0 != ${BST_CHECKED}
+  ${AndIf} $UpsKeepRadio != ""
   ${AndIf} $KeptSourceIsNut == 1
     ${NSD_GetState} $UpsKeepRadio $0
-    ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $0 1 ${|}
-  ${Else}
-    StrCpy $0 0
   ${EndIf}
-  ${IfThen} $0 != 1 ${|} StrCpy $0 0 ${|}
+  ${IfThen} $0 != ${BST_CHECKED} ${|} StrCpy $0 0 ${|}
 FunctionEnd
 
 ; The address box is only for the NUT choice; the shutdown box only with a

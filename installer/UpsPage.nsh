@@ -1,7 +1,9 @@
 ; The UPS page: where Vandrel Service reads the UPS from, a NUT server
 ; (ups@host[:port]) or the simulation, or on an upgrade the settings it
-; already has. Sets $Mode ("nut", "simulate" or "keep") and $Nut.
-; ValidateNutAddress is also what /NUT= goes through.
+; already has. Sets $Mode ("nut", "simulate" or "keep") and $Nut, and with
+; the shutdown box $Shutdown = 1, $Login and $Password.
+; ValidateNutAddress and ValidateLogin are also what /NUT= and /LOGIN= go
+; through.
 
 ; What a UPS address is, the service decides ("VandrelService.exe check"),
 ; so setup never takes what the service would refuse. Takes the text on the
@@ -27,11 +29,29 @@ Function ValidateNutAddress
   Pop $R1
 FunctionEnd
 
+; The user goes through "cmd /c" with the password file (ConfigureProtection),
+; so a quote or a % in it would change that command: refused. Takes the
+; user on the stack; $0 = 1 when it can be used.
+Function ValidateLogin
+  Exch $R1
+  Push $R2
+  StrCpy $0 0
+  ${If} $R1 != ""
+    ${StrFilter} $R1 "" "" '"%' $R2   ; $R2 = $R1 without them
+    ${IfThen} $R2 == $R1 ${|} StrCpy $0 1 ${|}
+  ${EndIf}
+  Pop $R2
+  Pop $R1
+FunctionEnd
+
 Var UpsDialog
 Var UpsNutRadio
 Var UpsNutText
 Var UpsSimulateRadio
 Var UpsKeepRadio
+Var UpsShutdownBox
+Var UpsLoginText
+Var UpsPasswordText
 
 Function UpsPageShow
   !insertmacro MUI_HEADER_TEXT "$(UpsPageTitle)" "$(UpsPageSubtitle)"
@@ -53,6 +73,19 @@ Function UpsPageShow
   Pop $UpsNutText
   ${NSD_CreateLabel} 12u 32u 100% 20u "$(UpsPageHint)"
   Pop $0
+  ${NSD_CreateCheckbox} 0 94u 100% 12u "$(UpsPageShutdown)"
+  Pop $UpsShutdownBox
+  ${NSD_CreateLabel} 12u 112u 50u 10u "$(UpsPageLogin)"
+  Pop $0
+  ${NSD_CreateText} 62u 110u 70u 12u "$Login"
+  Pop $UpsLoginText
+  ${NSD_CreateLabel} 142u 112u 50u 10u "$(UpsPagePassword)"
+  Pop $0
+  ${NSD_CreatePassword} 192u 110u 80u 12u "$Password"
+  Pop $UpsPasswordText
+  ${If} $Shutdown == 1
+    ${NSD_Check} $UpsShutdownBox
+  ${EndIf}
 
   ${If} $Mode == ""
     ${If} $ServiceRegistered == 1
@@ -74,11 +107,25 @@ Function UpsPageShow
   ${If} $UpsKeepRadio != ""
     ${NSD_OnClick} $UpsKeepRadio UpsPageSync
   ${EndIf}
+  ${NSD_OnClick} $UpsShutdownBox UpsPageSync
   Call UpsPageSync
   nsDialogs::Show
 FunctionEnd
 
-; The address box is only for the NUT choice.
+; $0 = 1 when the page's choice reads a NUT server: the NUT radio, or
+; keeping a service that reads one. Protection logs in to that server.
+Function UpsPageReadsNut
+  ${NSD_GetState} $UpsNutRadio $0
+  ${If} $0 != ${BST_CHECKED}
+  ${AndIf} $UpsKeepRadio != ""
+  ${AndIf} $KeptSourceIsNut == 1
+    ${NSD_GetState} $UpsKeepRadio $0
+  ${EndIf}
+  ${IfThen} $0 != ${BST_CHECKED} ${|} StrCpy $0 0 ${|}
+FunctionEnd
+
+; The address box is only for the NUT choice; the shutdown box only with a
+; NUT server, and the user and password only when it is checked.
 Function UpsPageSync
   ${NSD_GetState} $UpsNutRadio $0
   ${If} $0 == ${BST_CHECKED}
@@ -86,30 +133,52 @@ Function UpsPageSync
   ${Else}
     EnableWindow $UpsNutText 0
   ${EndIf}
+  Call UpsPageReadsNut
+  EnableWindow $UpsShutdownBox $0
+  ${If} $0 == 1
+    ${NSD_GetState} $UpsShutdownBox $0
+    ${IfThen} $0 != ${BST_CHECKED} ${|} StrCpy $0 0 ${|}
+  ${EndIf}
+  EnableWindow $UpsLoginText $0
+  EnableWindow $UpsPasswordText $0
 FunctionEnd
 
 Function UpsPageLeave
   ${NSD_GetText} $UpsNutText $Nut
+  StrCpy $Mode nut
   ${NSD_GetState} $UpsSimulateRadio $0
-  ${If} $0 == ${BST_CHECKED}
-    StrCpy $Mode simulate
-    Return
-  ${EndIf}
+  ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $Mode simulate ${|}
   ${If} $UpsKeepRadio != ""
     ${NSD_GetState} $UpsKeepRadio $0
-    ${If} $0 == ${BST_CHECKED}
-      StrCpy $Mode keep
-      Return
+    ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $Mode keep ${|}
+  ${EndIf}
+  ${If} $Mode == nut
+    Push $Nut
+    Call ValidateNutAddress
+    ${If} $0 != 1
+      StrCpy $R0 $Nut
+      MessageBox MB_OK|MB_ICONEXCLAMATION "$(BadAddress)"
+      SendMessage $UpsNutText ${EM_SETSEL} 0 -1
+      System::Call 'user32::SetFocus(p $UpsNutText)'
+      Abort   ; stay on the page
     ${EndIf}
   ${EndIf}
-  StrCpy $Mode nut
-  Push $Nut
-  Call ValidateNutAddress
+
+  StrCpy $Shutdown 0
+  Call UpsPageReadsNut
+  ${If} $0 == 1
+    ${NSD_GetState} $UpsShutdownBox $0
+    ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $Shutdown 1 ${|}
+  ${EndIf}
+  ${IfThen} $Shutdown == 0 ${|} Return ${|}
+  ${NSD_GetText} $UpsLoginText $Login
+  ${NSD_GetText} $UpsPasswordText $Password
+  Push $Login
+  Call ValidateLogin
   ${If} $0 != 1
-    StrCpy $R0 $Nut
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$(BadAddress)"
-    SendMessage $UpsNutText ${EM_SETSEL} 0 -1
-    System::Call 'user32::SetFocus(p $UpsNutText)'
-    Abort   ; stay on the page
+  ${OrIf} $Password == ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(NeedLogin)"
+    System::Call 'user32::SetFocus(p $UpsLoginText)'
+    Abort
   ${EndIf}
 FunctionEnd

@@ -7,15 +7,18 @@
 #            --configurator Dellomark.exe --service VandrelService.exe
 #            --publisher upsstatus-publish.exe --work DIR SCENARIO
 # SCENARIO is one of:
-#   silent-install      /S /NUT=... puts the files, the service with those
-#                       settings, the Run value and the uninstall entry in place;
-#                       bad options, or another setup running, change nothing
+#   silent-install      /S /NUT=... /SHUTDOWN puts the files, the service with
+#                       those settings and its protected password, the Run value
+#                       and the uninstall entry in place, the password on no
+#                       command line; bad options, or another setup running,
+#                       change nothing
 #   run-value           the agent starts from the Run value at the next logon,
 #                       and only then when setup ran in session 0
 #   upgrade             over a running agent and service: new files, both
 #                       running again, settings kept (replaced when /NUT= is
 #                       given); programs still in use elsewhere are replaced at
-#                       the next restart (3010); a service that fails to start
+#                       the next restart (3010), protection kept without
+#                       /SHUTDOWN; a service that fails to start
 #                       gets its settings back, one that will not stop is a 3
 #   silent-uninstall    Uninstall.exe /S waits and returns its code; leaves no
 #                       file, registry value or service behind
@@ -160,6 +163,17 @@ nut_settings_are() {   # ups host port
        $(reg_value "$parameters_key" Host) == "$2" &&
        $(( $(reg_value "$parameters_key" Port) )) -eq $3 ]]
 }
+# Shutdown protection as setup turns it on, the password from a file.
+password=Pw-not-in-clear-4711
+password_file='C:\secret\login.txt'
+write_password_file() {
+    mkdir -p "$WINEPREFIX/drive_c/secret"
+    printf '%s\r\n' "$password" >"$WINEPREFIX/drive_c/secret/login.txt"
+}
+protection=(/SHUTDOWN /LOGIN=mon "/PASSWORDFILE=$password_file")
+protection_is_on() {
+    [[ $(reg_value "$parameters_key" Shutdown) == critical && $(reg_value "$parameters_key" Login) == mon ]]
+}
 service_runs() { [[ $(service_state) == RUNNING ]]; }
 service_stopped() { [[ $(service_state) == STOPPED ]]; }
 configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
@@ -194,8 +208,11 @@ install_silently() {
 # --- scenarios ----------------------------------------------------------------
 scenario_silent_install() {
     local status
+    write_password_file
     # Bad options: a message, exit code 2 and nothing installed.
-    for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=test#ups@host" "/NUT=ups@host:1 /SIMULATE" ""; do
+    for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=test#ups@host" "/NUT=ups@host:1 /SIMULATE" "" \
+            "/NUT=ups@host:1 /SHUTDOWN /PASSWORDFILE=$password_file" "/SIMULATE ${protection[*]}" \
+            "/NUT=ups@host:1 /SHUTDOWN /LOGIN=mon /PASSWORDFILE=C:\secret\missing.txt"; do
         # shellcheck disable=SC2086
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
@@ -207,7 +224,27 @@ scenario_silent_install() {
     check "nothing was installed by refused options" test ! -e "$unix_folder"
     check "no service was registered by refused options" [ -z "$(service_state)" ]
 
-    install_silently /NUT=ups@127.0.0.1:34969 || return
+    # Every command line while setup runs, as any user could read them (the
+    # patterns are not what they find, which grep's own command line holds).
+    touch "$work/sampling"
+    while [[ -e $work/sampling ]]; do
+        cat /proc/[0-9]*/cmdline 2>/dev/null | tr '\0' '\n' | grep -a -e "${password:0:10}" -e 'password-std[i]n' || true
+        sleep 0.02
+    done >"$work/command-lines" &
+    local sampler=$!
+    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" || { rm "$work/sampling"; return; }
+    rm "$work/sampling"
+    wait "$sampler"
+    check "setup's protection command was seen running" grep -qF -- --password-stdin "$work/command-lines"
+    check "the password was on no command line" not grep -qF "$password" "$work/command-lines"
+    check "setup left the password in no file of its temp folders" not grep -rqF "$password" \
+        "$WINEPREFIX"/drive_c/users/*/Temp "$WINEPREFIX/drive_c/windows/temp"
+    check "the service has protection on, logging in as mon" protection_is_on
+    local credentials hex
+    credentials=$("$wine64" reg query "${parameters_key%Parameters}Credentials" </dev/null 2>/dev/null | tr -d '\r' || true)
+    hex=$(printf '%s' "$password" | od -An -tx1 | tr -d ' \n')
+    check "the password is stored, not in clear" eval \
+        '[[ $credentials == *REG_BINARY* ]] && ! grep -qiF -e "$password" -e "$hex" <<<"$credentials"'
     check "the three programs are the built ones" installed_matches_build
     check "the uninstaller is in place" test -f "$unix_folder/Uninstall.exe"
     check "no staged copies are left" no_staging_left
@@ -305,7 +342,8 @@ scenario_upgrade() {
     check "after the restart the new programs are in place" installed_matches_build
     check "after the restart no staged copies are left" no_staging_left
 
-    install_silently /NUT=ups@127.0.0.1:34969 || return
+    write_password_file
+    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" || return
     wait_until 50 agent_running || true
     run_older_installation
     old_agent=$(agent_pids)
@@ -326,11 +364,13 @@ scenario_upgrade() {
     check "the service runs after the upgrade" wait_until 50 service_runs
     check "the agent runs after the upgrade" wait_until 50 agent_running
     check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
+    check "its protection was kept" protection_is_on
 
     # New settings given on an upgrade replace the old ones.
     # The service judges the address: NUT's own IPv6 form, stored bare.
     install_silently /NUT=other@[::1]:3493 || return
     check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other ::1 3493
+    check "an upgrade with /NUT= and no /SHUTDOWN keeps protection on" protection_is_on
     check "the service runs after that upgrade" wait_until 50 service_runs
 
     # A service that cannot start after "config" (another publisher holds its

@@ -28,6 +28,10 @@ std::string SilentPort() { return std::to_string(nut_peer::SilentAddress().port)
 
 e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
 
+bool EndsWith(std::wstring const& text, std::wstring const& end) {
+    return !end.empty() && text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 
 std::optional<std::string> ReadString(char const* name) {
     char value[256] = {};
@@ -184,7 +188,9 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
     EXPECT_NE(std::wstring::npos, WaitForStatus(dialog).find(L"Port"));
 }
 
-TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
+// The peer's upsd.users holds the secondary "mon", password "secret": with
+// it the test says the primary waits for this PC, with another why not.
+TEST_F(Dellomark, TheConnectionTestSaysWhyItFailedAndWhetherThePrimaryWaits) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
     FillNut(dialog, "ups", "127.0.0.1", ClosedPort().c_str(), nullptr);
@@ -196,6 +202,24 @@ TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
                                kWaitMs))
         << std::string(shown.begin(), shown.end());
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION))) << "a second test cannot be started";
+
+    nut_peer::Reset();
+    FillNut(dialog, "testups", "127.0.0.1", std::to_string(nut_peer::Address().port).c_str(), nullptr);
+    if (::SendMessageA(::GetDlgItem(dialog, IDC_SHUTDOWN), BM_GETCHECK, 0, 0) != BST_CHECKED) Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
+    Click(dialog, IDC_TEST_CONNECTION);
+    std::wstring const accepted = ProgramString(IDS_LOGIN_ACCEPTED);
+    EXPECT_TRUE(e2e::PumpUntil([&] { return EndsWith(shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)), accepted); },
+                               kWaitMs))
+        << std::string(shown.begin(), shown.end());
+
+    Type(dialog, IDC_PASSWORD, "not secret");
+    Click(dialog, IDC_TEST_CONNECTION);
+    std::wstring const refused = Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED));
+    EXPECT_TRUE(e2e::PumpUntil([&] { return EndsWith(shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)), refused); },
+                               kWaitMs))
+        << std::string(shown.begin(), shown.end());
 }
 
 // The server takes the connection and never answers: the dialog keeps

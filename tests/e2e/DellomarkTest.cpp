@@ -10,6 +10,7 @@
 
 #include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
+#include "companions/common/Credentials.h"
 #include "companions/dellomark/resource.h"
 #include "tests/e2e/EndToEnd.h"
 #include "tests/support/service/ServiceRegistration.h"
@@ -118,7 +119,8 @@ protected:
 };
 
 // The service takes two seconds to stop: the dialog keeps answering and
-// says how the restart went once it is over.
+// says how the restart went once it is over. The Shutdown group's values
+// go in with the rest, its password into the protected store.
 TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
     ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000"));
     ASSERT_TRUE(StartServiceNow());
@@ -128,6 +130,11 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
     FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
+    Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_GRACE, "45");
+    ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
     Click(dialog, IDC_SAVE);
 
     HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
@@ -145,7 +152,16 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ("192.0.2.7", ReadString("Host").value_or("(none)"));
     EXPECT_EQ(3494u, ReadDword("Port").value_or(0));
     EXPECT_EQ(1500u, ReadDword("PollMs").value_or(0));
-    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR})
+    EXPECT_EQ("critical", ReadString("Shutdown").value_or("(none)"));
+    EXPECT_EQ(45u, ReadDword("GraceSeconds").value_or(0));
+    EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
+    EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
+    std::string password;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
+    EXPECT_EQ("secret", password);
+    EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, IDC_PASSWORD))) << "the stored password is shown";
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_GRACE_ERROR,
+                   IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
 
     std::optional<DWORD> const after = ServiceProcessId();

@@ -18,7 +18,7 @@
 //   Action        REG_SZ     "shutdown" or "hibernate"
 //   Login         REG_SZ     the NUT secondary's user from upsd.users, or empty
 // The login's password is not among them: it is kept protected in a key of
-// its own (companions/vandrel-service/Credentials.h).
+// its own (companions/common/Credentials.h).
 // The service, its command line and the configuration program all go
 // through this file, so they agree on names, defaults and bounds.
 #pragma once

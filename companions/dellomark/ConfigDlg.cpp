@@ -1,5 +1,6 @@
 #include "companions/dellomark/ConfigDlg.h"
 
+#include "companions/common/Credentials.h"
 #include "companions/common/Win32Error.h"
 #include "companions/dellomark/Privileges.h"
 #include "companions/dellomark/ServiceRestart.h"
@@ -16,12 +17,28 @@ int ErrorTextId(Field field) {
     case Field::Host: return IDC_HOST_ERROR;
     case Field::Port: return IDC_PORT_ERROR;
     case Field::PollMs: return IDC_POLL_MS_ERROR;
+    case Field::OnBatteryLimit: return IDC_ON_BATTERY_LIMIT_ERROR;
+    case Field::Grace: return IDC_GRACE_ERROR;
+    case Field::Login: return IDC_LOGIN_ERROR;
+    case Field::Password: return IDC_PASSWORD_ERROR;
     }
     return IDC_STATUS_TEXT;
 }
 
-int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR};
+int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR,         IDC_HOST_ERROR,  IDC_PORT_ERROR,  IDC_POLL_MS_ERROR,
+                             IDC_ON_BATTERY_LIMIT_ERROR, IDC_GRACE_ERROR, IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR};
 int const kServerFieldIds[] = {IDC_UPS_NAME, IDC_HOST, IDC_PORT, IDC_POLL_MS, IDC_TEST_CONNECTION};
+int const kProtectionFieldIds[] = {IDC_ON_BATTERY_LIMIT, IDC_GRACE, IDC_ACTION, IDC_LOGIN, IDC_PASSWORD};
+// The action list's items, in this order.
+unsigned const kActionTextIds[] = {IDS_ACTION_SHUTDOWN, IDS_ACTION_HIBERNATE};
+
+// Whether a password is stored that the service could use.
+bool PasswordStored() {
+    std::string password;
+    bool const stored = vandrel::ReadPassword(password) == ERROR_SUCCESS;
+    if (!password.empty()) ::SecureZeroMemory(&password[0], password.size());
+    return stored;
+}
 
 // What the shared settings code says about a field, for the rare value the
 // form's own checks let through.
@@ -31,6 +48,9 @@ bool ToFormField(vandrel::SettingsField field, Field& out) {
     case vandrel::SettingsField::Host: out = Field::Host; return true;
     case vandrel::SettingsField::Port: out = Field::Port; return true;
     case vandrel::SettingsField::PollMs: out = Field::PollMs; return true;
+    case vandrel::SettingsField::OnBatteryLimit: out = Field::OnBatteryLimit; return true;
+    case vandrel::SettingsField::Grace: out = Field::Grace; return true;
+    case vandrel::SettingsField::Login: out = Field::Login; return true;
     default: return false;
     }
 }
@@ -40,6 +60,7 @@ bool ToFormField(vandrel::SettingsField field, Field& out) {
 BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_BN_CLICKED(IDC_SOURCE_NUT, OnSourceChanged)
     ON_BN_CLICKED(IDC_SOURCE_SIMULATE, OnSourceChanged)
+    ON_BN_CLICKED(IDC_SHUTDOWN, OnShutdownChanged)
     ON_BN_CLICKED(IDC_TEST_CONNECTION, OnTestConnection)
     ON_BN_CLICKED(IDC_SAVE, OnSave)
     ON_MESSAGE(WM_APP_TEST_DONE, OnTestDone)
@@ -55,6 +76,8 @@ BOOL CConfigDlg::OnInitDialog() {
     // Whatever the key holds, the dialog opens: missing or unusable values
     // take their defaults, and the user is told which were ignored.
     vandrel::SettingsRead const read = vandrel::ReadServiceSettings(loaded_);
+    for (unsigned id : kActionTextIds)
+        ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text(id).c_str()));
     ShowSettings(loaded_);
     std::string notice;
     for (std::string const& bad : read.badValues) {
@@ -98,6 +121,15 @@ FormText CConfigDlg::ReadForm() const {
     form.host = ItemText(IDC_HOST);
     form.port = ItemText(IDC_PORT);
     form.pollMs = ItemText(IDC_POLL_MS);
+    form.shutdown = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
+    form.onBatteryLimit = ItemText(IDC_ON_BATTERY_LIMIT);
+    form.grace = ItemText(IDC_GRACE);
+    form.action = ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_GETCURSEL, 0, 0) == 1
+                      ? vandrel::ShutdownAction::Hibernate
+                      : vandrel::ShutdownAction::Shutdown;
+    form.login = ItemText(IDC_LOGIN);
+    form.password = ItemText(IDC_PASSWORD);
+    form.passwordStored = PasswordStored();
     return form;
 }
 
@@ -109,6 +141,22 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
     SetItemText(IDC_PORT, std::to_string(settings.ups.port));
     SetItemText(IDC_POLL_MS, std::to_string(settings.pollMs));
     EnableServerFields();
+
+    vandrel::ProtectionSettings const& protection = settings.protection;
+    ::CheckDlgButton(m_hWnd, IDC_SHUTDOWN,
+                     protection.mode == vandrel::ShutdownMode::Critical ? BST_CHECKED : BST_UNCHECKED);
+    SetItemText(IDC_ON_BATTERY_LIMIT, std::to_string(protection.onBatteryLimitSeconds));
+    SetItemText(IDC_GRACE, std::to_string(protection.graceSeconds));
+    ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_SETCURSEL,
+                          protection.action == vandrel::ShutdownAction::Hibernate ? 1 : 0, 0);
+    SetItemText(IDC_LOGIN, protection.login);
+    SetItemText(IDC_PASSWORD, "");  // the stored one is never shown
+    EnableProtectionFields();
+}
+
+void CConfigDlg::EnableProtectionFields() {
+    bool const on = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
+    for (int id : kProtectionFieldIds) EnableItem(id, on);
 }
 
 void CConfigDlg::EnableServerFields() {
@@ -128,12 +176,24 @@ void CConfigDlg::OnSourceChanged() {
     EnableServerFields();
 }
 
+void CConfigDlg::OnShutdownChanged() {
+    ShowFieldErrors({});
+    EnableProtectionFields();
+}
+
 void CConfigDlg::OnTestConnection() {
+    FormText const form = ReadForm();
     nut::UpsAddress address;
-    std::vector<FieldError> const errors = ValidateAddress(ReadForm(), address);
+    std::vector<FieldError> const errors = ValidateAddress(form, address);
     ShowFieldErrors(errors);
     if (!errors.empty()) return;
-    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, kTestTimeoutMs)) return;
+    // With a user, the test also logs in: the password typed, or else the stored one.
+    std::optional<nut::Credentials> login;
+    if (!form.login.empty()) {
+        login = nut::Credentials{form.login, form.password};
+        if (login->password.empty()) vandrel::ReadPassword(login->password);
+    }
+    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, std::move(login), kTestTimeoutMs)) return;
     SetItemText(IDC_TEST_RESULT, Text(IDS_TEST_RUNNING));
     EnableServerFields();
 }
@@ -191,6 +251,11 @@ void CConfigDlg::OnSave() {
         settings.ups = values.address;
         settings.pollMs = values.pollMs;
     }
+    // Off, the group's values stay as they were.
+    if (values.shutdown)
+        settings.protection = values.protection;
+    else
+        settings.protection.mode = vandrel::ShutdownMode::Off;
     // The shared checks have the last word on what the service accepts.
     vandrel::SettingsProblem const problem = vandrel::ValidateSettings(settings);
     if (problem.failed()) {
@@ -211,7 +276,11 @@ void CConfigDlg::OnSave() {
         return;
     }
 
-    unsigned long const written = vandrel::WriteServiceSettings(settings);
+    // The password first: settings that name a user whose password failed
+    // to go in would have the service log in with the old one.
+    unsigned long written = ERROR_SUCCESS;
+    if (!values.newPassword.empty()) written = vandrel::StorePassword(values.newPassword);
+    if (written == ERROR_SUCCESS) written = vandrel::WriteServiceSettings(settings);
     if (written != ERROR_SUCCESS) {
         ShowStatus(written == ERROR_ACCESS_DENIED
                        ? Text(IDS_SAVE_NEEDS_ADMIN)
@@ -219,6 +288,7 @@ void CConfigDlg::OnSave() {
         return;
     }
     loaded_ = settings;
+    if (!values.newPassword.empty()) SetItemText(IDC_PASSWORD, "");  // stored now
     if (!restart_.Start(m_hWnd, WM_APP_RESTART_DONE, kServiceName)) {
         ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {companions::DescribeWin32Error(::GetLastError())}));
         return;

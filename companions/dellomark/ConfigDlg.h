@@ -1,5 +1,6 @@
 // The configuration dialog: where the monitoring service reads its UPS
-// from, a connection test, and saving (which restarts a running service).
+// from, whether it shuts this PC down before the battery runs out, a
+// connection test, and saving (which restarts a running service).
 #pragma once
 
 #include <string>
@@ -35,6 +36,7 @@ protected:
     void OnCancel() override;
 
     afx_msg void OnSourceChanged();
+    afx_msg void OnShutdownChanged();
     afx_msg void OnTestConnection();
     afx_msg void OnSave();
     afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
@@ -52,6 +54,7 @@ private:
     FormText ReadForm() const;
     void ShowSettings(vandrel::ServiceSettings const& settings);
     void EnableServerFields();
+    void EnableProtectionFields();
     // Clears every field's message, then shows these.
     void ShowFieldErrors(std::vector<FieldError> const& errors);
     void ShowStatus(std::string const& text);

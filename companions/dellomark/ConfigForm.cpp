@@ -34,7 +34,46 @@ FailureText const kFailureTexts[] = {
     {"no answer", IDS_FAILURE_NO_ANSWER},
     {"malformed reply", IDS_FAILURE_MALFORMED},
     {"unknown host", IDS_FAILURE_HOST_UNKNOWN},
+    // Why a login was refused.
+    {"access denied", IDS_LOGIN_ACCESS_DENIED},
+    {"wrong password", IDS_LOGIN_WRONG_PASSWORD},
+    {"unknown user", IDS_LOGIN_UNKNOWN_USER},
+    {"the password is empty", IDS_LOGIN_NO_PASSWORD},
 };
+
+std::string Worded(std::string const& failure, TextLoader const& text) {
+    for (FailureText const& known : kFailureTexts) {
+        if (failure == known.failure) return text(known.id);
+    }
+    return failure;
+}
+
+// The Shutdown group, on: the service's own checks judge each value.
+void ValidateProtection(FormText const& text, FormValues& values, std::vector<FieldError>& errors) {
+    vandrel::ServiceSettings probe;
+    probe.protection.mode = vandrel::ShutdownMode::Critical;
+    probe.protection.action = text.action;
+    uint32_t number = 0;
+    if (!companions::ParseUint32(text.onBatteryLimit.c_str(), number) ||
+        vandrel::SetFieldFromText(probe, vandrel::SettingsField::OnBatteryLimit, text.onBatteryLimit).failed())
+        errors.push_back({Field::OnBatteryLimit, IDS_ERROR_ON_BATTERY_RANGE});
+    if (!companions::ParseUint32(text.grace.c_str(), number) ||
+        vandrel::SetFieldFromText(probe, vandrel::SettingsField::Grace, text.grace).failed())
+        errors.push_back({Field::Grace, IDS_ERROR_GRACE_RANGE});
+    // Without a login the primary would not wait for this PC.
+    if (text.login.empty())
+        errors.push_back({Field::Login, IDS_ERROR_LOGIN_EMPTY});
+    else if (vandrel::SetFieldFromText(probe, vandrel::SettingsField::Login, text.login).failed())
+        errors.push_back({Field::Login, IDS_ERROR_LOGIN_CHARACTERS});
+    if (!text.password.empty()) {
+        if (!nut::CheckCredential(text.password, "password").empty())
+            errors.push_back({Field::Password, IDS_ERROR_PASSWORD_CHARACTERS});
+        values.newPassword = text.password;
+    } else if (!text.passwordStored) {
+        errors.push_back({Field::Password, IDS_ERROR_PASSWORD_EMPTY});
+    }
+    values.protection = probe.protection;
+}
 
 }  // namespace
 
@@ -56,15 +95,16 @@ std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& o
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
     FormValues values;
     values.source = text.source;
-    if (text.source == Source::Simulate) {
-        out = values;
-        return {};
+    std::vector<FieldError> errors;
+    if (text.source == Source::Nut) {
+        errors = ValidateAddress(text, values.address);
+        if (!companions::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
+            values.pollMs > vandrel::kMaxPollMs) {
+            errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
+        }
     }
-    std::vector<FieldError> errors = ValidateAddress(text, values.address);
-    if (!companions::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
-        values.pollMs > vandrel::kMaxPollMs) {
-        errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
-    }
+    values.shutdown = text.shutdown;
+    if (text.shutdown) ValidateProtection(text, values, errors);
     if (errors.empty()) out = values;
     return errors;
 }
@@ -88,17 +128,21 @@ std::string Substitute(std::string const& pattern, std::vector<std::string> cons
 }
 
 std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text) {
-    if (reading.answered) {
-        if (reading.charge >= 0) {
-            return Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
-        }
-        return Substitute(text(IDS_READING_STATUS), {reading.status});
+    std::string described;
+    if (!reading.answered)
+        described = Substitute(text(IDS_READING_FAILED), {Worded(reading.failure, text)});
+    else if (reading.charge >= 0)
+        described = Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
+    else
+        described = Substitute(text(IDS_READING_STATUS), {reading.status});
+    switch (reading.login) {
+    case nut::LoginOutcome::NotAsked: break;
+    case nut::LoginOutcome::LoggedIn: described += "\r\n" + text(IDS_LOGIN_ACCEPTED); break;
+    case nut::LoginOutcome::Refused:
+        described += "\r\n" + Substitute(text(IDS_LOGIN_REFUSED), {Worded(reading.loginProblem, text)});
+        break;
     }
-    std::string why = reading.failure;
-    for (FailureText const& known : kFailureTexts) {
-        if (reading.failure == known.failure) why = text(known.id);
-    }
-    return Substitute(text(IDS_READING_FAILED), {why});
+    return described;
 }
 
 SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "companions/common/ServiceSettings.h"
 #include "companions/nut/NutClient.h"
 
 namespace dellomark {
@@ -21,9 +22,17 @@ struct FormText {
     std::string host;
     std::string port;
     std::string pollMs;
+    // The Shutdown group.
+    bool shutdown = false;
+    std::string onBatteryLimit;
+    std::string grace;
+    vandrel::ShutdownAction action = vandrel::ShutdownAction::Shutdown;
+    std::string login;
+    std::string password;         // empty: keep the stored one
+    bool passwordStored = false;  // one is stored already
 };
 
-enum class Field { UpsName, Host, Port, PollMs };
+enum class Field { UpsName, Host, Port, PollMs, OnBatteryLimit, Grace, Login, Password };
 
 struct FieldError {
     Field field;
@@ -35,6 +44,9 @@ struct FormValues {
     Source source = Source::Nut;
     nut::UpsAddress address;
     std::uint32_t pollMs = 0;
+    bool shutdown = false;
+    vandrel::ProtectionSettings protection;  // only when `shutdown`
+    std::string newPassword;                 // empty: the stored one stays
 };
 
 // The NUT client judges name, host and port (nut::CheckUpsAddress); a host
@@ -43,6 +55,8 @@ struct FormValues {
 // Every field in error, in the order of the form; `out` is written only
 // when there are none. The simulation uses none of the server's fields, so
 // they are not checked for it (what is in them is kept as it is).
+// The Shutdown group likewise, while its checkbox is off. On, it takes the
+// service's bounds, a user, and a password typed now or stored before.
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out);
 
 // Only the fields a connection test needs (name, host, port).
@@ -57,6 +71,8 @@ std::string Substitute(std::string const& pattern, std::vector<std::string> cons
 // What the server said ("OL CHRG, battery 100 %"), or why nothing was had
 // ("Failed: connection refused"), worded by the program's strings. A
 // failure the program has no string for is shown as the client put it.
+// When the test logged in, a second line says whether the server took the
+// login, and so whether the primary waits for this PC, or why not.
 std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text);
 
 // Who may write the service's settings.

@@ -15,13 +15,16 @@ namespace dellomark {
 
 class ConnectionTest {
 public:
-    using Query = std::function<nut::UpsReading(nut::UpsAddress const&, unsigned timeoutMs)>;
+    // nut::QueryOnce: logs in only when given credentials.
+    using Query =
+        std::function<nut::UpsReading(nut::UpsAddress const&, unsigned timeoutMs, nut::Credentials const* login)>;
 
     explicit ConnectionTest(Query query);
 
-    // Starts a test unless one runs. `message` is posted to `target` when
-    // it ends, also when it failed.
-    bool Start(HWND target, UINT message, nut::UpsAddress const& address, unsigned timeoutMs);
+    // Starts a test unless one runs, logging in as `login` when given.
+    // `message` is posted to `target` when it ends, also when it failed.
+    bool Start(HWND target, UINT message, nut::UpsAddress const& address, std::optional<nut::Credentials> login,
+               unsigned timeoutMs);
 
     bool Running() const { return job_.Running(); }
     std::optional<nut::UpsReading> Take() { return job_.Take(); }

@@ -24,6 +24,17 @@
 #define IDC_TEST_RESULT             1021
 #define IDC_SAVE                    1022
 #define IDC_STATUS_TEXT             1023
+// The Shutdown group.
+#define IDC_SHUTDOWN                1030
+#define IDC_ON_BATTERY_LIMIT        1031
+#define IDC_GRACE                   1032
+#define IDC_ACTION                  1033
+#define IDC_LOGIN                   1034
+#define IDC_PASSWORD                1035
+#define IDC_ON_BATTERY_LIMIT_ERROR  1041
+#define IDC_GRACE_ERROR             1042
+#define IDC_LOGIN_ERROR             1044
+#define IDC_PASSWORD_ERROR          1045
 
 // Field errors; each names its field.
 #define IDS_ERROR_NAME_EMPTY        201
@@ -34,6 +45,12 @@
 #define IDS_ERROR_POLL_RANGE        206
 #define IDS_ERROR_NAME_LENGTH       207
 #define IDS_ERROR_HOST_LENGTH       208
+#define IDS_ERROR_ON_BATTERY_RANGE  209
+#define IDS_ERROR_GRACE_RANGE       210
+#define IDS_ERROR_LOGIN_EMPTY       211
+#define IDS_ERROR_LOGIN_CHARACTERS  212
+#define IDS_ERROR_PASSWORD_EMPTY    213
+#define IDS_ERROR_PASSWORD_CHARACTERS 214
 
 // The connection test.
 #define IDS_TEST_RUNNING            220
@@ -47,6 +64,16 @@
 #define IDS_FAILURE_NO_ANSWER       228
 #define IDS_FAILURE_MALFORMED       229
 #define IDS_FAILURE_HOST_UNKNOWN    230
+#define IDS_LOGIN_ACCEPTED          231
+#define IDS_LOGIN_REFUSED           232   // %1 why
+#define IDS_LOGIN_ACCESS_DENIED     233
+#define IDS_LOGIN_WRONG_PASSWORD    234
+#define IDS_LOGIN_UNKNOWN_USER      235
+#define IDS_LOGIN_NO_PASSWORD       236
+
+// The Shutdown group's actions, in the order of its list.
+#define IDS_ACTION_SHUTDOWN         260
+#define IDS_ACTION_HIBERNATE        261
 
 // Saving, the service and the stored settings.
 #define IDS_SAVE_NEEDS_ADMIN        240

@@ -1,7 +1,8 @@
 // A client of a Network UPS Tools server (upsd), on Winsock. It reads;
 // only the service's persistent monitor, given a secondary's credentials,
 // also sends LOGIN, which counts this machine as one the UPS powers, so the
-// primary waits for it before cutting the power.
+// primary waits for it before cutting the power (and a connection test,
+// for as long as it takes to see whether the server accepts the login).
 #pragma once
 
 #include <cstdint>
@@ -51,8 +52,11 @@ struct UpsReading {
 
 // Connects, asks for ups.status and battery.charge, says LOGOUT and closes,
 // all within about `timeoutMs` in all. For the service's status command and
-// the configuration program's connection test: it never logs in, since a
-// passing client must not hold up the primary's shutdown.
-UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs);
+// the configuration program's connection test. Without `login` it never logs
+// in, since a passing client must not hold up the primary's shutdown; with
+// it, it logs in first and the reading says how that went (the connection
+// test asking whether the primary would wait for this machine), and the
+// LOGOUT lets the primary forget it again.
+UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs, Credentials const* login = nullptr);
 
 }  // namespace nut

@@ -53,25 +53,8 @@ void NutMonitor::Drop() {
 
 std::string NutMonitor::LogIn(HANDLE stop) {
     if (credentials_.user.empty()) return std::string();
-    // Refused here rather than sent: it could not be said on one line.
-    std::string problem = CheckCredential(credentials_.user, "login user");
-    if (problem.empty()) problem = CheckCredential(credentials_.password, "password");
-    if (!problem.empty()) {
-        login_ = LoginOutcome::Refused;
-        loginProblem_ = problem;
-        return std::string();
-    }
-    CommandReply reply;
-    std::string const failure =
-        session_->Login(credentials_, address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, reply);
-    if (!failure.empty()) return failure;
-    if (reply.kind == CommandReply::Kind::Ok) {
-        login_ = LoginOutcome::LoggedIn;
-    } else {
-        login_ = LoginOutcome::Refused;
-        loginProblem_ = DescribeServerError(reply.error);
-    }
-    return std::string();
+    return session_->LogInAs(credentials_, address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, login_,
+                             loginProblem_);
 }
 
 UpsReading NutMonitor::Ask(HANDLE stop) {

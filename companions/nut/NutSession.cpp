@@ -262,6 +262,29 @@ std::string Session::Login(Credentials const& credentials, std::string const& up
     return std::string();
 }
 
+std::string Session::LogInAs(Credentials const& credentials, std::string const& ups, ULONGLONG deadline,
+                             HANDLE stop, LoginOutcome& outcome, std::string& problem) {
+    // Refused here rather than sent: it could not be said on one line.
+    std::string checked = CheckCredential(credentials.user, "login user");
+    if (checked.empty()) checked = CheckCredential(credentials.password, "password");
+    if (!checked.empty()) {
+        outcome = LoginOutcome::Refused;
+        problem = checked;
+        return std::string();
+    }
+    CommandReply reply;
+    std::string const failure = Login(credentials, ups, deadline, stop, reply);
+    if (!failure.empty()) return failure;
+    if (reply.kind == CommandReply::Kind::Ok) {
+        outcome = LoginOutcome::LoggedIn;
+        problem.clear();
+    } else {
+        outcome = LoginOutcome::Refused;
+        problem = DescribeServerError(reply.error);
+    }
+    return std::string();
+}
+
 void Session::Close() {
     if (!socket_) return;
     // One try and no wait: the send buffer is empty between requests, and a

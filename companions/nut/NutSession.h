@@ -50,6 +50,13 @@ public:
     std::string Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline, HANDLE stop,
                       CommandReply& reply);
 
+    // Login, with the credentials checked first and the answer judged:
+    // `outcome` is LoggedIn, or Refused with `problem` for people ("access
+    // denied", "the password is empty"...). Credentials that could not go on
+    // one line are refused without asking. Empty unless the connection failed.
+    std::string LogInAs(Credentials const& credentials, std::string const& ups, ULONGLONG deadline, HANDLE stop,
+                        LoginOutcome& outcome, std::string& problem);
+
     // Says LOGOUT (without waiting for the goodbye) and closes.
     void Close();
 

@@ -12,7 +12,7 @@
 #include "companions/common/Win32Error.h"
 #include "companions/nut/NutClient.h"
 #include "companions/nut/NutProtocol.h"
-#include "companions/vandrel-service/Credentials.h"
+#include "companions/common/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"

@@ -14,7 +14,7 @@
 #include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"
 #include "companions/vandrel-service/ServiceState.h"
-#include "companions/vandrel-service/Credentials.h"
+#include "companions/common/Credentials.h"
 #include "companions/vandrel-service/SettingsWatch.h"
 #include "companions/vandrel-service/Sources.h"
 #include "companions/vandrel-service/StatusFeed.h"

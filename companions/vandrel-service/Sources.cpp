@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "companions/common/Win32Error.h"
-#include "companions/vandrel-service/Credentials.h"
+#include "companions/common/Credentials.h"
 
 namespace vandrel {
 namespace {

@@ -10,6 +10,7 @@
 
 #include "common/ServiceContract.h"
 #include "common/UniqueHandle.h"
+#include "companions/common/Credentials.h"
 #include "companions/dellomark/resource.h"
 #include "tests/e2e/EndToEnd.h"
 #include "tests/support/service/ServiceRegistration.h"
@@ -114,7 +115,8 @@ protected:
 };
 
 // The service takes two seconds to stop: the dialog keeps answering and
-// says how the restart went once it is over.
+// says how the restart went once it is over. The Shutdown group's values
+// go in with the rest, its password into the protected store.
 TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
     ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000"));
     ASSERT_TRUE(StartServiceNow());
@@ -124,6 +126,11 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
     FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
+    Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_GRACE, "45");
+    ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
     Click(dialog, IDC_SAVE);
 
     HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
@@ -141,7 +148,14 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ("192.0.2.7", ReadString("Host").value_or("(none)"));
     EXPECT_EQ(3494u, ReadDword("Port").value_or(0));
     EXPECT_EQ(1500u, ReadDword("PollMs").value_or(0));
-    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR})
+    EXPECT_EQ("critical", ReadString("Shutdown").value_or("(none)"));
+    EXPECT_EQ(45u, ReadDword("GraceSeconds").value_or(0));
+    EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
+    EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
+    std::string password;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
+    EXPECT_EQ("secret", password);
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_PASSWORD_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
 
     std::optional<DWORD> const after = ServiceProcessId();
@@ -184,7 +198,9 @@ TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
     EXPECT_NE(std::wstring::npos, WaitForStatus(dialog).find(L"Port"));
 }
 
-TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
+// The peer's upsd.users holds the secondary "mon", password "secret": with
+// it the test says the primary waits for this PC, with another why not.
+TEST_F(Dellomark, TheConnectionTestSaysWhyItFailedAndWhetherThePrimaryWaits) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
     FillNut(dialog, "ups", "127.0.0.1", ClosedPort().c_str(), nullptr);
@@ -196,10 +212,24 @@ TEST_F(Dellomark, TheConnectionTestSaysWhyItFailed) {
                                kWaitMs))
         << std::string(shown.begin(), shown.end());
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION))) << "a second test cannot be started";
+
+    nut_peer::Reset();
+    FillNut(dialog, "testups", "127.0.0.1", std::to_string(nut_peer::Address().port).c_str(), nullptr);
+    Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
+    auto const testShows = [&](std::wstring const& line) {
+        Click(dialog, IDC_TEST_CONNECTION);
+        EXPECT_TRUE(e2e::PumpUntil(
+            [&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))).find(line) != std::wstring::npos; },
+            kWaitMs))
+            << std::string(shown.begin(), shown.end());
+    };
+    testShows(ProgramString(IDS_LOGIN_ACCEPTED));
+    Type(dialog, IDC_PASSWORD, "not secret");
+    testShows(Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED)));
 }
 
-// The server takes the connection and never answers: the dialog keeps
-// answering meanwhile, and closing it then ends the program cleanly.
 TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);

@@ -10,7 +10,7 @@
 
 #include "companions/common/ServiceSettings.h"
 #include "companions/vandrel-service/Commands.h"
-#include "companions/vandrel-service/Credentials.h"
+#include "companions/common/Credentials.h"
 #include "companions/vandrel-service/Registration.h"
 #include "companions/vandrel-service/ServiceEvents.h"
 #include "companions/vandrel-service/ServiceOptions.h"

@@ -8,6 +8,7 @@
 #include "companions/common/ServiceSettings.h"
 #include "companions/dellomark/ConfigForm.h"
 #include "companions/dellomark/resource.h"
+#include "companions/nut/NutProtocol.h"
 #include "tests/support/nut/AddressSpellings.h"
 
 namespace dellomark {
@@ -23,23 +24,43 @@ FormText GoodForm() {
     return form;
 }
 
+// Shutdown on, every field of its group good, a password stored before.
+FormText GoodProtectionForm() {
+    FormText form = GoodForm();
+    form.shutdown = true;
+    form.onBatteryLimit = "0";
+    form.grace = "30";
+    form.action = vandrel::ShutdownAction::Hibernate;
+    form.login = "mon";
+    form.passwordStored = true;
+    return form;
+}
+
 std::vector<Field> FieldsOf(std::vector<FieldError> const& errors) {
     std::vector<Field> fields;
     for (FieldError const& error : errors) fields.push_back(error.field);
     return fields;
 }
 
+std::vector<FieldError> Validate(FormText const& form) {
+    FormValues values;
+    return ValidateForm(form, values);
+}
+
 // An error list for one field only, or an empty list.
 std::vector<FieldError> ValidateWith(Field field, std::string const& text) {
-    FormText form = GoodForm();
+    FormText form = GoodProtectionForm();
     switch (field) {
     case Field::UpsName: form.upsName = text; break;
     case Field::Host: form.host = text; break;
     case Field::Port: form.port = text; break;
     case Field::PollMs: form.pollMs = text; break;
+    case Field::OnBatteryLimit: form.onBatteryLimit = text; break;
+    case Field::Grace: form.grace = text; break;
+    case Field::Login: form.login = text; break;
+    case Field::Password: form.password = text; break;
     }
-    FormValues values;
-    return ValidateForm(form, values);
+    return Validate(form);
 }
 
 TEST(ConfigFormFields, EveryEmptyFieldGetsItsOwnMessageAndNothingIsTaken) {
@@ -124,6 +145,63 @@ TEST(ConfigFormFields, TheSimulationNeedsNoneOfTheServerFields) {
     EXPECT_EQ(Source::Simulate, values.source);
 }
 
+// Off, the group is neither checked nor taken: what it holds is kept.
+TEST(ConfigFormProtection, OffChecksNothingInTheGroup) {
+    FormText form = GoodForm();
+    form.onBatteryLimit = "-1";
+    form.grace = "";
+    form.password = "typed\n";
+    FormValues values;
+    EXPECT_TRUE(ValidateForm(form, values).empty());
+    EXPECT_FALSE(values.shutdown);
+    EXPECT_TRUE(values.newPassword.empty());
+}
+
+TEST(ConfigFormProtection, OnNeedsEveryValueAUserAndAPasswordTypedNowOrStoredBefore) {
+    FormText form = GoodProtectionForm();
+    form.onBatteryLimit = form.grace = form.login = "";
+    form.passwordStored = false;
+    std::vector<FieldError> const errors = Validate(form);
+    EXPECT_EQ((std::vector<Field>{Field::OnBatteryLimit, Field::Grace, Field::Login, Field::Password}),
+              FieldsOf(errors));
+    ASSERT_EQ(4u, errors.size());
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_LOGIN_EMPTY), errors[2].messageId);
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_PASSWORD_EMPTY), errors[3].messageId);
+
+    // The field left empty keeps the stored password; one typed replaces it.
+    FormValues values;
+    ASSERT_TRUE(ValidateForm(GoodProtectionForm(), values).empty());
+    EXPECT_TRUE(values.shutdown);
+    EXPECT_TRUE(values.newPassword.empty());
+    form = GoodProtectionForm();
+    form.password = "new secret";
+    ASSERT_TRUE(ValidateForm(form, values).empty());
+    EXPECT_EQ("new secret", values.newPassword);
+    EXPECT_EQ(vandrel::ShutdownAction::Hibernate, values.protection.action);
+    EXPECT_EQ("mon", values.protection.login);
+}
+
+TEST(ConfigFormProtection, EachValueKeepsToTheServiceBoundsAndIsNamedBesideItsField) {
+    EXPECT_TRUE(ValidateWith(Field::OnBatteryLimit, std::to_string(vandrel::kMaxOnBatteryLimitSeconds)).empty());
+    EXPECT_TRUE(ValidateWith(Field::Grace, std::to_string(vandrel::kMaxGraceSeconds)).empty());
+    struct Bad {
+        Field field;
+        std::string text;
+        unsigned messageId;
+    } const bad[] = {
+        {Field::OnBatteryLimit, std::to_string(vandrel::kMaxOnBatteryLimitSeconds + 1), IDS_ERROR_ON_BATTERY_RANGE},
+        {Field::Grace, std::to_string(vandrel::kMaxGraceSeconds + 1), IDS_ERROR_GRACE_RANGE},
+        {Field::Grace, " 30", IDS_ERROR_GRACE_RANGE},
+        {Field::Login, std::string(nut::kMaxCredentialBytes + 1, 'u'), IDS_ERROR_LOGIN_CHARACTERS},
+        {Field::Password, "secret\nLOGOUT", IDS_ERROR_PASSWORD_CHARACTERS},
+    };
+    for (Bad const& b : bad) {
+        std::vector<FieldError> const errors = ValidateWith(b.field, b.text);
+        ASSERT_EQ(std::vector<Field>{b.field}, FieldsOf(errors)) << b.text;
+        EXPECT_EQ(b.messageId, errors[0].messageId) << b.text;
+    }
+}
+
 TEST(ConfigFormFields, TheConnectionTestChecksOnlyTheAddress) {
     FormText form = GoodForm();
     form.pollMs = "";
@@ -143,6 +221,9 @@ std::string FakeText(unsigned id) {
     case IDS_FAILURE_REFUSED: return "<refused>";
     case IDS_FAILURE_UNKNOWN_UPS: return "<unknown UPS>";
     case IDS_FAILURE_DATA_STALE: return "<stale>";
+    case IDS_LOGIN_ACCEPTED: return "<the primary waits>";
+    case IDS_LOGIN_REFUSED: return "<refused: %1>";
+    case IDS_LOGIN_ACCESS_DENIED: return "<access denied>";
     default: return "<" + std::to_string(id) + ">";
     }
 }
@@ -170,6 +251,19 @@ TEST(ConnectionTestReading, KnownFailuresAreWordedByTheProgramOthersShownAsGiven
     EXPECT_EQ("Failed: <stale>", DescribeReading(reading, FakeText));
     reading.failure = "error 10065: no route";
     EXPECT_EQ("Failed: error 10065: no route", DescribeReading(reading, FakeText));
+}
+
+// A login is worded on a line of its own.
+TEST(ConnectionTestReading, ALoginSaysWhetherThePrimaryWaitsOrWhyNot) {
+    nut::UpsReading reading;
+    reading.answered = true;
+    reading.status = "OL";
+    reading.charge = 100;
+    reading.login = nut::LoginOutcome::LoggedIn;
+    EXPECT_EQ("OL, battery 100 %\r\n<the primary waits>", DescribeReading(reading, FakeText));
+    reading.login = nut::LoginOutcome::Refused;
+    reading.loginProblem = "access denied";
+    EXPECT_EQ("OL, battery 100 %\r\n<refused: <access denied>>", DescribeReading(reading, FakeText));
 }
 
 TEST(ConnectionTestReading, SubstitutionTakesEachPlaceOnceAndLeavesArgumentsAlone) {

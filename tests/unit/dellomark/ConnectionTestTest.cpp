@@ -60,7 +60,7 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
     ASSERT_TRUE(target);
     nut::UpsAddress seen;
     unsigned seenTimeout = 0;
-    ConnectionTest test([&](nut::UpsAddress const& address, unsigned timeoutMs) {
+    ConnectionTest test([&](nut::UpsAddress const& address, unsigned timeoutMs, nut::Credentials const*) {
         seen = address;
         seenTimeout = timeoutMs;
         nut::UpsReading reading;
@@ -68,7 +68,7 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
         reading.status = "OB DISCHRG";
         return reading;
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, 1500));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, std::nullopt, 1500));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_EQ("nas", seen.host);
     EXPECT_EQ(1500u, seenTimeout);
@@ -81,8 +81,8 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
 
 TEST(ConnectionTestWorker, AQueryThatThrowsIsAFailedReading) {
     auto target = MakeTarget();
-    ConnectionTest test([](nut::UpsAddress const&, unsigned) -> nut::UpsReading { throw std::runtime_error("x"); });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, 100));
+    ConnectionTest test([](nut::UpsAddress const&, unsigned, nut::Credentials const*) -> nut::UpsReading { throw std::runtime_error("x"); });
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     std::optional<nut::UpsReading> const reading = test.Take();
     ASSERT_TRUE(reading.has_value());
@@ -94,17 +94,17 @@ TEST(ConnectionTestWorker, OneTestAtATime) {
     auto target = MakeTarget();
     UniqueKernelHandle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     HANDLE const releaseEvent = release.get();
-    ConnectionTest test([releaseEvent](nut::UpsAddress const&, unsigned) {
+    ConnectionTest test([releaseEvent](nut::UpsAddress const&, unsigned, nut::Credentials const*) {
         ::WaitForSingleObject(releaseEvent, kWaitMs);
         return nut::UpsReading{};
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, 100));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
     EXPECT_TRUE(test.Running());
-    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, 100));
+    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
     ::SetEvent(releaseEvent);
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_FALSE(test.Running());
-    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, 100));
+    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
 }
 
@@ -117,14 +117,14 @@ TEST(ConnectionTestWorker, AnAbandonedTestReturnsAtOnceAndNeverPostsItsLateAnswe
     HANDLE const releaseEvent = release.get();
     {
         auto signal = std::make_shared<GoneSignal>(gone.get());
-        ConnectionTest test([releaseEvent, signal](nut::UpsAddress const&, unsigned) {
+        ConnectionTest test([releaseEvent, signal](nut::UpsAddress const&, unsigned, nut::Credentials const*) {
             ::WaitForSingleObject(releaseEvent, kWaitMs);
             nut::UpsReading reading;
             reading.answered = true;
             return reading;
         });
         signal.reset();
-        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, 100));
+        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
         test.Abandon(0);
         EXPECT_FALSE(test.Take().has_value());
     }

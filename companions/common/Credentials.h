@@ -4,6 +4,8 @@
 // administrators and the service's account (LocalService) read it:
 //   HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Credentials
 // The password is never written in clear, printed or put in a message.
+// The service's command line and the configuration program both store it
+// through here.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "companions/vandrel-service/Credentials.h"
+#include "companions/common/Credentials.h"
 
 #include <windows.h>
 #include <dpapi.h>

@@ -10,5 +10,7 @@ inline constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\
 inline constexpr char kParametersKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Parameters";
 // What the running service leaves for its status command.
 inline constexpr char kStateKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\State";
+// The NUT login's password, protected (companions/common/Credentials.h).
+inline constexpr char kCredentialsKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Credentials";
 // Where the Windows Event Log finds the texts of its events.
 inline constexpr char kEventSourceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vandrel Service";

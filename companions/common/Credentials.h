@@ -2,7 +2,7 @@
 // with DPAPI for this machine (any account here could undo that) and stored
 // as REG_BINARY in a key of its own whose DACL lets only SYSTEM,
 // administrators and the service's account (LocalService) read it:
-//   HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Credentials
+//   HKLM\<kCredentialsKeyPath>
 // The password is never written in clear, printed or put in a message.
 // The service's command line and the configuration program both store it
 // through here.
@@ -10,10 +10,9 @@
 
 #include <string>
 
-namespace vandrel {
+#include "common/ServiceContract.h"
 
-// Relative to HKEY_LOCAL_MACHINE.
-char const kCredentialsKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Vandrel Service\\Credentials";
+namespace vandrel {
 
 // Protects and stores `password`, creating the key under its existing
 // parent (or giving an older key our DACL). A Win32 error code.

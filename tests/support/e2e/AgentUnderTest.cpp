@@ -160,7 +160,7 @@ HWND AgentUnderTest::WaitForDialog() const {
 }
 
 std::optional<fake_tray::FakeTray::Found> AgentUnderTest::WaitForNotice(
-    std::function<bool(const fake_tray::Notification&)> const& wanted, size_t from) const {
+    std::function<bool(fake_tray::Notification const&)> const& wanted, size_t from) const {
     DWORD const window = fake_tray::WindowId(window_);
     return tray_->WaitFor([&](fake_tray::Notification const& seen) { return seen.window == window && wanted(seen); },
                           from, kWaitMs);

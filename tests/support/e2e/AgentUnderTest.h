@@ -94,7 +94,7 @@ public:
     // window: the first request at index `from` or later that `wanted` takes.
     fake_tray::FakeTray& Tray() { return *tray_; }
     std::optional<fake_tray::FakeTray::Found> WaitForNotice(
-        std::function<bool(const fake_tray::Notification&)> const& wanted, size_t from = 0) const;
+        std::function<bool(fake_tray::Notification const&)> const& wanted, size_t from = 0) const;
     std::optional<fake_tray::FakeTray::Found> WaitForTray(DWORD action, size_t from = 0) const;
     bool WaitForTip(std::wstring const& tip, size_t from = 0) const;
     bool WaitForIconRemoved(size_t from) const;

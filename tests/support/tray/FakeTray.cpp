@@ -220,7 +220,7 @@ std::vector<Notification> FakeTray::Notifications() const {
     return records_;
 }
 
-std::optional<FakeTray::Found> FakeTray::WaitFor(std::function<bool(const Notification&)> const& match,
+std::optional<FakeTray::Found> FakeTray::WaitFor(std::function<bool(Notification const&)> const& match,
                                                  size_t from, DWORD timeoutMs) const {
     std::optional<Found> found;
     e2e::PumpUntil(

@@ -81,7 +81,7 @@ public:
         size_t index;
         Notification notification;
     };
-    std::optional<Found> WaitFor(std::function<bool(const Notification&)> const& match,
+    std::optional<Found> WaitFor(std::function<bool(Notification const&)> const& match,
                                  size_t from, DWORD timeoutMs) const;
 
     // The notification at index `index`, once it has arrived.

@@ -11,8 +11,10 @@
 #include "companions/nut/NutProtocol.h"
 #include "tests/support/nut/AddressSpellings.h"
 
-namespace dellomark {
 namespace {
+
+using namespace dellomark;
+using dellomark::TokenElevation;  // not the token information class of the same name
 
 FormText GoodForm() {
     FormText form;
@@ -290,4 +292,3 @@ TEST(SaveRight, OnlyATokenWithTheAdministratorsGroupMaySave) {
 }
 
 }  // namespace
-}  // namespace dellomark

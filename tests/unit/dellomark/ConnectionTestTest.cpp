@@ -10,8 +10,9 @@
 #include "common/UniqueHandle.h"
 #include "companions/dellomark/ConnectionTest.h"
 
-namespace dellomark {
 namespace {
+
+using namespace dellomark;
 
 UINT const kDoneMessage = WM_APP + 7;
 DWORD const kWaitMs = 10000;  // a bound for a hung worker, not a speed check
@@ -134,4 +135,3 @@ TEST(ConnectionTestWorker, AnAbandonedTestReturnsAtOnceAndNeverPostsItsLateAnswe
 }
 
 }  // namespace
-}  // namespace dellomark

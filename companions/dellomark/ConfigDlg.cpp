@@ -187,9 +187,10 @@ void CConfigDlg::OnTestConnection() {
     std::vector<FieldError> const errors = ValidateAddress(form, address);
     ShowFieldErrors(errors);
     if (!errors.empty()) return;
-    // With a user, the test also logs in: the password typed, or else the stored one.
+    // With protection on and a user, the test also logs in: the password
+    // typed, or else the stored one. Off, this PC is no secondary to ask about.
     std::optional<nut::Credentials> login;
-    if (!form.login.empty()) {
+    if (form.shutdown && !form.login.empty()) {
         login = nut::Credentials{form.login, form.password};
         if (login->password.empty()) vandrel::ReadPassword(login->password);
     }

@@ -228,6 +228,16 @@ TEST_F(Dellomark, TheConnectionTestSaysWhyItFailedAndWhetherThePrimaryWaits) {
     testShows(ProgramString(IDS_LOGIN_ACCEPTED));
     Type(dialog, IDC_PASSWORD, "not secret");
     testShows(Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED)));
+
+    Click(dialog, IDC_SHUTDOWN);  // off: this PC is no secondary, so no login line
+    Click(dialog, IDC_TEST_CONNECTION);
+    EXPECT_TRUE(e2e::PumpUntil(
+        [&] {
+            shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT));
+            return shown != ProgramString(IDS_TEST_RUNNING) && shown.find(L'\n') == std::wstring::npos;
+        },
+        kWaitMs))
+        << std::string(shown.begin(), shown.end());
 }
 
 TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {

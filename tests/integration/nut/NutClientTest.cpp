@@ -87,29 +87,6 @@ TEST_F(NutServer, AFrozenDriverGoesStale) {
     EXPECT_EQ(monitor.Poll(nullptr).statusWord, kWordOnLine);
 }
 
-// The peer's upsd.users holds the secondary "mon", password "secret".
-TEST_F(NutServer, ASecondaryIsLoggedInUntilTheMonitorIsGoneAndARefusalStillReads) {
-    {
-        nut::NutMonitor monitor(nut_peer::Address(), nut::Credentials{"mon", "secret"});
-        nut::UpsReading const reading = monitor.Poll(nullptr);
-        EXPECT_EQ(reading.login, nut::LoginOutcome::LoggedIn) << reading.loginProblem;
-        EXPECT_EQ(reading.statusWord, kWordOnLine);
-        nut_peer::Run("wait-clients", "1");
-    }
-    // Its LOGOUT makes upsd forget it.
-    nut_peer::Run("wait-clients", "0");
-
-    nut::NutMonitor refused(nut_peer::Address(), nut::Credentials{"mon", "not secret"});
-    for (int poll = 0; poll < 2; ++poll) {
-        nut::UpsReading const reading = refused.Poll(nullptr);
-        EXPECT_EQ(reading.login, nut::LoginOutcome::Refused);
-        EXPECT_EQ(reading.loginProblem, "access denied");
-        EXPECT_EQ(reading.statusWord, kWordOnLine) << reading.failure;
-        EXPECT_EQ(reading.charge, 100);
-    }
-    EXPECT_TRUE(refused.Connected());
-}
-
 TEST_F(NutServer, MonitorBacksOffAfterARestartAndReconnectsOnResume) {
     std::uint64_t now = 1000000;
     nut::NutMonitor monitor(nut_peer::Address(), nut::MonitorTimeouts(), [&now] { return now; });

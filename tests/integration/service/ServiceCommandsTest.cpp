@@ -211,34 +211,6 @@ TEST_F(VandrelServiceCommands, AnInstallWhoseSettingsCannotBeWrittenLeavesNoServ
     EXPECT_FALSE(UniqueServiceHandle(::OpenServiceA(manager_.get(), kServiceName, SERVICE_QUERY_STATUS)));
 }
 
-// Runs status until its shutdown line starts with `expected`: empty, else the
-// last output.
-std::string WaitForShutdownLine(std::string const& expected) {
-    std::string out;
-    for (ULONGLONG const end = ::GetTickCount64() + kChangeTimeoutMs; ::GetTickCount64() < end;)
-        if ((out = Service("status").out).find("\nshutdown: " + expected) != std::string::npos) return {};
-    return out;
-}
-
-// Under Wine the real InitiateShutdownW refuses (error 120), which is what
-// keeps this test's session alive: the refusal is the visible sign that the
-// service asked.
-TEST_F(VandrelServiceCommands, OnBatteryLowTheServiceAsksWindowsToShutDownAndCallsItOffWhenPowerIsBack) {
-    Install("--simulate --script 3,1,2,3@2500");
-    // The protection's own options are not on the command line yet.
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, "Shutdown", REG_SZ,
-                                               "Critical", 9));
-    DWORD const grace = 120;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, "GraceSeconds",
-                                               REG_DWORD, &grace, sizeof grace));
-    ASSERT_TRUE(Start());
-    ASSERT_EQ(1u, WaitForWord(1).statusWord);
-    std::string const onBattery = Service("status").out;
-    EXPECT_NE(std::string::npos, onBattery.find("\nshutdown: armed (critical, no login)\n")) << onBattery;
-    EXPECT_EQ("", WaitForShutdownLine("initiated (battery low), Windows refused: error 120"));
-    EXPECT_EQ("", WaitForShutdownLine("cancelled (power back)\n"));
-}
-
 TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing) {
     for (char const* bad : {"install --nut rack@nas:65536", "instal",
                             "install --nut rack@nas --shutdown critical --login mon --password-stdin"}) {

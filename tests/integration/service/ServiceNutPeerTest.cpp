@@ -73,6 +73,9 @@ TEST_F(ServiceWithNutServer, LogsInWithTheStoredPasswordTakesANewOneAtOnceAndLog
             "wrong\n");
     ASSERT_TRUE(Start()) << ::GetLastError();
     EXPECT_EQ(3u, WaitForWord(3).statusWord) << "a refused login still reads";
+    // The running service's protection sees each reading and says so in status.
+    e2e::RunResult const refused = service_test::Service("status");
+    EXPECT_NE(std::string::npos, refused.out.find("\nshutdown: armed, not logged in: access denied\n")) << refused.out;
     e2e::RunResult const config = service_test::Service("config --password-stdin", "secret\n");
     EXPECT_EQ(0u, config.exitCode) << config.err;
     nut_peer::Run("wait-clients", "1");

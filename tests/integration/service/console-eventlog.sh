@@ -65,7 +65,6 @@ peer() { bash "$PERIMAND_NUT_PEER_SCRIPT" "$1" "$PERIMAND_NUT_PEER_DIR" "${@:2}"
 peer reset
 start_console --nut "testups@127.0.0.1:$PERIMAND_NUT_PEER_PORT" --poll-ms 500 --shutdown critical --grace 120
 expect "$out" '^shutdown: armed \(critical, no login\)'
-record 'trace:eventlog:ReportEventW L"nut testups@127.0.0.1'
 peer set-status 'OB DISCHRG' 80
 record 'warn:eventlog:ReportEventW L"OB DISCHRG"'
 sleep 1.5  # three polls on battery alone

@@ -16,6 +16,7 @@ packages=(
     fonts-ipafont-gothic    # Japanese text in screenshots
     nsis                    # makensis: the setup program (the zip beside it needs only cmake)
     nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
+    nut-client              # upsc, and upsmon as the peer's primary
     clang libclang-rt-14-dev  # tests/host: sanitizers and libFuzzer
 )
 

@@ -83,6 +83,25 @@ SettingsProblem SetNumber(ServiceSettings& settings, SettingsField field, uint32
         if (value > kMaxGraceSeconds) return Problem(field, "grace must be " + Range(0, kMaxGraceSeconds) + " s");
         settings.protection.graceSeconds = value;
         return {};
+    case SettingsField::FinalDelay:
+        if (value > kMaxFinalDelaySeconds)
+            return Problem(field, "final delay must be " + Range(0, kMaxFinalDelaySeconds) + " s");
+        settings.protection.finalDelaySeconds = value;
+        return {};
+    case SettingsField::Hostsync:
+        if (value < kMinHostsyncSeconds || value > kMaxHostsyncSeconds)
+            return Problem(field, "hostsync must be " + Range(kMinHostsyncSeconds, kMaxHostsyncSeconds) + " s");
+        settings.protection.hostsyncSeconds = value;
+        return {};
+    case SettingsField::ChargeBelow:
+        if (value > 100) return Problem(field, "charge threshold must be 0-100 % (0: never)");
+        settings.protection.chargeBelowPercent = value;
+        return {};
+    case SettingsField::RuntimeBelow:
+        if (value > kMaxRuntimeBelowSeconds)
+            return Problem(field, "runtime threshold must be " + Range(0, kMaxRuntimeBelowSeconds) + " s (0: never)");
+        settings.protection.runtimeBelowSeconds = value;
+        return {};
     default:
         return Problem(field, "not a number field");
     }
@@ -101,6 +120,10 @@ char const* FieldLabel(SettingsField field) {
     case SettingsField::StartDelayMs: return "start delay";
     case SettingsField::OnBatteryLimit: return "on-battery limit";
     case SettingsField::Grace: return "grace";
+    case SettingsField::FinalDelay: return "final delay";
+    case SettingsField::Hostsync: return "hostsync";
+    case SettingsField::ChargeBelow: return "charge threshold";
+    case SettingsField::RuntimeBelow: return "runtime threshold";
     default: return "value";
     }
 }
@@ -128,6 +151,10 @@ StoredValue const kValues[] = {
     {"GraceSeconds", SettingsField::Grace, REG_DWORD},
     {"Action", SettingsField::Action, REG_SZ},
     {"Login", SettingsField::Login, REG_SZ},
+    {"FinalDelaySeconds", SettingsField::FinalDelay, REG_DWORD},
+    {"HostsyncSeconds", SettingsField::Hostsync, REG_DWORD},
+    {"ChargeBelowPercent", SettingsField::ChargeBelow, REG_DWORD},
+    {"RuntimeBelowSeconds", SettingsField::RuntimeBelow, REG_DWORD},
 };
 
 char const* TypeName(DWORD type) {
@@ -142,6 +169,8 @@ char const* TypeName(DWORD type) {
     default: return "an unknown type";
     }
 }
+
+uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field);
 
 // The value's text form for the field, as the settings now hold it.
 std::string FieldText(ServiceSettings const& settings, SettingsField field) {
@@ -161,6 +190,10 @@ std::string FieldText(ServiceSettings const& settings, SettingsField field) {
     case SettingsField::Grace: return std::to_string(settings.protection.graceSeconds);
     case SettingsField::Action: return ShutdownActionName(settings.protection.action);
     case SettingsField::Login: return settings.protection.login;
+    case SettingsField::FinalDelay:
+    case SettingsField::Hostsync:
+    case SettingsField::ChargeBelow:
+    case SettingsField::RuntimeBelow: return std::to_string(FieldNumber(settings, field));
     default: return {};
     }
 }
@@ -174,6 +207,10 @@ uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field) {
     case SettingsField::StartDelayMs: return settings.simulation.startDelayMs;
     case SettingsField::OnBatteryLimit: return settings.protection.onBatteryLimitSeconds;
     case SettingsField::Grace: return settings.protection.graceSeconds;
+    case SettingsField::FinalDelay: return settings.protection.finalDelaySeconds;
+    case SettingsField::Hostsync: return settings.protection.hostsyncSeconds;
+    case SettingsField::ChargeBelow: return settings.protection.chargeBelowPercent;
+    case SettingsField::RuntimeBelow: return settings.protection.runtimeBelowSeconds;
     default: return 0;
     }
 }
@@ -238,7 +275,9 @@ bool operator==(SimulationSettings const& a, SimulationSettings const& b) {
 
 bool operator==(ProtectionSettings const& a, ProtectionSettings const& b) {
     return a.mode == b.mode && a.onBatteryLimitSeconds == b.onBatteryLimitSeconds &&
-           a.graceSeconds == b.graceSeconds && a.action == b.action && a.login == b.login;
+           a.graceSeconds == b.graceSeconds && a.action == b.action && a.login == b.login &&
+           a.finalDelaySeconds == b.finalDelaySeconds && a.hostsyncSeconds == b.hostsyncSeconds &&
+           a.chargeBelowPercent == b.chargeBelowPercent && a.runtimeBelowSeconds == b.runtimeBelowSeconds;
 }
 
 bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
@@ -357,6 +396,10 @@ SettingsProblem ValidateSettings(ServiceSettings const& settings) {
     ProtectionSettings const& protection = settings.protection;
     if (!problem.failed()) problem = SetNumber(probe, SettingsField::OnBatteryLimit, protection.onBatteryLimitSeconds);
     if (!problem.failed()) problem = SetNumber(probe, SettingsField::Grace, protection.graceSeconds);
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::FinalDelay, protection.finalDelaySeconds);
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::Hostsync, protection.hostsyncSeconds);
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::ChargeBelow, protection.chargeBelowPercent);
+    if (!problem.failed()) problem = SetNumber(probe, SettingsField::RuntimeBelow, protection.runtimeBelowSeconds);
     if (!problem.failed() && !protection.login.empty())
         problem = SetFieldFromText(probe, SettingsField::Login, protection.login);
     return problem;
@@ -429,6 +472,15 @@ std::string DescribeProtection(ServiceSettings const& settings) {
                 std::to_string(protection.graceSeconds) + " s";
         if (protection.onBatteryLimitSeconds != 0)
             text += ", or after " + std::to_string(protection.onBatteryLimitSeconds) + " s on battery";
+        if (protection.chargeBelowPercent != 0)
+            text += ", or below " + std::to_string(protection.chargeBelowPercent) + " % charge";
+        if (protection.runtimeBelowSeconds != 0)
+            text += ", or below " + std::to_string(protection.runtimeBelowSeconds) + " s runtime";
+        // NUT's own timers only where they differ from NUT's defaults.
+        if (protection.finalDelaySeconds != kDefaultFinalDelaySeconds)
+            text += ", final delay " + std::to_string(protection.finalDelaySeconds) + " s";
+        if (protection.hostsyncSeconds != kDefaultHostsyncSeconds)
+            text += ", hostsync " + std::to_string(protection.hostsyncSeconds) + " s";
         text += ")";
     }
     if (settings.source == SourceKind::Nut && !protection.login.empty())

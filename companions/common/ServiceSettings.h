@@ -17,6 +17,11 @@
 //   GraceSeconds  REG_DWORD  from asking Windows to power off to doing it, 0..600
 //   Action        REG_SZ     "shutdown" or "hibernate"
 //   Login         REG_SZ     the NUT secondary's user from upsd.users, or empty
+//   FinalDelaySeconds   REG_DWORD  from a critical state to powering off, 0..15
+//   HostsyncSeconds     REG_DWORD  how long the primary may take to force a shutdown once the
+//                                  battery is low, 1..600
+//   ChargeBelowPercent  REG_DWORD  also shut down on battery below this charge, 0..100; 0: never
+//   RuntimeBelowSeconds REG_DWORD  also shut down on battery below this runtime, 0..86400; 0: never
 // The login's password is not among them: it is kept protected in a key of
 // its own (companions/common/Credentials.h).
 // The service, its command line and the configuration program all go
@@ -63,13 +68,30 @@ enum class ShutdownAction { Shutdown, Hibernate };
 uint32_t const kDefaultGraceSeconds = 30;
 uint32_t const kMaxGraceSeconds = 600;            // Windows shows a count-down this long at most
 uint32_t const kMaxOnBatteryLimitSeconds = 86400;  // a day: no UPS lasts longer
+// A critical state leaves only the primary's HOSTSYNC (15 s by default)
+// before it cuts the power: the final delay must fit well inside it.
+uint32_t const kDefaultFinalDelaySeconds = 5;
+uint32_t const kMaxFinalDelaySeconds = 15;
+uint32_t const kDefaultHostsyncSeconds = 15;
+uint32_t const kMinHostsyncSeconds = 1;
+uint32_t const kMaxHostsyncSeconds = 600;
+uint32_t const kMaxRuntimeBelowSeconds = 86400;
 
+// The protection's rules come in two kinds. Critical: the UPS is dying and
+// its primary is going down (a forced shutdown, a low battery, a server
+// gone silent on battery); once started, never called off. Early: this PC's
+// own limits (time on battery, charge, runtime), called off when the power
+// returns within the grace.
 struct ProtectionSettings {
     ShutdownMode mode = ShutdownMode::Off;
     uint32_t onBatteryLimitSeconds = 0;  // also shut down after this long on battery; 0: never
-    uint32_t graceSeconds = kDefaultGraceSeconds;  // from asking Windows to power-off
+    uint32_t graceSeconds = kDefaultGraceSeconds;  // an early shutdown's count-down
     ShutdownAction action = ShutdownAction::Shutdown;
     std::string login;  // the NUT secondary's user from upsd.users; empty: none
+    uint32_t finalDelaySeconds = kDefaultFinalDelaySeconds;  // a critical shutdown's count-down
+    uint32_t hostsyncSeconds = kDefaultHostsyncSeconds;      // low battery without FSD: wait this long
+    uint32_t chargeBelowPercent = 0;   // also shut down on battery below this charge; 0: never
+    uint32_t runtimeBelowSeconds = 0;  // also shut down on battery below this runtime; 0: never
 };
 
 bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
@@ -103,6 +125,10 @@ enum class SettingsField {
     Grace,
     Action,
     Login,
+    FinalDelay,
+    Hostsync,
+    ChargeBelow,
+    RuntimeBelow,
 };
 
 // One line for people that names the field ("port must be 1-65535"); empty

@@ -42,6 +42,7 @@ struct UpsReading {
     bool answered = false;       // the server gave ups.status
     std::string status;          // "OL CHRG", as the server sent it
     int charge = -1;             // battery.charge in percent, -1 when not reported
+    int runtimeSeconds = -1;     // battery.runtime, asked on battery only; -1 when not reported
     std::string failure;         // why not, for people: "connection refused",
                                  // "unknown UPS", "data stale", "driver not connected",
                                  // "no answer", "malformed reply"...

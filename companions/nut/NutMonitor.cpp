@@ -97,7 +97,15 @@ UpsReading NutMonitor::Ask(HANDLE stop) {
                             charge);
     if (!failure.empty()) return lose(failure);
     if (charge.kind == VarReply::Kind::Malformed) return lose("malformed reply");
-    return ReadingFromReplies(status, &charge);
+    // The runtime matters to the protection on battery only: on line it
+    // would cost a round trip every poll for nothing.
+    if (!HasStatusFlag(status.value, "OB")) return ReadingFromReplies(status, &charge);
+    VarReply runtime;
+    failure = session_->Ask(address_.upsName, "battery.runtime", ::GetTickCount64() + timeouts_.replyMs, stop,
+                            runtime);
+    if (!failure.empty()) return lose(failure);
+    if (runtime.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    return ReadingFromReplies(status, &charge, &runtime);
 }
 
 }  // namespace nut

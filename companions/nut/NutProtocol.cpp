@@ -223,20 +223,48 @@ std::uint32_t PowerStateWord(std::string const& status) {
     return 0;
 }
 
-int ParseCharge(std::string const& value) {
+bool HasStatusFlag(std::string const& status, char const* flag) {
+    std::size_t start = 0;
+    while (start < status.size()) {
+        std::size_t end = status.find(' ', start);
+        if (end == std::string::npos) end = status.size();
+        if (status.compare(start, end - start, flag) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool NeedsAlertPolling(std::string const& status) {
+    return HasStatusFlag(status, "OB") || HasStatusFlag(status, "LB") || HasStatusFlag(status, "FSD");
+}
+
+namespace {
+
+// A whole or decimal number of at most `maxDigits` whole digits, rounded
+// to the nearest whole; -1 when it is not one.
+int ParseRounded(std::string const& value, std::size_t maxDigits) {
     std::size_t const dot = value.find('.');
     std::string const whole = value.substr(0, dot);
     std::string const fraction = dot == std::string::npos ? std::string() : value.substr(dot + 1);
-    if (whole.empty() || whole.size() > 6 || !std::all_of(whole.begin(), whole.end(), IsDigit)) return -1;
+    if (whole.empty() || whole.size() > maxDigits || !std::all_of(whole.begin(), whole.end(), IsDigit)) return -1;
     if (dot != std::string::npos &&
         (fraction.empty() || !std::all_of(fraction.begin(), fraction.end(), IsDigit))) {
         return -1;
     }
-    int percent = std::stoi(whole);
-    if (percent > 100) return -1;
-    if (!fraction.empty() && fraction[0] >= '5' && percent < 100) ++percent;
+    int number = std::stoi(whole);
+    if (!fraction.empty() && fraction[0] >= '5') ++number;
+    return number;
+}
+
+}  // namespace
+
+int ParseCharge(std::string const& value) {
+    int const percent = ParseRounded(value, 6);
+    if (percent > 100) return value.compare(0, 4, "100.") == 0 ? 100 : -1;
     return percent;
 }
+
+int ParseRuntime(std::string const& value) { return ParseRounded(value, 7); }
 
 UpsReading FailedReading(std::string const& failure) {
     UpsReading reading;
@@ -245,10 +273,11 @@ UpsReading FailedReading(std::string const& failure) {
     return reading;
 }
 
-UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge) {
+UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge, VarReply const* runtime) {
     if (status.kind == VarReply::Kind::Malformed) return FailedReading("malformed reply");
     if (status.kind == VarReply::Kind::Error) return FailedReading(DescribeServerError(status.error));
     if (charge != nullptr && charge->kind == VarReply::Kind::Malformed) return FailedReading("malformed reply");
+    if (runtime != nullptr && runtime->kind == VarReply::Kind::Malformed) return FailedReading("malformed reply");
 
     UpsReading reading;
     reading.answered = true;
@@ -257,6 +286,7 @@ UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge) {
     reading.statusWord = word != 0 ? word : kWordNoConnection;
     // An ERR for the charge (VAR-NOT-SUPPORTED, mostly) only means no charge.
     if (charge != nullptr && charge->kind == VarReply::Kind::Value) reading.charge = ParseCharge(charge->value);
+    if (runtime != nullptr && runtime->kind == VarReply::Kind::Value) reading.runtimeSeconds = ParseRuntime(runtime->value);
     return reading;
 }
 

@@ -117,14 +117,25 @@ std::string DescribeServerError(std::string const& code);
 // since that depends on how long it has lasted. Unknown tokens are ignored.
 std::uint32_t PowerStateWord(std::string const& status);
 
+// Whether a status line ("OB DISCHRG LB") carries the flag ("LB").
+bool HasStatusFlag(std::string const& status, char const* flag);
+
+// On battery, low or forced: a monitor asks more often then.
+bool NeedsAlertPolling(std::string const& status);
+
 // battery.charge ("100", "87.5") in whole percent, -1 when it is not a
 // number from 0 to 100.
 int ParseCharge(std::string const& value);
 
+// battery.runtime ("1800", "95.0") in whole seconds, -1 when it is not a
+// number of up to 7 digits.
+int ParseRuntime(std::string const& value);
+
 // One round of questions as a reading. `charge` is null when it was not
-// asked (ups.status failed). A status without a power state gives word 4
-// here; NutMonitor holds the previous word for a while instead.
-UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge);
+// asked (ups.status failed), `runtime` when it was not asked (on line). A
+// status without a power state gives word 4 here; NutMonitor holds the
+// previous word for a while instead.
+UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge, VarReply const* runtime = nullptr);
 
 // A reading that failed before the server answered.
 UpsReading FailedReading(std::string const& failure);

@@ -15,25 +15,39 @@
 
 namespace vandrel {
 
+// The protection a service's settings ask for: none for settings it cannot
+// use, and none for a simulation, which never shuts a real PC down.
+ProtectionSettings ProtectionFor(std::optional<ServiceSettings> const& settings);
+
 class ProtectionController final : public FeedObserver {
 public:
     // `publishLine` gets the status line at once and whenever it changes.
     using LinePublisher = void (*)(std::string const& line);
-    ProtectionController(ProtectionSettings const& settings, LinePublisher publishLine);
+    ProtectionController(std::optional<ServiceSettings> const& settings, LinePublisher publishLine);
 
     // Any thread; the next reading is judged by these.
-    void TakeSettings(ProtectionSettings const& settings);
+    void TakeSettings(std::optional<ServiceSettings> const& settings);
 
     // The feed's worker thread.
     void OnReading(SourceReading const& reading) override;
+    void OnResumed() override;
+
+    // Once the feed's worker has ended: calls off an early shutdown that
+    // Windows counts down, unless Windows itself is shutting down.
+    void OnServiceStopping(bool windowsShuttingDown);
 
 private:
-    std::string Initiate(ProtectionSettings const& settings);
+    std::string Initiate(ProtectionStep const& step);
+    void Hibernate();
     void Cancel(std::string const& reason);
     void Publish();
 
+    struct Pending {
+        ProtectionSettings protection;
+        uint32_t pollMs;
+    };
     std::mutex settingsLock_;
-    std::optional<ProtectionSettings> newSettings_;
+    std::optional<Pending> newSettings_;
     ShutdownPolicy policy_;  // the worker's
     LinePublisher publishLine_;
     std::string publishedLine_;

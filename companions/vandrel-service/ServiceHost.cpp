@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -61,18 +62,13 @@ std::unique_ptr<UpsSource> SourceFor(std::optional<ServiceSettings> const& setti
     return settings ? MakeSource(*settings) : MakeUnusableSettingsSource();
 }
 
-// Settings it cannot use never shut the PC down: the service acts only on
-// what it was clearly asked for.
-ProtectionSettings ProtectionFor(std::optional<ServiceSettings> const& settings) {
-    return settings ? settings->protection : ProtectionSettings();
-}
-
 // What the running service does with each reading besides publishing it.
 class ServiceObserver final : public FeedObserver {
 public:
     explicit ServiceObserver(ProtectionController& protection) : protection_(protection) {}
     void OnReading(SourceReading const& reading) override { protection_.OnReading(reading); }
     void OnWriteFailed(uint32_t failedWrites) override { WriteFailedWrites(failedWrites); }
+    void OnResumed() override { protection_.OnResumed(); }
 
 private:
     ProtectionController& protection_;
@@ -132,8 +128,10 @@ private:
     // ControlService waits for it. The slow part of stopping is Run's.
     DWORD Control(DWORD control, DWORD eventType) {
         switch (control) {
-        case SERVICE_CONTROL_STOP:
         case SERVICE_CONTROL_SHUTDOWN:
+            windowsShuttingDown_ = true;
+            [[fallthrough]];
+        case SERVICE_CONTROL_STOP:
             if (CurrentState() == SERVICE_RUNNING) Report(SERVICE_STOP_PENDING);
             ::SetEvent(stopRequested_.get());
             return NO_ERROR;
@@ -162,7 +160,7 @@ private:
         StayPending(SERVICE_START_PENDING, delays.startDelayMs);
 
         WriteFailedWrites(0);
-        ProtectionController protection(ProtectionFor(settings), &WriteShutdownLine);
+        ProtectionController protection(settings, &WriteShutdownLine);
         ServiceObserver observer(protection);
         StatusFeed feed(SourceFor(settings), &observer);
         status_block::CreateError const error = feed.Start();
@@ -183,6 +181,9 @@ private:
         // show the wait is moving meanwhile.
         while (!feed.WaitStopped(kPendingStepMs)) Report(SERVICE_STOP_PENDING);
         feed.StopWriting();
+        // Logged in until now, so the primary waited for this PC; a stop
+        // that is not Windows' own shutdown takes an early one with it.
+        protection.OnServiceStopping(windowsShuttingDown_);
         StayPending(SERVICE_STOP_PENDING, delays.stopDelayMs);
         // Closing the block is what tells the agent the service is gone.
         feed.Close();
@@ -211,7 +212,7 @@ private:
             unsigned long long const newPassword = PasswordStamp();
             if (changed == current && newPassword == password) continue;
             password = newPassword;
-            protection.TakeSettings(ProtectionFor(changed));
+            protection.TakeSettings(changed);
             feed.ReplaceSource(SourceFor(changed));
             // The delays are read when starting and stopping.
             current = std::move(changed);
@@ -263,6 +264,7 @@ private:
     SERVICE_STATUS status_{};
     std::mutex feedLock_;
     StatusFeed* feed_ = nullptr;
+    std::atomic<bool> windowsShuttingDown_{false};
 };
 
 ServiceHost* ServiceHost::instance_ = nullptr;
@@ -306,7 +308,7 @@ int RunInConsole(std::vector<std::string> const& options) {
     g_consoleStop.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     // Protects the PC as the service would: console mode is for trying out
     // what the service will do.
-    ProtectionController protection(ProtectionFor(settings), &PrintShutdownLine);
+    ProtectionController protection(settings, &PrintShutdownLine);
     StatusFeed feed(SourceFor(settings), &protection);
     status_block::CreateError const error = g_consoleStop ? feed.Start()
                                                           : status_block::CreateError{::GetLastError(), "an event"};
@@ -320,6 +322,8 @@ int RunInConsole(std::vector<std::string> const& options) {
     std::fflush(stdout);
     ReportStarted(settings, why);
     ::WaitForSingleObject(g_consoleStop.get(), INFINITE);
+    feed.StopWriting();
+    protection.OnServiceStopping(false);
     feed.Close();
     ReportServiceEvent(ServiceEvent::Stopped);
     return kExitOk;

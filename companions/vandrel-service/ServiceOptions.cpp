@@ -26,6 +26,10 @@ KnownOption const kOptions[] = {
     {"--on-battery-limit", SettingsField::OnBatteryLimit, false, false},
     {"--grace", SettingsField::Grace, false, false},
     {"--action", SettingsField::Action, false, false},
+    {"--final-delay", SettingsField::FinalDelay, false, false},
+    {"--hostsync", SettingsField::Hostsync, false, false},
+    {"--charge-below", SettingsField::ChargeBelow, false, false},
+    {"--runtime-below", SettingsField::RuntimeBelow, false, false},
     {"--login", SettingsField::Login, true, false},
     {"--password-stdin", SettingsField::None, true, false},
 };
@@ -98,7 +102,7 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
                                    PasswordRequest& password) {
     ServiceSettings result = settings;
     bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
-    bool sawLogin = false, sawPassword = false;
+    bool sawLogin = false, sawPassword = false, sawShutdown = false;
     KnownOption const* nutOption = nullptr;         // the first option only --nut takes
     KnownOption const* simulateOption = nullptr;    // the first option only --simulate takes
     for (size_t i = 0; i < args.size(); ++i) {
@@ -129,6 +133,7 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         sawStatus = sawStatus || name == "--status";
         sawScript = sawScript || name == "--script";
         sawLogin = sawLogin || name == "--login";
+        sawShutdown = sawShutdown || name == "--shutdown";
         SettingsProblem const problem = SetFieldFromText(result, option->field, value);
         if (problem.failed()) return name + ": " + problem.message;
         // A fixed word replaces a script the settings held.
@@ -147,6 +152,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         return std::string(simulateOption->name) + " is an option of --simulate, not of --nut";
     if (result.source == SourceKind::Simulate && nutOption != nullptr)
         return std::string(nutOption->name) + " is an option of --nut, not of --simulate";
+    // Asked for now, not merely kept from before: the service never lets a
+    // simulation shut the PC down, so the pair would be a silent no.
+    if ((sawSimulate || sawShutdown) && result.source == SourceKind::Simulate &&
+        result.protection.mode == ShutdownMode::Critical)
+        return "--shutdown critical needs a real UPS (--nut): a simulation never shuts the PC down";
     SettingsProblem const problem = ValidateSettings(result);
     if (problem.failed()) return problem.message;
     settings = result;

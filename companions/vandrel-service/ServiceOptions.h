@@ -45,10 +45,12 @@ enum class PasswordRequest {
 // --password-stdin] or [--simulate] [--status N | --script W,W@ms]
 // [--stop-delay-ms N] [--start-delay-ms N], and either way [--shutdown
 // off|critical] [--on-battery-limit S] [--grace S] [--action
-// shutdown|hibernate], onto `settings` (what config starts from: the
+// shutdown|hibernate] [--final-delay S] [--hostsync S] [--charge-below
+// PERCENT] [--runtime-below S], onto `settings` (what config starts from: the
 // service's current settings). The source stays as it was unless --nut or
 // --simulate names one; options of the other source are refused. A new
-// login user comes with its password. Empty on success, else one line;
+// login user comes with its password. --shutdown critical with --simulate is
+// refused. Empty on success, else one line;
 // `settings` and `password` are written only on success, and only with
 // settings that validate.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,

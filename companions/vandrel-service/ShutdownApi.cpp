@@ -8,25 +8,32 @@
 namespace vandrel {
 namespace {
 
+// A warning is its lead (why), then what comes around the seconds.
 struct WarningTexts {
-    wchar_t const* title;
-    wchar_t const* beforeSeconds;
-    wchar_t const* afterSeconds;
-    wchar_t const* hibernate;
+    wchar_t const* criticalTitle;
+    wchar_t const* criticalLead;
+    wchar_t const* earlyTitle;
+    wchar_t const* earlyLead;
+    wchar_t const* shutdown[2];
+    wchar_t const* hibernate[2];
 };
 
 WarningTexts const kEnglish = {
     L"UPS battery low",
-    L"The UPS is running on battery and its battery is low. Windows shuts down in ",
-    L" seconds. Save your work now.",
-    L"The UPS is running on battery and its battery is low. Windows hibernates now.",
+    L"The UPS is running on battery and its battery is low. ",
+    L"UPS on battery",
+    L"The UPS is running on battery. ",
+    {L"Windows shuts down in ", L" seconds. Save your work now."},
+    {L"Windows hibernates in ", L" seconds."},
 };
 
 WarningTexts const kJapanese = {
     L"UPS のバッテリー残量低下",
-    L"UPS はバッテリーで動作しており、バッテリーの残量が少なくなっています。Windows は ",
-    L" 秒後にシャットダウンします。作業中のデータを今すぐ保存してください。",
-    L"UPS はバッテリーで動作しており、バッテリーの残量が少なくなっています。Windows は今すぐ休止状態に入ります。",
+    L"UPS はバッテリーで動作しており、バッテリーの残量が少なくなっています。",
+    L"UPS のバッテリー運転",
+    L"UPS はバッテリーで動作しています。",
+    {L"Windows は ", L" 秒後にシャットダウンします。作業中のデータを今すぐ保存してください。"},
+    {L"Windows は ", L" 秒後に休止状態に入ります。"},
 };
 
 struct SessionListTraits {
@@ -110,10 +117,12 @@ SystemShutdown g_systemShutdown;
 
 }  // namespace
 
-SessionWarning ShutdownWarning(LANGID uiLanguage, bool hibernate, uint32_t graceSeconds) {
+SessionWarning ShutdownWarning(LANGID uiLanguage, bool critical, bool hibernate, uint32_t seconds) {
     WarningTexts const& texts = PRIMARYLANGID(uiLanguage) == LANG_JAPANESE ? kJapanese : kEnglish;
-    if (hibernate) return {texts.title, texts.hibernate};
-    return {texts.title, texts.beforeSeconds + std::to_wstring(graceSeconds) + texts.afterSeconds};
+    wchar_t const* const* around = hibernate ? texts.hibernate : texts.shutdown;
+    std::wstring text = critical ? texts.criticalLead : texts.earlyLead;
+    text += around[0] + std::to_wstring(seconds) + around[1];
+    return {critical ? texts.criticalTitle : texts.earlyTitle, text};
 }
 
 }  // namespace vandrel

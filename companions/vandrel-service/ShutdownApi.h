@@ -47,8 +47,9 @@ struct SessionWarning {
 };
 
 // The warning for people logged on, in Japanese where Windows' own language
-// is, else in English.
-SessionWarning ShutdownWarning(LANGID uiLanguage, bool hibernate, uint32_t graceSeconds);
+// is, else in English: why (the battery low, or on battery), and what comes
+// after how many seconds.
+SessionWarning ShutdownWarning(LANGID uiLanguage, bool critical, bool hibernate, uint32_t seconds);
 
 }  // namespace vandrel
 

@@ -28,9 +28,11 @@ SourceReading NutUpsSource::Next(HANDLE stop) {
     nut::UpsReading const reading = monitor_.Poll(stop);
     SourceReading out;
     out.statusWord = reading.statusWord;
-    out.charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
+    out.charge = reading.charge;
+    out.runtimeSeconds = reading.runtimeSeconds;
     out.upsStatus = reading.status;
     out.answered = reading.answered;
+    alert_ = reading.answered && nut::NeedsAlertPolling(reading.status);
     out.login = ToLoginState(reading.login);
     out.loginProblem = reading.loginProblem;
     if (!loginProblem_.empty()) {

@@ -9,6 +9,10 @@
 
 namespace vandrel {
 
+// A NUT monitor's POLLFREQALERT: how often it asks at the most while the
+// UPS is not plainly on line.
+DWORD const kAlertPollMs = 5000;
+
 // Reads a UPS from a NUT server through one persistent session, logged in
 // as a secondary when given a user.
 class NutUpsSource final : public UpsSource {
@@ -18,13 +22,17 @@ public:
     // refused for `problem` (a stored password that cannot be read).
     NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem);
     SourceReading Next(HANDLE stop) override;
-    // Sooner than the poll when a WAIT is about to count as no connection.
-    DWORD IntervalMs() const override { return static_cast<DWORD>(monitor_.NextPollInMs(pollMs_)); }
+    // Sooner than the poll when a WAIT is about to count as no connection,
+    // and at most kAlertPollMs while the UPS is on battery or critical.
+    DWORD IntervalMs() const override {
+        return static_cast<DWORD>(monitor_.NextPollInMs(alert_ && pollMs_ > kAlertPollMs ? kAlertPollMs : pollMs_));
+    }
     void NotifyResumed() override { monitor_.NotifyResumed(); }
 
 private:
     nut::NutMonitor monitor_;
     DWORD pollMs_;
+    bool alert_ = false;  // the last reading was on battery, low or forced
     std::string loginProblem_;
 };
 

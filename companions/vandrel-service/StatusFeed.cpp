@@ -9,7 +9,7 @@ StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount) {
     StatusSnapshot words;
     words.word0 = writeCount;
     words.statusWord = reading.statusWord != 0 ? reading.statusWord : kWordNoConnection;
-    words.word2 = reading.charge;
+    words.word2 = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;  // 0: unknown
     return words;
 }
 
@@ -60,7 +60,10 @@ void StatusFeed::Run() {
             // LOGOUT as it closes.
             if (replacement) source_ = std::move(replacement);
         }
-        if (resumed_.exchange(false)) source_->NotifyResumed();
+        if (resumed_.exchange(false)) {
+            source_->NotifyResumed();
+            if (observer_ != nullptr) observer_->OnResumed();
+        }
         SourceReading const reading = source_->Next(quit_.get());
         if (::WaitForSingleObject(quit_.get(), 0) == WAIT_OBJECT_0) break;  // cut short: not a reading
         Publish(reading);

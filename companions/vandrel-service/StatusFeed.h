@@ -30,6 +30,8 @@ public:
     virtual void OnReading(SourceReading const& reading) { (void)reading; }
     // A write found the block's mutex held too long; `failedWrites` so far.
     virtual void OnWriteFailed(uint32_t failedWrites) { (void)failedWrites; }
+    // The machine woke from sleep; told before the first reading after it.
+    virtual void OnResumed() {}
 };
 
 class StatusFeed {

@@ -15,16 +15,17 @@ namespace vandrel {
 DWORD const kFixedSourceIntervalMs = 1000;
 
 // What a source says about the UPS now: the status word and the battery
-// charge in percent (0 when unknown), i.e. the block's words 1 and 2, and
-// for what acts on the power state, the UPS's own status ("OB LB") and
-// whether the server answered at all.
+// charge in percent, i.e. the block's words 1 and 2, and for what acts on
+// the power state, the UPS's own status ("OB LB"), its runtime and whether
+// the server answered at all.
 // Whether the source has logged in as a NUT secondary (so the primary waits
 // for this PC before it cuts the power).
 enum class LoginState { NotAsked, LoggedIn, Refused };
 
 struct SourceReading {
     uint32_t statusWord = kWordNoConnection;
-    uint32_t charge = 0;
+    int charge = -1;          // battery.charge in percent; -1 when not reported
+    int runtimeSeconds = -1;  // battery.runtime, asked on battery only; -1 when not reported
     std::string upsStatus;   // as NUT says it; empty when not answered
     bool answered = false;   // false: no connection, or no usable reply
     LoginState login = LoginState::NotAsked;

@@ -1,8 +1,9 @@
 // The installed service reading a real upsd and dummy-ups on the host
 // (tests/support/nut): the block follows the UPS, the server's failures give
 // word 4, the service reconnects when the server comes back, it logs in as
-// a secondary when told to, and it stops when asked even while a server
-// leaves its request unanswered.
+// a secondary when told to and stays logged in through NUT's own primary's
+// forced shutdown, and it stops when asked even while a server leaves its
+// request unanswered.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,14 @@ protected:
     }
     void InstallFor(nut::UpsAddress const& ups) { Install("--nut " + nut::FormatUpsAddress(ups) + " --poll-ms 500"); }
 };
+
+// `status` until its shutdown line starts with `prefix` or `ms` have passed; its last output.
+std::string StatusOnceShutdownIs(std::string const& prefix, ULONGLONG ms) {
+    for (ULONGLONG const end = ::GetTickCount64() + ms;; ::Sleep(250)) {
+        std::string const out = service_test::Service("status").out;
+        if (out.find("\nshutdown: " + prefix) != std::string::npos || ::GetTickCount64() >= end) return out;
+    }
+}
 
 TEST_F(ServiceWithNutServer, StatusPrintsWhatTheServerSays) {
     InstallFor(nut_peer::Address());
@@ -82,6 +91,48 @@ TEST_F(ServiceWithNutServer, LogsInWithTheStoredPasswordTakesANewOneAtOnceAndLog
     ASSERT_TRUE(Stop()) << ::GetLastError();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(SERVICE_STOPPED));
     nut_peer::Run("wait-clients", "0");
+}
+
+// NUT's own upsmon is the UPS's primary here (HOSTSYNC 30 s). A calibration
+// is no emergency for either; the primary's forced shutdown is, and nothing
+// calls it off, so the service stays logged in and the primary waits for this
+// PC until the service stops.
+TEST_F(ServiceWithNutServer, StaysLoggedInThroughTheForcedShutdownSoThePrimaryWaitsUntilItStops) {
+    std::string const ups = nut::FormatUpsAddress(nut_peer::Address());
+    Install("--nut " + ups + " --poll-ms 500 --shutdown critical --login mon --password-stdin", "secret\n");
+    ASSERT_TRUE(Start()) << ::GetLastError();
+    nut_peer::Run("wait-clients", "1");
+    nut_peer::Run("start-primary");
+
+    // A calibration runs the battery low on purpose.
+    nut_peer::Run("set-status", "'OB DISCHRG LB CAL' 20");
+    ::Sleep(3000);  // several polls of both
+    std::string out = service_test::Service("status").out;
+    EXPECT_NE(std::string::npos, out.find("\nshutdown: armed (")) << out;
+    EXPECT_NE(std::string::npos, out.find(ups + " OB DISCHRG LB CAL charge=")) << "the primary set FSD:\n" << out;
+
+    // upsmon 2.8.0 takes the UPS for calibrating from its first CAL on, until it restarts.
+    nut_peer::Run("set-status", "'OB DISCHRG' 50");
+    nut_peer::Run("start-primary");
+    nut_peer::Run("set-status", "'OB DISCHRG LB' 20");
+    nut_peer::Run("wait-status", "'FSD OB DISCHRG LB'");
+    out = StatusOnceShutdownIs("initiated (", 10000);
+    EXPECT_NE(std::string::npos, out.find("\nshutdown: initiated (")) << out;
+
+    // upsd keeps FSD when the power comes back, and the primary still waits for this PC.
+    nut_peer::Run("set-status", "OL");
+    ::Sleep(2000);
+    out = service_test::Service("status").out;
+    EXPECT_NE(std::string::npos, out.find("\nshutdown: initiated (")) << out;
+    nut_peer::Run("wait-clients", "2");
+    EXPECT_FALSE(nut_peer::HasFile("primary-shutdown"));
+
+    // The logout lets the primary go on at once, not after HOSTSYNC.
+    ASSERT_TRUE(Stop()) << ::GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitForState(SERVICE_STOPPED));
+    nut_peer::Run("wait-file", "primary-shutdown 10");
+    std::string const log = nut_peer::FileText("upsmon.log");
+    EXPECT_EQ(std::string::npos, log.find("Host sync timer expired")) << log;
 }
 
 TEST_F(ServiceWithNutServer, StopsWhenAskedWhileTheServerLeavesItsRequestUnanswered) {

@@ -58,7 +58,8 @@ TEST_F(SettingsKey, WrittenSettingsReadBackWhole) {
     nut.simulation.script = {3, 1, 2};
     nut.simulation.scriptStepMs = 250;
     nut.simulation.stopDelayMs = 40;
-    nut.protection = {vandrel::ShutdownMode::Critical, 600, 45, vandrel::ShutdownAction::Hibernate, "mon"};
+    nut.protection = {vandrel::ShutdownMode::Critical, 600, 45, vandrel::ShutdownAction::Hibernate, "mon", 9, 40, 25,
+                      300};
     ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::WriteServiceSettings(nut, path_.c_str()));
     ServiceSettings read;
     SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());

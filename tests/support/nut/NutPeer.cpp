@@ -35,6 +35,10 @@ std::string ReadFile(std::string const& path) {
     return text.str();
 }
 
+std::string PeerFile(std::string const& name) {
+    return e2e::HostPathToWindows(Environment("PERIMAND_NUT_PEER_DIR") + "/" + name);
+}
+
 }  // namespace
 
 nut::UpsAddress Address() { return OnPort("PERIMAND_NUT_PEER_PORT"); }
@@ -42,11 +46,17 @@ nut::UpsAddress SilentAddress() { return OnPort("PERIMAND_NUT_SILENT_PORT"); }
 nut::UpsAddress ClosedAddress() { return OnPort("PERIMAND_NUT_CLOSED_PORT"); }
 
 std::string TakeSilentServerReceived() {
-    std::string const path = e2e::HostPathToWindows(Environment("PERIMAND_NUT_PEER_DIR") + "/silent.received");
+    std::string const path = PeerFile("silent.received");
     std::string const received = ReadFile(path);
     ::DeleteFileA(path.c_str());
     return received;
 }
+
+bool HasFile(std::string const& name) {
+    return ::GetFileAttributesA(PeerFile(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string FileText(std::string const& name) { return ReadFile(PeerFile(name)); }
 
 void Run(std::string const& command, std::string const& arguments) {
     std::string const script = Environment("PERIMAND_NUT_PEER_SCRIPT");

@@ -1,5 +1,6 @@
 // The test side of tests/support/nut/nut-peer.sh: a real upsd and dummy-ups
-// on the Linux host, started by a ctest fixture (nut_peer_fixture() in
+// on the Linux host (and NUT's upsmon as the UPS's primary when a test runs
+// "start-primary"), started by a ctest fixture (nut_peer_fixture() in
 // this folder's CMakeLists.txt), which passes where it is through the
 // environment:
 //   PERIMAND_NUT_PEER_SCRIPT  the script, as a host path
@@ -30,7 +31,14 @@ void Run(std::string const& command, std::string const& arguments = std::string(
 // What clients have sent the silent server since the last call.
 std::string TakeSilentServerReceived();
 
-// Back to a running driver and upsd serving OL, charge 100.
+// Whether the peer's folder holds `name` ("primary-shutdown", which the
+// primary's shutdown command creates), and its text ("upsmon.log"), empty
+// when there is none.
+bool HasFile(std::string const& name);
+std::string FileText(std::string const& name);
+
+// Back to a running driver and upsd serving OL, charge 100, with no
+// primary and no forced shutdown.
 inline void Reset() { Run("reset"); }
 
 }  // namespace nut_peer

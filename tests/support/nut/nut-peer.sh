@@ -3,8 +3,9 @@
 # "testups" from a definition file, and upsd, both started directly as
 # root in a private folder (configuration, state and pid files), listening
 # on 127.0.0.1 only. upsd.users holds one secondary, "mon" with password
-# "secret", that may LOGIN. Prints nothing on success; one line on stderr
-# and a non-zero exit on failure.
+# "secret", that may LOGIN, and the primary "admin" that NUT's own upsmon
+# logs in as when start-primary runs it. Prints nothing on success; one
+# line on stderr and a non-zero exit on failure.
 #
 #   nut-peer.sh start DIR PORT [STATUS [CHARGE]]  start both; wait until upsd serves STATUS
 #                                                 (default "OL", charge 100; CHARGE "-" for none)
@@ -18,7 +19,14 @@
 #                                                 it receives goes to DIR/silent.received
 #   nut-peer.sh wait-status DIR STATUS|ERR-CODE   wait until upsd answers that
 #   nut-peer.sh wait-clients DIR COUNT            wait until COUNT clients are logged in to the UPS
-#   nut-peer.sh reset DIR                         back to a running driver and upsd serving OL, charge 100
+#   nut-peer.sh reset DIR                         back to a running driver and upsd serving OL, charge 100,
+#                                                 with no primary and no FSD
+#   nut-peer.sh start-primary DIR                 (re)start upsmon as the UPS's primary (HOSTSYNC 30, FINALDELAY 0,
+#                                                 polling every second); wait until it has logged in. Its
+#                                                 shutdown command creates DIR/primary-shutdown; its log
+#                                                 (this start's only) is DIR/upsmon.log
+#   nut-peer.sh stop-primary DIR
+#   nut-peer.sh wait-file DIR NAME [SECONDS]      wait until DIR/NAME exists (default 30 s)
 #
 # NUT_PEER_MAXAGE: upsd's MAXAGE in seconds (default 5).
 set -euo pipefail
@@ -27,10 +35,15 @@ die() { echo "nut-peer.sh: $*" >&2; exit 1; }
 
 driver=/lib/nut/dummy-ups
 server=/lib/nut/upsd
+monitor=/lib/nut/upsmon   # /sbin/upsmon is a wrapper that wants nut.conf's MODE
 ups=testups
+primary_password=adminsecret
+# upsmon keeps its pid file here whatever the environment says, and will not
+# start while the process it names lives: one primary per machine.
+monitor_pidfile=/run/nut/upsmon.pid
 wait_limit=30   # seconds any state change may take
 
-[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|wait-status DIR [args]"
+[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|reset|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|wait-status|wait-clients|start-primary|stop-primary|wait-file DIR [args]"
 command=$1
 dir=$2
 shift 2
@@ -65,20 +78,37 @@ spawn() {
     echo $! >"$dir/$name.pid"
 }
 
+# Whether a process of group $1 lives. spawn makes each program the leader
+# of its own group; upsmon's watching half, which it forks at once, stays in
+# it and outlives its parent.
+group_alive() {
+    ps -e -o pgid=,stat= | awk -v group="$1" '$1 == group && $2 !~ /^Z/ { found = 1 } END { exit !found }'
+}
+
 end() {
     local name=$1 pid
     pid=$(pid_of "$name") || return 0
-    if alive "$pid"; then
-        kill -CONT "$pid" 2>/dev/null || true   # a frozen process would not see TERM
-        kill -TERM "$pid" 2>/dev/null || true
+    if group_alive "$pid"; then
+        kill -CONT -- "-$pid" 2>/dev/null || true   # a frozen process would not see TERM
+        kill -TERM -- "-$pid" 2>/dev/null || true
         for _ in $(seq 100); do
-            alive "$pid" || break
+            group_alive "$pid" || break
             sleep 0.05
         done
-        kill -KILL "$pid" 2>/dev/null || true
-        while alive "$pid"; do sleep 0.05; done
+        kill -KILL -- "-$pid" 2>/dev/null || true
+        while group_alive "$pid"; do sleep 0.05; done
     fi
     rm -f "$dir/$name.pid"
+}
+
+# Ends the primary and what its shutdown leaves behind. upsmon leaves its pid
+# file when it ends; a stale one, even naming a zombie, would stop the next.
+end_primary() {
+    local claimed
+    end upsmon
+    claimed=$(cat "$monitor_pidfile" 2>/dev/null) || claimed=""
+    if [[ -n $claimed ]] && ! alive "$claimed"; then rm -f "$monitor_pidfile"; fi
+    rm -f "$dir/primary-shutdown" "$dir/killpower"
 }
 
 # What upsd says to "GET VAR testups ups.status": the quoted value, or the
@@ -96,11 +126,12 @@ ask_status() {
     esac
 }
 
+# Also accepts ALSO (when given) as the answer.
 wait_for() {
-    local want=$1 got=""
+    local want=$1 also=${2:-$1} got=""
     for _ in $(seq $((wait_limit * 5))); do
         got=$(ask_status)
-        [[ $got == "$want" ]] && return 0
+        [[ $got == "$want" || $got == "$also" ]] && return 0
         sleep 0.2
     done
     die "upsd on port $(port) says '${got}', not '$want', after ${wait_limit} s (logs in $dir)"
@@ -143,6 +174,47 @@ start_server() {
     wait_listening server upsd "$(port)"
 }
 
+# upsd logs each LOGIN of the primary's user; how many so far.
+primary_logins() { grep -c "User admin@.* logged into UPS" "$dir/server.log" || true; }
+
+start_primary() {
+    local claimed logins
+    [[ -x $monitor ]] || die "$monitor missing; install nut-client (scripts/setup.sh)"
+    running server || die "no upsd runs in $dir (start the peer first)"
+    end_primary
+    claimed=$(cat "$monitor_pidfile" 2>/dev/null) || claimed=""
+    [[ -n $claimed ]] && die "another upsmon runs (pid $claimed in $monitor_pidfile); upsmon allows one per machine"
+    mkdir -p "${monitor_pidfile%/*}"   # a fresh machine without systemd may lack it
+    # HOSTSYNC well beyond what a test waits, so a shutdown that comes
+    # sooner shows the last secondary logged out; FINALDELAY 0 runs the
+    # command at once then.
+    cat >"$dir/upsmon.conf" <<CONF
+MONITOR $ups@127.0.0.1:$(port) 1 admin $primary_password primary
+MINSUPPLIES 1
+SHUTDOWNCMD "/bin/touch $dir/primary-shutdown"
+POWERDOWNFLAG $dir/killpower
+HOSTSYNC 30
+FINALDELAY 0
+DEADTIME 15
+POLLFREQ 1
+POLLFREQALERT 1
+RUN_AS_USER root
+$(for event in ONLINE ONBATT LOWBATT FSD COMMOK COMMBAD SHUTDOWN NOCOMM CAL; do
+    echo "NOTIFYFLAG $event SYSLOG"   # not WALL: that writes on every terminal of the machine
+done)
+CONF
+    chmod 600 "$dir/upsmon.conf"
+    logins=$(primary_logins)
+    : >"$dir/upsmon.log"   # what this primary says, not an earlier one
+    spawn upsmon "$monitor" -F -u root
+    for _ in $(seq $((wait_limit * 10))); do
+        (( $(primary_logins) > logins )) && return 0
+        group_alive "$(pid_of upsmon)" || die "upsmon did not start (see $dir/upsmon.log)"
+        sleep 0.1
+    done
+    die "upsmon did not log in to upsd on port $(port) in ${wait_limit} s (see $dir/upsmon.log)"
+}
+
 case $command in
     start)
         [[ $# -ge 1 ]] || die "start needs a port"
@@ -171,6 +243,9 @@ CONF
 [mon]
     password = secret
     upsmon secondary
+[admin]
+    password = $primary_password
+    upsmon primary
 CONF
         chmod 600 "$dir"/*.conf "$dir/upsd.users"
         start_driver
@@ -178,17 +253,24 @@ CONF
         wait_for "$status"
         ;;
     stop)
+        # The primary first: it would take a server gone on battery for a critical UPS.
+        end_primary
         for name in silent server driver; do end "$name"; done
         ;;
     set-status)
         [[ $# -ge 1 ]] || die "set-status needs a status"
         write_definition "$1" "${2:-100}"
-        wait_for "$1"
+        # Once a primary has forced a shutdown, upsd puts FSD first whatever
+        # the driver says, until upsd itself restarts.
+        wait_for "$1" "FSD $1"
         ;;
     reset)
+        end_primary
         running driver && kill -CONT "$(pid_of driver)"
         write_definition OL 100
         running driver || start_driver
+        # Only a new upsd forgets a forced shutdown.
+        [[ " $(ask_status) " == *" FSD "* ]] && end server
         running server || start_server
         wait_for OL
         ;;
@@ -250,6 +332,21 @@ while True:
     threading.Thread(target=record, args=(listener.accept()[0],), daemon=True).start()
 ' "$1" "$dir/silent.received"
         wait_listening silent "the silent server" "$1"
+        ;;
+    start-primary)
+        start_primary
+        ;;
+    stop-primary)
+        end_primary
+        ;;
+    wait-file)
+        [[ $# -ge 1 ]] || die "wait-file needs a name"
+        limit=${2:-$wait_limit}
+        for _ in $(seq $((limit * 10))); do
+            [[ -e $dir/$1 ]] && exit 0
+            sleep 0.1
+        done
+        die "no $dir/$1 after $limit s"
         ;;
     *)
         die "unknown command '$command'"

@@ -148,6 +148,9 @@ TEST(NutStatus, ChargeIsWholePercentOrUnknown) {
     for (char const* bad : {"", "-1", "101", "1e2", "87.", ".5", " 50", "50%", "99999999999"}) {
         EXPECT_EQ(ParseCharge(bad), -1) << bad;
     }
+    EXPECT_EQ(ParseRuntime("1800"), 1800);
+    EXPECT_EQ(ParseRuntime("95.5"), 96);
+    for (char const* bad : {"", "-5", "12345678", "1e3", "n/a"}) EXPECT_EQ(ParseRuntime(bad), -1) << bad;
 }
 
 TEST(NutStatus, RepliesBecomeAReading) {
@@ -165,6 +168,9 @@ TEST(NutStatus, RepliesBecomeAReading) {
     EXPECT_TRUE(reading.answered);
     EXPECT_EQ(reading.charge, -1);
     EXPECT_EQ(ChargeWord(reading), 0u);
+    VarReply const runtime{VarReply::Kind::Value, "600", ""};
+    EXPECT_EQ(ReadingFromReplies(status, &charge, &runtime).runtimeSeconds, 600);
+    EXPECT_EQ(ReadingFromReplies(status, &charge, &unsupported).runtimeSeconds, -1);
 
     status.value = "WAIT";
     EXPECT_EQ(ReadingFromReplies(status, &charge).statusWord, kWordNoConnection);

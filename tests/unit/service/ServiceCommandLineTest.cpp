@@ -91,6 +91,8 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
         {{"--action", "sleep"}, "action must be \"shutdown\" or \"hibernate\""},
         {{"--grace", "601"}, "grace must be 0-600 s"},
         {{"--on-battery-limit", "86401"}, "on-battery limit must be 0-86400 s (0: never)"},
+        {{"--final-delay", "16"}, "final delay must be 0-15 s"},
+        {{"--simulate", "--shutdown", "critical"}, "--shutdown critical needs a real UPS (--nut)"},
     };
     for (Case const& c : cases) {
         ServiceSettings settings;
@@ -106,11 +108,12 @@ TEST(ServiceCommandLine, ProtectionOptionsAndALoginWhosePasswordComesFromStandar
     vandrel::PasswordRequest password = vandrel::PasswordRequest::Keep;
     ASSERT_EQ("", vandrel::ApplySettingsArguments({"--nut", "rack@nas", "--shutdown", "Critical", "--grace", "60",
                                                    "--action", "hibernate", "--on-battery-limit", "300", "--login",
-                                                   "mon", "--password-stdin"},
+                                                   "mon", "--password-stdin", "--charge-below", "30", "--runtime-below",
+                                                   "120", "--final-delay", "10", "--hostsync", "30"},
                                                   settings, password));
     EXPECT_EQ(vandrel::PasswordRequest::FromStdin, password);
-    EXPECT_EQ("nut rack@nas:3493, poll 2000 ms, shutdown critical (hibernate, grace 60 s, or after 300 s on battery), "
-              "login mon",
+    EXPECT_EQ("nut rack@nas:3493, poll 2000 ms, shutdown critical (hibernate, grace 60 s, or after 300 s on battery, "
+              "or below 30 % charge, or below 120 s runtime, final delay 10 s, hostsync 30 s), login mon",
               vandrel::DescribeSettings(settings));
     // A new password alone, for the user the service has.
     ASSERT_EQ("", vandrel::ApplySettingsArguments({"--password-stdin"}, settings, password));

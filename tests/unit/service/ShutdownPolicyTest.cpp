@@ -22,80 +22,152 @@ using vandrel::ShutdownMode;
 using vandrel::ShutdownPolicy;
 using vandrel::SourceReading;
 
-SourceReading Ups(char const* status) { return {0, 0, status, true, {}, {}}; }
+SourceReading Ups(char const* status, int charge = -1, int runtimeSeconds = -1) {
+    SourceReading reading;
+    reading.upsStatus = status;
+    reading.answered = true;
+    reading.charge = charge;
+    reading.runtimeSeconds = runtimeSeconds;
+    return reading;
+}
 SourceReading const kSilent;
 
 ProtectionSettings Critical(uint32_t onBatteryLimitSeconds = 0) {
-    return {ShutdownMode::Critical, onBatteryLimitSeconds, vandrel::kDefaultGraceSeconds, {}, {}};
+    ProtectionSettings settings;
+    settings.mode = ShutdownMode::Critical;
+    settings.onBatteryLimitSeconds = onBatteryLimitSeconds;
+    return settings;
 }
 
 ProtectionAction Act(ShutdownPolicy& policy, SourceReading const& reading, uint64_t nowMs) {
     return policy.Observe(reading, nowMs).action;
 }
 
-TEST(ShutdownPolicy, CriticalOnForcedShutdownLowBatteryA15sSilenceOnBatteryOrTheLimit) {
-    for (char const* status : {"OB DISCHRG LB", "OL FSD"}) {
-        ShutdownPolicy policy(Critical());
-        EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups(status), 0)) << status;
-        EXPECT_EQ(0u, policy.StatusLine().find("initiated (")) << policy.StatusLine();
-    }
-    ShutdownPolicy policy(Critical());
-    for (char const* status : {"OL", "OL LB", "OBLB"}) EXPECT_EQ(ProtectionAction::None, Act(policy, Ups(status), 0));
-    EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 600000)) << "silent, but last on line";
-
-    policy.Observe(Ups("OB"), 1000);
-    EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 16000));
-    EXPECT_EQ("server unreachable while on battery", policy.Observe(kSilent, 16001).reason);
-
-    ShutdownPolicy limited(Critical(60));
-    EXPECT_EQ("armed (critical, on battery > 60 s, no login)", limited.StatusLine());
-    limited.Observe(Ups("OB"), 5000);
-    EXPECT_EQ(ProtectionAction::None, Act(limited, Ups("OB"), 65000));
-    EXPECT_EQ("on battery > 60 s", limited.Observe(Ups("OB DISCHRG"), 65001).reason);
+// Starts a shutdown that Windows takes; returns its count-down.
+uint32_t Started(ShutdownPolicy& policy, SourceReading const& reading, uint64_t nowMs) {
+    vandrel::ProtectionStep const step = policy.Observe(reading, nowMs);
+    EXPECT_EQ(ProtectionAction::Initiate, step.action) << reading.upsStatus;
+    policy.Initiated("");
+    return step.delaySeconds;
 }
 
-TEST(ShutdownPolicy, PowerBackWithinTheGraceCancelsAndAfterItDoesNot) {
-    ShutdownPolicy policy(Critical());  // 30 s grace
-    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 1000));
+TEST(ShutdownPolicy, CriticalIsAForcedShutdownALowBatteryHeldForHostsyncOrSilenceOnBattery) {
+    ShutdownPolicy forced(Critical());
+    EXPECT_EQ(5u, Started(forced, Ups("OL FSD"), 0)) << "the final delay, not the grace";
+    EXPECT_EQ("initiated (forced shutdown by the UPS's server)", forced.StatusLine());
+
+    // The primary gets HOSTSYNC to force the shutdown before this PC acts alone.
+    ShutdownPolicy low(Critical());
+    EXPECT_EQ(ProtectionAction::None, Act(low, Ups("OB DISCHRG LB"), 1000));
+    EXPECT_EQ("armed, battery low: waiting up to 15 s for the primary's forced shutdown", low.StatusLine());
+    EXPECT_EQ(ProtectionAction::None, Act(low, Ups("OB DISCHRG LB"), 15999));
+    EXPECT_EQ("battery low", low.Observe(Ups("OB DISCHRG LB"), 16000).reason);
+    ShutdownPolicy fleeting(Critical());
+    fleeting.Observe(Ups("OB LB"), 0);
+    fleeting.Observe(Ups("OB"), 10000);  // the low battery went away: its wait starts again
+    EXPECT_EQ(ProtectionAction::None, Act(fleeting, Ups("OB LB"), 20000));
+    EXPECT_EQ(ProtectionAction::None, Act(fleeting, Ups("OB LB"), 34000));
+    // A calibration the primary's administrator started runs the battery down on purpose.
+    ShutdownPolicy calibrating(Critical());
+    for (uint64_t now : {0, 60000, 600000}) EXPECT_EQ(ProtectionAction::None, Act(calibrating, Ups("OB LB CAL"), now));
+    for (char const* status : {"OL", "OL LB", "OBLB"}) EXPECT_EQ(ProtectionAction::None, Act(calibrating, Ups(status), 0));
+
+    // Silence counts on battery only, for three polls and at least 15 s.
+    ShutdownPolicy silent(Critical());
+    EXPECT_EQ(ProtectionAction::None, Act(silent, kSilent, 600000)) << "silent, but last on line";
+    silent.Observe(Ups("OB"), 601000);
+    EXPECT_EQ(ProtectionAction::None, Act(silent, kSilent, 616000));
+    EXPECT_EQ("server unreachable while on battery", silent.Observe(kSilent, 616001).reason);
+    ShutdownPolicy slowPoll(Critical(), 60000);
+    slowPoll.Observe(Ups("OB"), 0);
+    EXPECT_EQ(ProtectionAction::None, Act(slowPoll, kSilent, 180000)) << "one lost 60 s poll is no emergency";
+    EXPECT_EQ(ProtectionAction::Initiate, Act(slowPoll, kSilent, 180001));
+}
+
+TEST(ShutdownPolicy, ACriticalShutdownIsNeverCalledOff) {
+    ShutdownPolicy policy(Critical());
+    Started(policy, Ups("OB LB FSD"), 1000);
+    for (SourceReading const& reading : {Ups("OL"), Ups("OL CHRG"), kSilent})
+        EXPECT_EQ(ProtectionAction::None, Act(policy, reading, 2000)) << reading.upsStatus;
+    policy.SetSettings(ProtectionSettings(), vandrel::kDefaultPollMs);  // off, or settings it cannot use
+    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL"), 3000));
+    EXPECT_EQ("initiated (forced shutdown by the UPS's server)", policy.StatusLine());
+    EXPECT_FALSE(policy.CallOffOnStop(false)) << "a restart of the service leaves it too";
+}
+
+TEST(ShutdownPolicy, EarlyRulesCountDownTheGraceAndAreCalledOffByThePowerProtectionOffOrAStop) {
+    ProtectionSettings settings = Critical(60);
+    settings.chargeBelowPercent = 30;
+    settings.runtimeBelowSeconds = 300;
+    ShutdownPolicy policy(settings);
+    EXPECT_EQ("armed (critical, on battery > 60 s, charge < 30 %, runtime < 300 s, no login)", policy.StatusLine());
+    // Values a UPS does not report never trip their rule; on line none counts.
+    for (SourceReading const& reading : {Ups("OB"), Ups("OB", 50, 900), Ups("OL", 10, 10), Ups("OB", 30, 300)})
+        EXPECT_EQ(ProtectionAction::None, Act(policy, reading, 5000)) << reading.charge;
+    EXPECT_EQ("charge 29 % < 30 %", policy.Observe(Ups("OB", 29, -1), 6000).reason);
     policy.Initiated("");
-    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL LB"), 2000)) << "not back while the battery is low";
-    EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OL CHRG"), 30999));
+    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL LB"), 7000)) << "not back while the battery is low";
+    EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OL CHRG"), 35999));
     EXPECT_EQ("cancelled (power back)", policy.StatusLine());
-    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 40000)) << "the next outage";
-    policy.Initiated("");
-    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL"), 70000));
+
+    EXPECT_EQ(30u, Started(policy, Ups("OB", -1, 299), 40000));
+    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL"), 70000)) << "after the grace Windows is shutting down";
+
+    Started(policy, Ups("OB", 20), 80000);
+    policy.SetSettings(ProtectionSettings(), vandrel::kDefaultPollMs);
+    EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OB"), 81000));
+
+    policy.SetSettings(settings, vandrel::kDefaultPollMs);
+    Started(policy, Ups("OB", 20), 90000);
+    EXPECT_FALSE(policy.CallOffOnStop(true)) << "Windows' own shutdown";
+    EXPECT_TRUE(policy.CallOffOnStop(false));
+    EXPECT_EQ("cancelled (service stopped)", policy.StatusLine());
+
+    // A critical state over an early count-down replaces it with the final delay.
+    Started(policy, Ups("OB", 20), 100000);
+    vandrel::ProtectionStep const critical = policy.Observe(Ups("OB FSD"), 101000);
+    EXPECT_EQ(ProtectionAction::Initiate, critical.action);
+    EXPECT_EQ(5u, critical.delaySeconds);
 }
 
-TEST(ShutdownPolicy, ARefusalIsRetriedWithEachCriticalReadingAndRecordedOnce) {
-    ShutdownPolicy policy(Critical());
-    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 0));
+TEST(ShutdownPolicy, ARefusalIsRetriedWithEachReadingAndRecordedOnce) {
+    ShutdownPolicy policy(Critical(10));
+    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB FSD"), 0));
     EXPECT_EQ(ServiceEvent::ShutdownRefused, policy.Initiated("error 120").at(0).event);
-    EXPECT_EQ("initiated (battery low), Windows refused: error 120", policy.StatusLine());
-    EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 1000));
+    EXPECT_EQ("initiated (forced shutdown by the UPS's server), Windows refused: error 120", policy.StatusLine());
+    EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OL"), 1000)) << "critical: retried with the power back too";
     EXPECT_TRUE(policy.Initiated("error 120").empty());
-    // Nothing for Windows to call off, but the retries end.
-    EXPECT_EQ(ProtectionAction::None, Act(policy, Ups("OL"), 1500));
-    EXPECT_EQ("cancelled (power back)", policy.StatusLine());
 
-    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 2000));
-    EXPECT_EQ(1u, policy.Initiated("error 120").size()) << "a new outage's refusal is recorded again";
-    EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 3000));
-    EXPECT_EQ(ServiceEvent::ShutdownInitiated, policy.Initiated("").at(0).event);
+    ShutdownPolicy early(Critical(10));
+    early.Observe(Ups("OB"), 0);
+    ASSERT_EQ(ProtectionAction::Initiate, Act(early, Ups("OB"), 10001));
+    early.Initiated("error 120");
+    EXPECT_EQ(ProtectionAction::Initiate, Act(early, Ups("OB"), 11000));
+    EXPECT_EQ(ServiceEvent::ShutdownInitiated, early.Initiated("").at(0).event);
     // The grace runs from the call Windows took.
-    EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OL"), 32999));
+    EXPECT_EQ(ProtectionAction::Cancel, Act(early, Ups("OL"), 40999));
+    // Nothing for Windows to call off, but the retries end.
+    early.Observe(Ups("OB"), 60000);
+    ASSERT_EQ(ProtectionAction::Initiate, Act(early, Ups("OB"), 70001));
+    early.Initiated("error 120");
+    EXPECT_EQ(ProtectionAction::None, Act(early, Ups("OL"), 71000));
+    EXPECT_EQ("cancelled (power back)", early.StatusLine());
 }
 
-TEST(ShutdownPolicy, OffNeverActsAndTurningItOffCallsOffAPendingShutdown) {
+TEST(ShutdownPolicy, AResumeRearmsAndRestartsTheTimersThatRanThroughTheSleep) {
+    ShutdownPolicy policy(Critical());
+    Started(policy, Ups("OB FSD"), 0);
+    policy.Resumed(3600000);  // an administrator's shutdown /a, or a sleep
+    EXPECT_EQ("armed (critical, no login)", policy.StatusLine());
+    EXPECT_EQ(ProtectionAction::None, Act(policy, kSilent, 3610000)) << "silence counts from the resume";
+    EXPECT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB FSD"), 3611000)) << "still critical: acts again";
+}
+
+TEST(ShutdownPolicy, OffNeverActs) {
     ShutdownPolicy policy;
     for (SourceReading const& reading : {Ups("OB"), Ups("OB LB"), Ups("FSD"), kSilent, Ups("OL")})
         EXPECT_EQ(ProtectionAction::None, Act(policy, reading, 60000));
     EXPECT_EQ("off", policy.StatusLine());
-
-    policy.SetSettings(Critical());
-    ASSERT_EQ(ProtectionAction::Initiate, Act(policy, Ups("OB LB"), 70000));
-    policy.Initiated("");
-    policy.SetSettings(ProtectionSettings());
-    EXPECT_EQ(ProtectionAction::Cancel, Act(policy, Ups("OB LB"), 71000));
 }
 
 TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
@@ -128,13 +200,16 @@ TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
 // Windows as the controller meets it: takes the shutdown or refuses it.
 class RecordingShutdown final : public vandrel::ShutdownApi {
 public:
-    DWORD InitiateShutdown(DWORD graceSeconds, DWORD flags, DWORD reason) override {
-        calls.push_back({graceSeconds, flags, reason});
-        return refusal;
+    DWORD InitiateShutdown(DWORD seconds, DWORD flags, DWORD reason) override {
+        calls.push_back({seconds, flags, reason});
+        if (answers.empty()) return ERROR_SUCCESS;
+        DWORD const answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
     }
     DWORD AbortShutdown() override { return ++aborts, ERROR_SUCCESS; }
-    bool HibernateAllowed() override { return false; }
-    DWORD Hibernate() override { return ERROR_CALL_NOT_IMPLEMENTED; }
+    bool HibernateAllowed() override { return hibernateAllowed; }
+    DWORD Hibernate() override { return ++hibernations, ERROR_GEN_FAILURE; }
     LANGID UiLanguage() override { return language; }
     std::vector<DWORD> UserSessions() override { return {1, 3}; }
     bool SendSessionMessage(DWORD session, std::wstring const&, std::wstring const& text, DWORD) override {
@@ -142,43 +217,101 @@ public:
         return true;
     }
 
-    std::vector<std::array<DWORD, 3>> calls;  // grace, flags, reason
+    std::vector<std::array<DWORD, 3>> calls;  // seconds, flags, reason
+    std::vector<DWORD> answers;               // to the next calls; then ERROR_SUCCESS
     std::vector<std::pair<DWORD, std::wstring>> messages;
-    DWORD refusal = ERROR_SUCCESS;
+    bool hibernateAllowed = false;
     LANGID language = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     int aborts = 0;
+    int hibernations = 0;
 };
 
 std::string g_line;
 void KeepLine(std::string const& line) { g_line = line; }
 
-TEST(ProtectionController, ShutsDownForPowerWithTheGraceThenWarnsEverySession) {
+vandrel::ServiceSettings Nut(ProtectionSettings const& protection) {
+    vandrel::ServiceSettings settings;
+    settings.source = vandrel::SourceKind::Nut;
+    settings.protection = protection;
+    return settings;
+}
+
+TEST(ProtectionController, ACriticalStateShutsDownAfterTheFinalDelayAndWarnsEverySession) {
     RecordingShutdown windows;
     ScopedSeam<vandrel::ShutdownApi> seam(windows);
     ProtectionSettings settings = Critical();
     settings.action = vandrel::ShutdownAction::Hibernate;  // not allowed here: shuts down instead
-    settings.graceSeconds = 45;
-    vandrel::ProtectionController controller(ProtectionSettings(), &KeepLine);
+    settings.finalDelaySeconds = 7;
+    vandrel::ProtectionController controller(std::nullopt, &KeepLine);
     EXPECT_EQ("off", g_line);
-    controller.TakeSettings(settings);
-    controller.OnReading(vandrel::ReadingForWord(2));
+    controller.TakeSettings(Nut(settings));
+    controller.OnReading(Ups("OB LB FSD"));
     DWORD const power = SHTDN_REASON_MAJOR_POWER | SHTDN_REASON_MINOR_ENVIRONMENT | SHTDN_REASON_FLAG_PLANNED;
-    EXPECT_EQ((decltype(windows.calls){{45, SHUTDOWN_POWEROFF | SHUTDOWN_FORCE_OTHERS, power}}), windows.calls);
-    std::wstring const japanese = vandrel::ShutdownWarning(windows.language, false, 45).text;
-    EXPECT_NE(vandrel::ShutdownWarning(LANG_ENGLISH, false, 45).text, japanese);
-    EXPECT_NE(std::wstring::npos, japanese.find(L" 45 "));
+    EXPECT_EQ((decltype(windows.calls){{7, SHUTDOWN_POWEROFF | SHUTDOWN_FORCE_OTHERS, power}}), windows.calls);
+    std::wstring const japanese = vandrel::ShutdownWarning(windows.language, true, false, 7).text;
+    EXPECT_NE(vandrel::ShutdownWarning(LANG_ENGLISH, true, false, 7).text, japanese);
+    EXPECT_NE(std::wstring::npos, japanese.find(L" 7 "));
     using Sent = std::vector<std::pair<DWORD, std::wstring>>;
     EXPECT_EQ((Sent{{1, japanese}, {3, japanese}}), windows.messages);
-    EXPECT_EQ("initiated (battery low)", g_line);
-    controller.OnReading(vandrel::ReadingForWord(3));
-    EXPECT_EQ(1, windows.aborts);
+    EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
+    controller.OnReading(Ups("OL"));
+    controller.TakeSettings(std::nullopt);  // settings it can no longer use
+    controller.OnReading(Ups("OL"));
+    EXPECT_EQ(0, windows.aborts);
+    EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
+}
 
-    // A refused shutdown warns nobody of a shutdown that is not coming.
-    windows.refusal = ERROR_CALL_NOT_IMPLEMENTED;
-    windows.messages.clear();
-    controller.OnReading(vandrel::ReadingForWord(2));
-    EXPECT_TRUE(windows.messages.empty());
-    EXPECT_EQ(0u, g_line.find("initiated (battery low), Windows refused: ")) << g_line;
+TEST(ProtectionController, AScheduledShutdownGivesWayToACriticalOneAndCountsAsTaken) {
+    RecordingShutdown windows;
+    ScopedSeam<vandrel::ShutdownApi> seam(windows);
+    vandrel::ProtectionController controller(Nut(Critical(1)), &KeepLine);
+    DWORD const scheduled = 1190;  // ERROR_SHUTDOWN_IS_SCHEDULED: an earlier instance's, say
+    windows.answers = {scheduled};
+    controller.OnReading(Ups("OB"));
+    ::Sleep(1100);
+    controller.OnReading(Ups("OB"));  // on battery > 1 s: early, with the grace
+    ASSERT_EQ(1u, windows.calls.size());
+    EXPECT_EQ(30u, windows.calls[0][0]);
+    EXPECT_EQ(0u, g_line.find("initiated (on battery > 1 s)")) << g_line;
+    windows.answers = {scheduled};
+    controller.OnReading(Ups("OB FSD"));
+    EXPECT_EQ(1, windows.aborts) << "the early count-down is replaced by the final delay";
+    ASSERT_EQ(3u, windows.calls.size());
+    EXPECT_EQ(5u, windows.calls[2][0]);
+    controller.OnServiceStopping(false);
+    EXPECT_EQ(1, windows.aborts) << "a stop never calls off a critical shutdown";
+}
+
+TEST(ProtectionController, AFailedHibernationShutsDownInsteadOnceAndAStopCallsOffAnEarlyShutdown) {
+    RecordingShutdown windows;
+    ScopedSeam<vandrel::ShutdownApi> seam(windows);
+    windows.hibernateAllowed = true;
+    ProtectionSettings settings = Critical();
+    settings.action = vandrel::ShutdownAction::Hibernate;
+    settings.finalDelaySeconds = 0;
+    vandrel::ProtectionController controller(Nut(settings), &KeepLine);
+    for (int i = 0; i < 5; ++i) controller.OnReading(Ups("OB LB FSD"));
+    EXPECT_EQ(1, windows.hibernations);
+    EXPECT_EQ(1u, windows.calls.size());
+    EXPECT_EQ(4u, windows.messages.size()) << "each session warned of the hibernation, then of the shutdown";
+    EXPECT_EQ(0u, g_line.find("initiated (forced shutdown by the UPS's server), hibernation failed: ")) << g_line;
+
+    // A simulation never shuts the PC down; an early shutdown ends with the service.
+    vandrel::ServiceSettings simulated = Nut(Critical(1));
+    simulated.source = vandrel::SourceKind::Simulate;
+    vandrel::ProtectionController simulation(simulated, &KeepLine);
+    simulation.OnReading(Ups("OB LB FSD"));
+    EXPECT_EQ("off", g_line);
+    vandrel::ProtectionController early(Nut(Critical(1)), &KeepLine);
+    early.OnReading(Ups("OB"));
+    ::Sleep(1100);
+    early.OnReading(Ups("OB"));
+    EXPECT_EQ(2u, windows.calls.size());
+    early.OnServiceStopping(true);
+    EXPECT_EQ(0, windows.aborts) << "Windows' own shutdown";
+    early.OnServiceStopping(false);
+    EXPECT_EQ(1, windows.aborts);
+    EXPECT_EQ("cancelled (service stopped)", g_line);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 ; ICON and the three programs as AGENT, CONFIGURATOR and SERVICE.
 ;
 ;   PerimandSetup.exe [/S] [/NUT=ups@host[:port] | /SIMULATE] [/D=folder]
-;                     [/SHUTDOWN /LOGIN=user /PASSWORDFILE=file]
+;                     [/SHUTDOWN /LOGIN=user /PASSWORDFILE=file
+;                      [/CHARGEBELOW=PERCENT] [/RUNTIMEBELOW=SECONDS]]
 ;   Uninstall.exe [/S]
 ;
 ; /SHUTDOWN turns on shutdown protection: the service logs in to the NUT
@@ -17,6 +18,9 @@
 ; command-line word. It needs a NUT source: /NUT=, or on an upgrade a
 ; service that reads one. Without /SHUTDOWN protection stays as the service
 ; has it (off on a new install): setup only ever turns it on.
+; /CHARGEBELOW= and /RUNTIMEBELOW= (0: never), only with /SHUTDOWN, also
+; shut down on battery below that charge or runtime; not given, the
+; service keeps what it has.
 ;
 ; Exit codes, for /S: 0 done, 1 cancelled, 2 bad options, 3 the service could
 ; not be set up, stopped or removed, 4 a file in use (uninstall), 5 the files
@@ -84,6 +88,7 @@ Var KeptSourceIsNut     ; 1 when the registered service reads a NUT server
 Var Shutdown            ; 1: turn shutdown protection on with $Login, $Password
 Var Login
 Var Password            ; cleared once the service has it
+Var Thresholds          ; ' --charge-below "N" --runtime-below "N"', those given
 
 ; --- pages and languages ---------------------------------------------------
 !define MUI_ICON "${ICON}"
@@ -345,16 +350,31 @@ Function .onInit
   Call ReadProtectionOptions
 FunctionEnd
 
-; /SHUTDOWN /LOGIN=user /PASSWORDFILE=file: all three or none. Read before
-; anything changes, so a bad one leaves Perimand as it was. Without /S they
-; fill in the UPS page.
+; /SHUTDOWN /LOGIN=user /PASSWORDFILE=file: all three or none, and the
+; thresholds only with them. Read before anything changes, so a bad one
+; leaves Perimand as it was. Without /S they fill in the UPS page.
 !macro REFUSE_OPTIONS message
   MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
   SetErrorLevel ${EXIT_BAD_OPTIONS}
   Quit
 !macroend
+!macro READ_THRESHOLD option serviceOption
+  ClearErrors
+  ${GetOptions} $R9 "${option}" $2
+  ${IfNot} ${Errors}
+    Push $2
+    Call ValidateCommandWord
+    ${If} $0 != 1
+      !insertmacro REFUSE_OPTIONS "$(BadThreshold)"
+    ${EndIf}
+    StrCpy $Thresholds '$Thresholds ${serviceOption} "$2"'
+  ${EndIf}
+!macroend
 Function ReadProtectionOptions
   StrCpy $Shutdown 0
+  StrCpy $Thresholds ""
+  !insertmacro READ_THRESHOLD "/CHARGEBELOW=" "--charge-below"
+  !insertmacro READ_THRESHOLD "/RUNTIMEBELOW=" "--runtime-below"
   StrCpy $1 ""
   ClearErrors
   ${GetOptions} $R9 "/SHUTDOWN" $0
@@ -371,14 +391,21 @@ Function ReadProtectionOptions
   ${IfNot} ${Errors}
     StrCpy $1 "$1p"
   ${EndIf}
-  ${IfThen} $1 == "" ${|} Return ${|}
+  ${IfThen} $1$Thresholds == "" ${|} Return ${|}
   ${If} $1 != slp
     !insertmacro REFUSE_OPTIONS "$(ShutdownOptions)"
   ${EndIf}
   Push $Login
-  Call ValidateLogin
+  Call ValidateCommandWord
   ${If} $0 != 1
     !insertmacro REFUSE_OPTIONS "$(NeedLogin)"
+  ${EndIf}
+  ${If} $Thresholds != ""
+    Push $Thresholds
+    Call ServiceCheck
+    ${If} $0 != 0
+      !insertmacro REFUSE_OPTIONS "$(BadThreshold)"
+    ${EndIf}
   ${EndIf}
   ${If} $Mode == simulate
   ${OrIf} $Mode$KeptSourceIsNut == keep0
@@ -597,7 +624,7 @@ Function ConfigureProtection
     FileWrite $1 "$Password$\r$\n"
     FileClose $1
     ; cmd drops the outer quotes and runs the rest.
-    nsExec::ExecToLog '"$SYSDIR\cmd.exe" /c ""$INSTDIR\VandrelService.exe" config --shutdown critical --login "$Login" --password-stdin <"$PLUGINSDIR\login.txt""'
+    nsExec::ExecToLog '"$SYSDIR\cmd.exe" /c ""$INSTDIR\VandrelService.exe" config --shutdown critical --login "$Login"$Thresholds --password-stdin <"$PLUGINSDIR\login.txt""'
     Pop $0
   ${EndIf}
   Delete "$PLUGINSDIR\login.txt"

@@ -2,37 +2,47 @@
 ; (ups@host[:port]) or the simulation, or on an upgrade the settings it
 ; already has. Sets $Mode ("nut", "simulate" or "keep") and $Nut, and with
 ; the shutdown box $Shutdown = 1, $Login and $Password.
-; ValidateNutAddress and ValidateLogin are also what /NUT= and /LOGIN= go
-; through.
+; ValidateNutAddress and ValidateCommandWord are also what /NUT= and /LOGIN=
+; go through.
 
-; What a UPS address is, the service decides ("VandrelService.exe check"),
-; so setup never takes what the service would refuse. Takes the text on the
-; stack; $0 = 1 and $Nut = the address as the service writes it when it is
-; valid, else 0.
-Function ValidateNutAddress
+; What the service takes, the service decides: "VandrelService.exe check"
+; with the options on the stack, run from a copy in $PLUGINSDIR, so setup
+; never takes what the service would refuse and installs nothing to ask.
+; $0 = its exit code (0: taken), $1 = its one line.
+Function ServiceCheck
   Exch $R1
-  Push $R2
   InitPluginsDir
   ${IfNot} ${FileExists} "$PLUGINSDIR\VandrelService.exe"
     File "/oname=$PLUGINSDIR\VandrelService.exe" "${SERVICE}"
   ${EndIf}
-  nsExec::ExecToStack '"$PLUGINSDIR\VandrelService.exe" check --nut "$R1"'
+  nsExec::ExecToStack '"$PLUGINSDIR\VandrelService.exe" check $R1'
   Pop $0
-  Pop $R2   ; its one line: the address as stored, or why not
-  ${If} $0 == 0
-    StrCpy $0 1
-    ${TrimNewLines} $R2 $Nut
-  ${Else}
-    StrCpy $0 0
-  ${EndIf}
-  Pop $R2
+  Pop $1
   Pop $R1
 FunctionEnd
 
-; The user goes through "cmd /c" with the password file (ConfigureProtection),
-; so a quote or a % in it would change that command: refused. Takes the
-; user on the stack; $0 = 1 when it can be used.
-Function ValidateLogin
+; A UPS address: takes the text on the stack; $0 = 1 and $Nut = the address
+; as the service writes it when it is valid, else 0.
+Function ValidateNutAddress
+  Exch $R1
+  Push $1
+  Push '--nut "$R1"'
+  Call ServiceCheck
+  ${If} $0 == 0
+    StrCpy $0 1
+    ${TrimNewLines} $1 $Nut   ; the address as stored
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+  Pop $1
+  Pop $R1
+FunctionEnd
+
+; A word of ConfigureProtection's command (the user, a threshold) goes
+; through "cmd /c" with the password file, so a quote or a % in it would
+; change that command: refused, as is an empty one. Takes the word on the
+; stack; $0 = 1 when it can be used.
+Function ValidateCommandWord
   Exch $R1
   Push $R2
   StrCpy $0 0
@@ -174,7 +184,7 @@ Function UpsPageLeave
   ${NSD_GetText} $UpsLoginText $Login
   ${NSD_GetText} $UpsPasswordText $Password
   Push $Login
-  Call ValidateLogin
+  Call ValidateCommandWord
   ${If} $0 != 1
   ${OrIf} $Password == ""
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(NeedLogin)"

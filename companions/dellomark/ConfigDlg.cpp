@@ -18,6 +18,8 @@ int ErrorTextId(Field field) {
     case Field::Port: return IDC_PORT_ERROR;
     case Field::PollMs: return IDC_POLL_MS_ERROR;
     case Field::OnBatteryLimit: return IDC_ON_BATTERY_LIMIT_ERROR;
+    case Field::ChargeBelow: return IDC_CHARGE_BELOW_ERROR;
+    case Field::RuntimeBelow: return IDC_RUNTIME_BELOW_ERROR;
     case Field::Grace: return IDC_GRACE_ERROR;
     case Field::Login: return IDC_LOGIN_ERROR;
     case Field::Password: return IDC_PASSWORD_ERROR;
@@ -25,10 +27,12 @@ int ErrorTextId(Field field) {
     return IDC_STATUS_TEXT;
 }
 
-int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR,         IDC_HOST_ERROR,  IDC_PORT_ERROR,  IDC_POLL_MS_ERROR,
-                             IDC_ON_BATTERY_LIMIT_ERROR, IDC_GRACE_ERROR, IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR};
+int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR,
+                             IDC_ON_BATTERY_LIMIT_ERROR, IDC_CHARGE_BELOW_ERROR, IDC_RUNTIME_BELOW_ERROR,
+                             IDC_GRACE_ERROR, IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR};
 int const kServerFieldIds[] = {IDC_UPS_NAME, IDC_HOST, IDC_PORT, IDC_POLL_MS, IDC_TEST_CONNECTION};
-int const kProtectionFieldIds[] = {IDC_ON_BATTERY_LIMIT, IDC_GRACE, IDC_ACTION, IDC_LOGIN, IDC_PASSWORD};
+int const kProtectionFieldIds[] = {IDC_ON_BATTERY_LIMIT, IDC_CHARGE_BELOW, IDC_RUNTIME_BELOW, IDC_GRACE,
+                                   IDC_ACTION, IDC_LOGIN, IDC_PASSWORD};
 // The action list's items, in this order.
 unsigned const kActionTextIds[] = {IDS_ACTION_SHUTDOWN, IDS_ACTION_HIBERNATE};
 
@@ -49,6 +53,8 @@ bool ToFormField(vandrel::SettingsField field, Field& out) {
     case vandrel::SettingsField::Port: out = Field::Port; return true;
     case vandrel::SettingsField::PollMs: out = Field::PollMs; return true;
     case vandrel::SettingsField::OnBatteryLimit: out = Field::OnBatteryLimit; return true;
+    case vandrel::SettingsField::ChargeBelow: out = Field::ChargeBelow; return true;
+    case vandrel::SettingsField::RuntimeBelow: out = Field::RuntimeBelow; return true;
     case vandrel::SettingsField::Grace: out = Field::Grace; return true;
     case vandrel::SettingsField::Login: out = Field::Login; return true;
     default: return false;
@@ -123,6 +129,8 @@ FormText CConfigDlg::ReadForm() const {
     form.pollMs = ItemText(IDC_POLL_MS);
     form.shutdown = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
     form.onBatteryLimit = ItemText(IDC_ON_BATTERY_LIMIT);
+    form.chargeBelow = ItemText(IDC_CHARGE_BELOW);
+    form.runtimeBelow = ItemText(IDC_RUNTIME_BELOW);
     form.grace = ItemText(IDC_GRACE);
     form.action = ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_GETCURSEL, 0, 0) == 1
                       ? vandrel::ShutdownAction::Hibernate
@@ -146,6 +154,8 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
     ::CheckDlgButton(m_hWnd, IDC_SHUTDOWN,
                      protection.mode == vandrel::ShutdownMode::Critical ? BST_CHECKED : BST_UNCHECKED);
     SetItemText(IDC_ON_BATTERY_LIMIT, std::to_string(protection.onBatteryLimitSeconds));
+    SetItemText(IDC_CHARGE_BELOW, std::to_string(protection.chargeBelowPercent));
+    SetItemText(IDC_RUNTIME_BELOW, std::to_string(protection.runtimeBelowSeconds));
     SetItemText(IDC_GRACE, std::to_string(protection.graceSeconds));
     ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_SETCURSEL,
                           protection.action == vandrel::ShutdownAction::Hibernate ? 1 : 0, 0);
@@ -155,7 +165,12 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
 }
 
 void CConfigDlg::EnableProtectionFields() {
-    bool const on = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
+    // A simulation never shuts the PC down: the whole group is greyed, and
+    // what it holds is kept for when the source is a server again.
+    bool const nut = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_NUT) == BST_CHECKED;
+    EnableItem(IDC_SHUTDOWN_GROUP, nut);
+    EnableItem(IDC_SHUTDOWN, nut);
+    bool const on = nut && ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
     for (int id : kProtectionFieldIds) EnableItem(id, on);
 }
 
@@ -174,6 +189,7 @@ void CConfigDlg::ShowStatus(std::string const& text) { SetItemText(IDC_STATUS_TE
 void CConfigDlg::OnSourceChanged() {
     ShowFieldErrors({});
     EnableServerFields();
+    EnableProtectionFields();
 }
 
 void CConfigDlg::OnShutdownChanged() {
@@ -246,17 +262,7 @@ void CConfigDlg::OnSave() {
         return;
     }
 
-    vandrel::ServiceSettings settings = loaded_;
-    settings.source = values.source == Source::Nut ? vandrel::SourceKind::Nut : vandrel::SourceKind::Simulate;
-    if (values.source == Source::Nut) {
-        settings.ups = values.address;
-        settings.pollMs = values.pollMs;
-    }
-    // Off, the group's values stay as they were.
-    if (values.shutdown)
-        settings.protection = values.protection;
-    else
-        settings.protection.mode = vandrel::ShutdownMode::Off;
+    vandrel::ServiceSettings const settings = SettingsToSave(loaded_, values);
     // The shared checks have the last word on what the service accepts.
     vandrel::SettingsProblem const problem = vandrel::ValidateSettings(settings);
     if (problem.failed()) {

@@ -59,7 +59,7 @@ private:
     void ShowFieldErrors(std::vector<FieldError> const& errors);
     void ShowStatus(std::string const& text);
 
-    vandrel::ServiceSettings loaded_;  // what the key held, the simulation's part kept on save
+    vandrel::ServiceSettings loaded_;  // what the key held; Save keeps what the form does not show
     ConnectionTest test_;
     ServiceRestart restart_;
     bool closeWhenRestarted_ = false;

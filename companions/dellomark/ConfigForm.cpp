@@ -48,18 +48,34 @@ std::string Worded(std::string const& failure, TextLoader const& text) {
     return failure;
 }
 
-// The Shutdown group, on: the service's own checks judge each value.
+// The Shutdown group's numbers, in the order of the form.
+struct NumberField {
+    std::string FormText::*text;
+    vandrel::SettingsField setting;
+    Field field;
+    unsigned messageId;
+};
+NumberField const kProtectionNumbers[] = {
+    {&FormText::onBatteryLimit, vandrel::SettingsField::OnBatteryLimit, Field::OnBatteryLimit,
+     IDS_ERROR_ON_BATTERY_RANGE},
+    {&FormText::chargeBelow, vandrel::SettingsField::ChargeBelow, Field::ChargeBelow, IDS_ERROR_CHARGE_RANGE},
+    {&FormText::runtimeBelow, vandrel::SettingsField::RuntimeBelow, Field::RuntimeBelow, IDS_ERROR_RUNTIME_RANGE},
+    {&FormText::grace, vandrel::SettingsField::Grace, Field::Grace, IDS_ERROR_GRACE_RANGE},
+};
+
+// The Shutdown group, on: the service's own checks judge each value. The
+// service trims what it reads; a field takes digits only.
 void ValidateProtection(FormText const& text, FormValues& values, std::vector<FieldError>& errors) {
     vandrel::ServiceSettings probe;
     probe.protection.mode = vandrel::ShutdownMode::Critical;
     probe.protection.action = text.action;
-    uint32_t number = 0;
-    if (!companions::ParseUint32(text.onBatteryLimit.c_str(), number) ||
-        vandrel::SetFieldFromText(probe, vandrel::SettingsField::OnBatteryLimit, text.onBatteryLimit).failed())
-        errors.push_back({Field::OnBatteryLimit, IDS_ERROR_ON_BATTERY_RANGE});
-    if (!companions::ParseUint32(text.grace.c_str(), number) ||
-        vandrel::SetFieldFromText(probe, vandrel::SettingsField::Grace, text.grace).failed())
-        errors.push_back({Field::Grace, IDS_ERROR_GRACE_RANGE});
+    for (NumberField const& number : kProtectionNumbers) {
+        std::string const& typed = text.*number.text;
+        uint32_t value = 0;
+        if (!companions::ParseUint32(typed.c_str(), value) ||
+            vandrel::SetFieldFromText(probe, number.setting, typed).failed())
+            errors.push_back({number.field, number.messageId});
+    }
     // Without a login the primary would not wait for this PC.
     if (text.login.empty())
         errors.push_back({Field::Login, IDS_ERROR_LOGIN_EMPTY});
@@ -103,10 +119,33 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
             errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
         }
     }
-    values.shutdown = text.shutdown;
-    if (text.shutdown) ValidateProtection(text, values, errors);
+    values.shutdown = text.shutdown && text.source == Source::Nut;
+    if (values.shutdown) ValidateProtection(text, values, errors);
     if (errors.empty()) out = values;
     return errors;
+}
+
+vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values) {
+    vandrel::ServiceSettings settings = stored;
+    settings.source = values.source == Source::Nut ? vandrel::SourceKind::Nut : vandrel::SourceKind::Simulate;
+    if (values.source == Source::Nut) {
+        settings.ups = values.address;
+        settings.pollMs = values.pollMs;
+    }
+    vandrel::ProtectionSettings& protection = settings.protection;
+    if (!values.shutdown) {
+        protection.mode = vandrel::ShutdownMode::Off;
+        return settings;
+    }
+    vandrel::ProtectionSettings const& form = values.protection;
+    protection.mode = vandrel::ShutdownMode::Critical;
+    protection.onBatteryLimitSeconds = form.onBatteryLimitSeconds;
+    protection.chargeBelowPercent = form.chargeBelowPercent;
+    protection.runtimeBelowSeconds = form.runtimeBelowSeconds;
+    protection.graceSeconds = form.graceSeconds;
+    protection.action = form.action;
+    protection.login = form.login;
+    return settings;
 }
 
 std::string Substitute(std::string const& pattern, std::vector<std::string> const& arguments) {

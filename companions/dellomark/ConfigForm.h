@@ -25,6 +25,8 @@ struct FormText {
     // The Shutdown group.
     bool shutdown = false;
     std::string onBatteryLimit;
+    std::string chargeBelow;   // percent
+    std::string runtimeBelow;  // seconds
     std::string grace;
     vandrel::ShutdownAction action = vandrel::ShutdownAction::Shutdown;
     std::string login;
@@ -32,7 +34,18 @@ struct FormText {
     bool passwordStored = false;  // one is stored already
 };
 
-enum class Field { UpsName, Host, Port, PollMs, OnBatteryLimit, Grace, Login, Password };
+enum class Field {
+    UpsName,
+    Host,
+    Port,
+    PollMs,
+    OnBatteryLimit,
+    ChargeBelow,
+    RuntimeBelow,
+    Grace,
+    Login,
+    Password,
+};
 
 struct FieldError {
     Field field;
@@ -44,9 +57,11 @@ struct FormValues {
     Source source = Source::Nut;
     nut::UpsAddress address;
     std::uint32_t pollMs = 0;
-    bool shutdown = false;
-    vandrel::ProtectionSettings protection;  // only when `shutdown`
-    std::string newPassword;                 // empty: the stored one stays
+    bool shutdown = false;  // protection on: the box checked, with a NUT server
+    // Only when `shutdown`, and only the group's fields: the rest are
+    // defaults, not values to store (SettingsToSave).
+    vandrel::ProtectionSettings protection;
+    std::string newPassword;  // empty: the stored one stays
 };
 
 // The NUT client judges name, host and port (nut::CheckUpsAddress); a host
@@ -55,9 +70,17 @@ struct FormValues {
 // Every field in error, in the order of the form; `out` is written only
 // when there are none. The simulation uses none of the server's fields, so
 // they are not checked for it (what is in them is kept as it is).
-// The Shutdown group likewise, while its checkbox is off. On, it takes the
-// service's bounds, a user, and a password typed now or stored before.
+// The Shutdown group likewise, while its checkbox is off or the source is
+// the simulation, which never shuts the PC down. On, it takes the service's
+// bounds, a user, and a password typed now or stored before.
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out);
+
+// What Save writes: the stored settings with the form's values in them. The
+// form owns the source, the server's fields and the Shutdown group's; every
+// other value (the simulation's, the final delay, hostsync) stays as stored,
+// as do the fields of a source or group that is not in use. With the
+// simulation, or the box off, protection is saved off.
+vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values);
 
 // Only the fields a connection test needs (name, host, port).
 std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out);

@@ -31,10 +31,15 @@
 #define IDC_ACTION                  1033
 #define IDC_LOGIN                   1034
 #define IDC_PASSWORD                1035
+#define IDC_CHARGE_BELOW            1036
+#define IDC_RUNTIME_BELOW           1037
+#define IDC_SHUTDOWN_GROUP          1038
 #define IDC_ON_BATTERY_LIMIT_ERROR  1041
 #define IDC_GRACE_ERROR             1042
 #define IDC_LOGIN_ERROR             1044
 #define IDC_PASSWORD_ERROR          1045
+#define IDC_CHARGE_BELOW_ERROR      1046
+#define IDC_RUNTIME_BELOW_ERROR     1047
 
 // Field errors; each names its field.
 #define IDS_ERROR_NAME_EMPTY        201
@@ -51,6 +56,8 @@
 #define IDS_ERROR_LOGIN_CHARACTERS  212
 #define IDS_ERROR_PASSWORD_EMPTY    213
 #define IDS_ERROR_PASSWORD_CHARACTERS 214
+#define IDS_ERROR_CHARGE_RANGE      215
+#define IDS_ERROR_RUNTIME_RANGE     216
 
 // The connection test.
 #define IDS_TEST_RUNNING            220

@@ -164,12 +164,12 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     return {};
 }
 
-std::string CheckNutArgument(std::vector<std::string> const& options, std::string& normalised) {
-    if (options.size() != 2 || options[0] != "--nut") return "check takes --nut ups@host[:port]";
-    nut::UpsAddress address;
-    std::string const error = nut::ParseUpsAddress(options[1], address);
+std::string CheckArguments(std::vector<std::string> const& options, std::string& normalised) {
+    if (options.empty()) return "check takes --nut ups@host[:port] or other options of install";
+    ServiceSettings settings;  // a new install's
+    std::string const error = ApplySettingsArguments(options, settings);
     if (!error.empty()) return error;
-    normalised = nut::FormatUpsAddress(address);
+    normalised = settings.source == SourceKind::Nut ? nut::FormatUpsAddress(settings.ups) : std::string();
     return {};
 }
 

@@ -59,10 +59,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
 // options): --password-stdin is refused.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings);
 
-// check --nut ups@host[:port]: the address as the service would store it
-// ("ups@[::1]:3493"), or why it is not one. The setup asks this rather than
-// keep rules of its own. Empty on success, else one line.
-std::string CheckNutArgument(std::vector<std::string> const& options, std::string& normalised);
+// check [--nut ups@host[:port]] [other options of install]: whether a new
+// install would take them, and with --nut the address as the service would
+// store it ("ups@[::1]:3493"; empty without). The setup asks this rather
+// than keep rules of its own. Empty on success, else one line.
+std::string CheckArguments(std::vector<std::string> const& options, std::string& normalised);
 
 // Uninstall: a delete that fails because someone deleted it first has
 // reached the goal all the same. (A stop that finds it stopped is the

@@ -20,7 +20,8 @@ char const kUsage[] =
     "       VandrelService status\n"
     "       VandrelService uninstall\n"
     "       VandrelService console [options of install]   (runs here until Ctrl+C)\n"
-    "       VandrelService check --nut ups@host[:port]    (prints the address as stored, or why not)\n"
+    "       VandrelService check [--nut ups@host[:port]] [options of install]\n"
+    "                              (whether install would take them; prints the address as stored)\n"
     "  --nut ups@host[:port] read the UPS from the NUT server on host (port 3493 by default)\n"
     "  --poll-ms N           ask the server every N ms (500-60000, default 2000)\n"
     "  --simulate            publish a simulated UPS instead\n"
@@ -88,12 +89,12 @@ int main(int argc, char** argv) {
         return vandrel::Uninstall();
     case Command::Check: {
         std::string address;
-        std::string const bad = vandrel::CheckNutArgument(invocation.options, address);
+        std::string const bad = vandrel::CheckArguments(invocation.options, address);
         if (!bad.empty()) {
             std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
             return vandrel::kExitUsage;
         }
-        std::puts(address.c_str());
+        if (!address.empty()) std::puts(address.c_str());
         return vandrel::kExitOk;
     }
     case Command::Console:

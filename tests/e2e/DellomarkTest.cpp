@@ -115,18 +115,23 @@ protected:
 };
 
 // The service takes two seconds to stop: the dialog keeps answering and
-// says how the restart went once it is over. The Shutdown group's values
-// go in with the rest, its password into the protected store.
+// says how the restart went once it is over. The Shutdown group, greyed for
+// the simulation, opens up for a server; its values go in with the rest,
+// its password into the protected store, and what the form does not show
+// stays as it was.
 TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
-    ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000"));
+    ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000 --hostsync 120"));
     ASSERT_TRUE(StartServiceNow());
     ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
     std::optional<DWORD> const before = ServiceProcessId();
 
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
     FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
     Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_CHARGE_BELOW, "40");
     Type(dialog, IDC_GRACE, "45");
     ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
     Type(dialog, IDC_LOGIN, "mon");
@@ -150,12 +155,15 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ(1500u, ReadDword("PollMs").value_or(0));
     EXPECT_EQ("critical", ReadString("Shutdown").value_or("(none)"));
     EXPECT_EQ(45u, ReadDword("GraceSeconds").value_or(0));
+    EXPECT_EQ(40u, ReadDword("ChargeBelowPercent").value_or(0));
+    EXPECT_EQ(120u, ReadDword("HostsyncSeconds").value_or(0));
     EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
     EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
     std::string password;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
     EXPECT_EQ("secret", password);
-    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_PASSWORD_ERROR})
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_CHARGE_BELOW_ERROR,
+                   IDC_PASSWORD_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
 
     std::optional<DWORD> const after = ServiceProcessId();

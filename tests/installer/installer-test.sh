@@ -212,7 +212,8 @@ scenario_silent_install() {
     # Bad options: a message, exit code 2 and nothing installed.
     for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=test#ups@host" "/NUT=ups@host:1 /SIMULATE" "" \
             "/NUT=ups@host:1 /SHUTDOWN /PASSWORDFILE=$password_file" "/SIMULATE ${protection[*]}" \
-            "/NUT=ups@host:1 /SHUTDOWN /LOGIN=mon /PASSWORDFILE=C:\secret\missing.txt"; do
+            "/NUT=ups@host:1 /SHUTDOWN /LOGIN=mon /PASSWORDFILE=C:\secret\missing.txt" \
+            "/NUT=ups@host:1 ${protection[*]} /CHARGEBELOW=101" "/NUT=ups@host:1 /RUNTIMEBELOW=600"; do
         # shellcheck disable=SC2086
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
@@ -232,7 +233,7 @@ scenario_silent_install() {
         sleep 0.02
     done >"$work/command-lines" &
     local sampler=$!
-    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" || { rm "$work/sampling"; return; }
+    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" /RUNTIMEBELOW=600 || { rm "$work/sampling"; return; }
     rm "$work/sampling"
     wait "$sampler"
     check "setup's protection command was seen running" grep -qF -- --password-stdin "$work/command-lines"
@@ -240,6 +241,8 @@ scenario_silent_install() {
     check "setup left the password in no file of its temp folders" not grep -rqF "$password" \
         "$WINEPREFIX"/drive_c/users/*/Temp "$WINEPREFIX/drive_c/windows/temp"
     check "the service has protection on, logging in as mon" protection_is_on
+    check "the service shuts down below the runtime given" \
+        [ "$(( $(reg_value "$parameters_key" RuntimeBelowSeconds) ))" -eq 600 ]
     # How it is stored is the service's tests'.
     check "the password reached the service" eval \
         '"$wine64" reg query "${parameters_key%Parameters}Credentials" </dev/null 2>/dev/null | grep -q REG_BINARY'

@@ -25,7 +25,6 @@
 #                                                 polling every second); wait until it has logged in. Its
 #                                                 shutdown command creates DIR/primary-shutdown; its log
 #                                                 (this start's only) is DIR/upsmon.log
-#   nut-peer.sh stop-primary DIR
 #   nut-peer.sh wait-file DIR NAME [SECONDS]      wait until DIR/NAME exists (default 30 s)
 #
 # NUT_PEER_MAXAGE: upsd's MAXAGE in seconds (default 5).
@@ -43,7 +42,7 @@ primary_password=adminsecret
 monitor_pidfile=/run/nut/upsmon.pid
 wait_limit=30   # seconds any state change may take
 
-[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|reset|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|wait-status|wait-clients|start-primary|stop-primary|wait-file DIR [args]"
+[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|reset|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|wait-status|wait-clients|start-primary|wait-file DIR [args]"
 command=$1
 dir=$2
 shift 2
@@ -190,12 +189,10 @@ start_primary() {
     # command at once then.
     cat >"$dir/upsmon.conf" <<CONF
 MONITOR $ups@127.0.0.1:$(port) 1 admin $primary_password primary
-MINSUPPLIES 1
 SHUTDOWNCMD "/bin/touch $dir/primary-shutdown"
 POWERDOWNFLAG $dir/killpower
 HOSTSYNC 30
 FINALDELAY 0
-DEADTIME 15
 POLLFREQ 1
 POLLFREQALERT 1
 RUN_AS_USER root
@@ -335,9 +332,6 @@ while True:
         ;;
     start-primary)
         start_primary
-        ;;
-    stop-primary)
-        end_primary
         ;;
     wait-file)
         [[ $# -ge 1 ]] || die "wait-file needs a name"

@@ -1,5 +1,5 @@
-// The dialog's decisions: which field a message goes beside, what the
-// connection test shows, and who may save.
+// The dialog's decisions: which field a message goes beside, what Save
+// writes, what the connection test shows, and who may save.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,6 +31,8 @@ FormText GoodProtectionForm() {
     FormText form = GoodForm();
     form.shutdown = true;
     form.onBatteryLimit = "0";
+    form.chargeBelow = "40";
+    form.runtimeBelow = "300";
     form.grace = "30";
     form.action = vandrel::ShutdownAction::Hibernate;
     form.login = "mon";
@@ -58,6 +60,8 @@ std::vector<FieldError> ValidateWith(Field field, std::string const& text) {
     case Field::Port: form.port = text; break;
     case Field::PollMs: form.pollMs = text; break;
     case Field::OnBatteryLimit: form.onBatteryLimit = text; break;
+    case Field::ChargeBelow: form.chargeBelow = text; break;
+    case Field::RuntimeBelow: form.runtimeBelow = text; break;
     case Field::Grace: form.grace = text; break;
     case Field::Login: form.login = text; break;
     case Field::Password: form.password = text; break;
@@ -156,18 +160,26 @@ TEST(ConfigFormProtection, OffChecksNothingInTheGroup) {
     EXPECT_TRUE(ValidateForm(form, values).empty());
     EXPECT_FALSE(values.shutdown);
     EXPECT_TRUE(values.newPassword.empty());
+
+    // A simulation never shuts the PC down: the box checked counts for nothing.
+    form.shutdown = true;
+    form.source = Source::Simulate;
+    EXPECT_TRUE(ValidateForm(form, values).empty());
+    EXPECT_FALSE(values.shutdown);
+    EXPECT_TRUE(values.newPassword.empty());
 }
 
 TEST(ConfigFormProtection, OnNeedsEveryValueAUserAndAPasswordTypedNowOrStoredBefore) {
     FormText form = GoodProtectionForm();
-    form.onBatteryLimit = form.grace = form.login = "";
+    form.onBatteryLimit = form.chargeBelow = form.runtimeBelow = form.grace = form.login = "";
     form.passwordStored = false;
     std::vector<FieldError> const errors = Validate(form);
-    EXPECT_EQ((std::vector<Field>{Field::OnBatteryLimit, Field::Grace, Field::Login, Field::Password}),
+    EXPECT_EQ((std::vector<Field>{Field::OnBatteryLimit, Field::ChargeBelow, Field::RuntimeBelow, Field::Grace,
+                                  Field::Login, Field::Password}),
               FieldsOf(errors));
-    ASSERT_EQ(4u, errors.size());
-    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_LOGIN_EMPTY), errors[2].messageId);
-    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_PASSWORD_EMPTY), errors[3].messageId);
+    ASSERT_EQ(6u, errors.size());
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_LOGIN_EMPTY), errors[4].messageId);
+    EXPECT_EQ(static_cast<unsigned>(IDS_ERROR_PASSWORD_EMPTY), errors[5].messageId);
 
     // The field left empty keeps the stored password; one typed replaces it.
     FormValues values;
@@ -185,6 +197,8 @@ TEST(ConfigFormProtection, OnNeedsEveryValueAUserAndAPasswordTypedNowOrStoredBef
 TEST(ConfigFormProtection, EachValueKeepsToTheServiceBoundsAndIsNamedBesideItsField) {
     EXPECT_TRUE(ValidateWith(Field::OnBatteryLimit, std::to_string(vandrel::kMaxOnBatteryLimitSeconds)).empty());
     EXPECT_TRUE(ValidateWith(Field::Grace, std::to_string(vandrel::kMaxGraceSeconds)).empty());
+    EXPECT_TRUE(ValidateWith(Field::ChargeBelow, "100").empty());
+    EXPECT_TRUE(ValidateWith(Field::RuntimeBelow, std::to_string(vandrel::kMaxRuntimeBelowSeconds)).empty());
     struct Bad {
         Field field;
         std::string text;
@@ -193,6 +207,9 @@ TEST(ConfigFormProtection, EachValueKeepsToTheServiceBoundsAndIsNamedBesideItsFi
         {Field::OnBatteryLimit, std::to_string(vandrel::kMaxOnBatteryLimitSeconds + 1), IDS_ERROR_ON_BATTERY_RANGE},
         {Field::Grace, std::to_string(vandrel::kMaxGraceSeconds + 1), IDS_ERROR_GRACE_RANGE},
         {Field::Grace, " 30", IDS_ERROR_GRACE_RANGE},
+        {Field::ChargeBelow, "101", IDS_ERROR_CHARGE_RANGE},
+        {Field::ChargeBelow, "40%", IDS_ERROR_CHARGE_RANGE},
+        {Field::RuntimeBelow, std::to_string(vandrel::kMaxRuntimeBelowSeconds + 1), IDS_ERROR_RUNTIME_RANGE},
         {Field::Login, std::string(nut::kMaxCredentialBytes + 1, 'u'), IDS_ERROR_LOGIN_CHARACTERS},
         {Field::Password, "secret\nLOGOUT", IDS_ERROR_PASSWORD_CHARACTERS},
     };
@@ -201,6 +218,50 @@ TEST(ConfigFormProtection, EachValueKeepsToTheServiceBoundsAndIsNamedBesideItsFi
         ASSERT_EQ(std::vector<Field>{b.field}, FieldsOf(errors)) << b.text;
         EXPECT_EQ(b.messageId, errors[0].messageId) << b.text;
     }
+}
+
+// Settings the form does not show (set with "VandrelService config"), and
+// the fields of what is not in use, survive a Save.
+TEST(ConfigFormSave, KeepsWhatTheFormDoesNotOwnAndTakesEveryFieldItDoes) {
+    vandrel::ServiceSettings stored;
+    stored.ups = {"old-ups", "old.host", 3494};
+    stored.simulation.script = {3, 1};
+    stored.simulation.scriptStepMs = 5000;
+    stored.protection.finalDelaySeconds = 12;
+    stored.protection.hostsyncSeconds = 120;
+    stored.protection.onBatteryLimitSeconds = 600;
+    stored.protection.runtimeBelowSeconds = 900;
+    stored.protection.graceSeconds = 90;
+    stored.protection.login = "old";
+    FormValues values;
+    ASSERT_TRUE(ValidateForm(GoodProtectionForm(), values).empty());
+    vandrel::ServiceSettings saved = SettingsToSave(stored, values);
+    EXPECT_EQ(vandrel::SourceKind::Nut, saved.source);
+    EXPECT_EQ("rack-ups", saved.ups.upsName);
+    EXPECT_EQ(stored.simulation, saved.simulation);
+    vandrel::ProtectionSettings expected = stored.protection;
+    expected.mode = vandrel::ShutdownMode::Critical;
+    expected.onBatteryLimitSeconds = 0;
+    expected.chargeBelowPercent = 40;
+    expected.runtimeBelowSeconds = 300;
+    expected.graceSeconds = 30;
+    expected.action = vandrel::ShutdownAction::Hibernate;
+    expected.login = "mon";
+    EXPECT_TRUE(expected == saved.protection) << vandrel::DescribeSettings(saved);
+
+    // The simulation: the server's fields and the group stay as stored, and
+    // protection goes off rather than be stored on for a source that never
+    // shuts the PC down.
+    stored.protection.mode = vandrel::ShutdownMode::Critical;
+    FormText form = GoodProtectionForm();
+    form.source = Source::Simulate;
+    ASSERT_TRUE(ValidateForm(form, values).empty());
+    saved = SettingsToSave(stored, values);
+    EXPECT_EQ(vandrel::SourceKind::Simulate, saved.source);
+    EXPECT_EQ("old-ups", saved.ups.upsName);
+    expected = stored.protection;
+    expected.mode = vandrel::ShutdownMode::Off;
+    EXPECT_TRUE(expected == saved.protection);
 }
 
 TEST(ConfigFormFields, TheConnectionTestChecksOnlyTheAddress) {

@@ -134,10 +134,14 @@ TEST(ServiceCommandLine, CheckGivesTheAddressAsStoredOrOneLineWhyNot) {
     ASSERT_EQ("", vandrel::ParseInvocation({"check", "--nut", "ups@[::1]"}, invocation));
     EXPECT_EQ(Command::Check, invocation.command);
     std::string address;
-    ASSERT_EQ("", vandrel::CheckNutArgument(invocation.options, address));
+    ASSERT_EQ("", vandrel::CheckArguments(invocation.options, address));
     EXPECT_EQ("ups@[::1]:3493", address);
-    EXPECT_NE("", vandrel::CheckNutArgument({"--nut", "test#ups@nas"}, address));
-    EXPECT_EQ("check takes --nut ups@host[:port]", vandrel::CheckNutArgument({"--simulate"}, address));
+    EXPECT_NE("", vandrel::CheckArguments({"--nut", "test#ups@nas"}, address));
+    EXPECT_NE("", vandrel::CheckArguments({}, address));
+    // The setup's thresholds, judged as install would.
+    ASSERT_EQ("", vandrel::CheckArguments({"--charge-below", "40", "--runtime-below", "600"}, address));
+    EXPECT_EQ("", address);
+    EXPECT_NE("", vandrel::CheckArguments({"--charge-below", "101"}, address));
 }
 
 TEST(ServiceCommandLine, TodaysInstallOptionsStillMeanASimulation) {

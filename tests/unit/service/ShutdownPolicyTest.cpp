@@ -261,28 +261,7 @@ TEST(ProtectionController, ACriticalStateShutsDownAfterTheFinalDelayAndWarnsEver
     EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
 }
 
-TEST(ProtectionController, AScheduledShutdownGivesWayToACriticalOneAndCountsAsTaken) {
-    RecordingShutdown windows;
-    ScopedSeam<vandrel::ShutdownApi> seam(windows);
-    vandrel::ProtectionController controller(Nut(Critical(1)), &KeepLine);
-    DWORD const scheduled = 1190;  // ERROR_SHUTDOWN_IS_SCHEDULED: an earlier instance's, say
-    windows.answers = {scheduled};
-    controller.OnReading(Ups("OB"));
-    ::Sleep(1100);
-    controller.OnReading(Ups("OB"));  // on battery > 1 s: early, with the grace
-    ASSERT_EQ(1u, windows.calls.size());
-    EXPECT_EQ(30u, windows.calls[0][0]);
-    EXPECT_EQ(0u, g_line.find("initiated (on battery > 1 s)")) << g_line;
-    windows.answers = {scheduled};
-    controller.OnReading(Ups("OB FSD"));
-    EXPECT_EQ(1, windows.aborts) << "the early count-down is replaced by the final delay";
-    ASSERT_EQ(3u, windows.calls.size());
-    EXPECT_EQ(5u, windows.calls[2][0]);
-    controller.OnServiceStopping(false);
-    EXPECT_EQ(1, windows.aborts) << "a stop never calls off a critical shutdown";
-}
-
-TEST(ProtectionController, AFailedHibernationShutsDownInsteadOnceAndAStopCallsOffAnEarlyShutdown) {
+TEST(ProtectionController, AFailedHibernationShutsDownOnceAStopCallsOffOnlyAnEarlyShutdown) {
     RecordingShutdown windows;
     ScopedSeam<vandrel::ShutdownApi> seam(windows);
     windows.hibernateAllowed = true;
@@ -296,22 +275,32 @@ TEST(ProtectionController, AFailedHibernationShutsDownInsteadOnceAndAStopCallsOf
     EXPECT_EQ(4u, windows.messages.size()) << "each session warned of the hibernation, then of the shutdown";
     EXPECT_EQ(0u, g_line.find("initiated (forced shutdown by the UPS's server), hibernation failed: ")) << g_line;
 
-    // A simulation never shuts the PC down; an early shutdown ends with the service.
     vandrel::ServiceSettings simulated = Nut(Critical(1));
     simulated.source = vandrel::SourceKind::Simulate;
     vandrel::ProtectionController simulation(simulated, &KeepLine);
     simulation.OnReading(Ups("OB LB FSD"));
-    EXPECT_EQ("off", g_line);
+    EXPECT_EQ("off", g_line) << "a simulation never shuts the PC down";
+
+    // A shutdown Windows has scheduled already (an earlier instance's, say) counts as taken.
+    DWORD const scheduled = 1190;  // ERROR_SHUTDOWN_IS_SCHEDULED
+    windows.answers = {scheduled, scheduled};
     vandrel::ProtectionController early(Nut(Critical(1)), &KeepLine);
     early.OnReading(Ups("OB"));
     ::Sleep(1100);
-    early.OnReading(Ups("OB"));
-    EXPECT_EQ(2u, windows.calls.size());
+    early.OnReading(Ups("OB"));  // on battery > 1 s
+    EXPECT_EQ(0u, g_line.find("initiated (on battery > 1 s)")) << g_line;
     early.OnServiceStopping(true);
     EXPECT_EQ(0, windows.aborts) << "Windows' own shutdown";
     early.OnServiceStopping(false);
     EXPECT_EQ(1, windows.aborts);
     EXPECT_EQ("cancelled (service stopped)", g_line);
+    early.OnReading(Ups("OB"));
+    windows.answers = {scheduled};
+    early.OnReading(Ups("OB FSD"));
+    EXPECT_EQ(2, windows.aborts) << "the early count-down gives way to the final delay";
+    EXPECT_EQ((std::array<DWORD, 2>{30, 5}), (std::array<DWORD, 2>{windows.calls[2][0], windows.calls.back()[0]}));
+    early.OnServiceStopping(false);
+    EXPECT_EQ(2, windows.aborts) << "a stop never calls off a critical shutdown";
 }
 
 }  // namespace

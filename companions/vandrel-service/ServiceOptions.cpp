@@ -152,9 +152,10 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         return std::string(simulateOption->name) + " is an option of --simulate, not of --nut";
     if (result.source == SourceKind::Simulate && nutOption != nullptr)
         return std::string(nutOption->name) + " is an option of --nut, not of --simulate";
-    // Asked for now, not merely kept from before: the service never lets a
-    // simulation shut the PC down, so the pair would be a silent no.
-    if ((sawSimulate || sawShutdown) && result.source == SourceKind::Simulate &&
+    // Asked for now, not merely kept from before (a protection kept beside a
+    // simulation waits for the server to come back): the service never lets
+    // a simulation shut the PC down, so the pair would be a silent no.
+    if (sawShutdown && result.source == SourceKind::Simulate &&
         result.protection.mode == ShutdownMode::Critical)
         return "--shutdown critical needs a real UPS (--nut): a simulation never shuts the PC down";
     SettingsProblem const problem = ValidateSettings(result);

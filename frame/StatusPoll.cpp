@@ -19,7 +19,7 @@ bool StatusFollower::Follow(StatusBlockRead const& read) {
         if (busyTicks < kBusyTicksUntilCommunicationLost) return false;
         // Shown again on every tick of a long hold, so a restarted shell
         // gets its icon back meanwhile.
-        shown.statusWord = kCommunicationLostWord;
+        shown.statusWord = kWordNoConnection;
         return true;
     }
     return false;

@@ -9,7 +9,6 @@
 // is no longer the UPS's state, and the tray says the link is lost. Fewer
 // (a writer busy for a moment) leave it as it is.
 int const kBusyTicksUntilCommunicationLost = 10;
-std::uint32_t const kCommunicationLostWord = 4;
 
 struct StatusFollower {
     StatusSnapshot shown;  // what the tray shows

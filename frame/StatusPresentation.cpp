@@ -1,16 +1,17 @@
 #include "frame/StatusPresentation.h"
 
+#include "common/StatusBlock.h"
 #include "res/resource.h"
 
 #include <algorithm>
 
 std::optional<StatusPresentation> PresentationFor(std::uint32_t statusWord) {
     switch (statusWord) {
-    case 0: return StatusPresentation{IDI_AGENT_STOP, {kMsgAgentStop, 0}, 1, 0};
-    case 1: return StatusPresentation{IDI_ON_BATTERY, {kMsgAcFail, kMsgBatteryNormal}, 2, 1};
-    case 2: return StatusPresentation{IDI_ON_BATTERY, {kMsgOnLine, kMsgBatteryLow}, 2, 1};
-    case 3: return StatusPresentation{IDI_ON_LINE, {kMsgOnLine, kMsgBatteryNormal}, 2, 1};
-    case 4: return StatusPresentation{IDI_COMMUNICATION_LOST, {kMsgCommunicationLost, 0}, 1, 1};
+    case kWordServiceStopped: return StatusPresentation{IDI_AGENT_STOP, {kMsgAgentStop, 0}, 1, 0};
+    case kWordOnBattery: return StatusPresentation{IDI_ON_BATTERY, {kMsgAcFail, kMsgBatteryNormal}, 2, 1};
+    case kWordBatteryLow: return StatusPresentation{IDI_ON_BATTERY, {kMsgOnLine, kMsgBatteryLow}, 2, 1};
+    case kWordOnLine: return StatusPresentation{IDI_ON_LINE, {kMsgOnLine, kMsgBatteryNormal}, 2, 1};
+    case kWordNoConnection: return StatusPresentation{IDI_COMMUNICATION_LOST, {kMsgCommunicationLost, 0}, 1, 1};
     default: return std::nullopt;
     }
 }

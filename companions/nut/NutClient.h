@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/StatusBlock.h"
+
 namespace nut {
 
 std::uint16_t const kDefaultPort = 3493;
@@ -46,7 +48,7 @@ struct UpsReading {
     std::string failure;         // why not, for people: "connection refused",
                                  // "unknown UPS", "data stale", "driver not connected",
                                  // "no answer", "malformed reply"...
-    std::uint32_t statusWord = 4;  // the word to publish (2 LB/FSD, 1 OB, 3 OL, 4 otherwise)
+    std::uint32_t statusWord = kWordNoConnection;  // the word to publish (LB/FSD, OB, OL, else no connection)
     LoginOutcome login = LoginOutcome::NotAsked;  // of the connection the reading came on
     std::string loginProblem;    // LoginOutcome::Refused: why, "wrong password"...
 };

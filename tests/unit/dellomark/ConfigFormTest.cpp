@@ -208,7 +208,6 @@ TEST(ConfigFormProtection, EachValueKeepsToTheServiceBoundsAndIsNamedBesideItsFi
         {Field::Grace, std::to_string(vandrel::kMaxGraceSeconds + 1), IDS_ERROR_GRACE_RANGE},
         {Field::Grace, " 30", IDS_ERROR_GRACE_RANGE},
         {Field::ChargeBelow, "101", IDS_ERROR_CHARGE_RANGE},
-        {Field::ChargeBelow, "40%", IDS_ERROR_CHARGE_RANGE},
         {Field::RuntimeBelow, std::to_string(vandrel::kMaxRuntimeBelowSeconds + 1), IDS_ERROR_RUNTIME_RANGE},
         {Field::Login, std::string(nut::kMaxCredentialBytes + 1, 'u'), IDS_ERROR_LOGIN_CHARACTERS},
         {Field::Password, "secret\nLOGOUT", IDS_ERROR_PASSWORD_CHARACTERS},

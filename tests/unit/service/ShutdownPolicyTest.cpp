@@ -255,8 +255,6 @@ TEST(ProtectionController, ACriticalStateShutsDownAfterTheFinalDelayAndWarnsEver
     EXPECT_EQ((Sent{{1, japanese}, {3, japanese}}), windows.messages);
     EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
     controller.OnReading(Ups("OL"));
-    controller.TakeSettings(std::nullopt);  // settings it can no longer use
-    controller.OnReading(Ups("OL"));
     EXPECT_EQ(0, windows.aborts);
     EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
 }

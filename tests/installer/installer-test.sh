@@ -107,7 +107,9 @@ start_session
 unix_of() { "$wine64" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 win_of() { "$wine64" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 folder='C:\Program Files\Perimand'
-unix_folder=$(unix_of "$folder")
+# The session's first programs may fail to start under a busy Wine: once
+# more before giving up, and a message either way (set -e alone says nothing).
+unix_folder=$(unix_of "$folder") || unix_folder=$(unix_of "$folder") || true
 [[ -n $unix_folder ]] || die "winepath failed"
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Perimand'

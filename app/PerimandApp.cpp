@@ -1,8 +1,8 @@
 #include "app/PerimandApp.h"
 
-#include "common/AgentContract.h"
-#include "frame/MainFrame.h"
 #include "app/StopCommand.h"
+#include "contract/AgentContract.h"
+#include "frame/MainFrame.h"
 #include "res/resource.h"
 
 namespace {

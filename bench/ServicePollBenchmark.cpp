@@ -40,11 +40,11 @@
 #include <utility>
 #include <vector>
 
-#include "common/StatusBlock.h"
-#include "common/UniqueHandle.h"
-#include "companions/nut/NutClient.h"
-#include "companions/nut/NutMonitor.h"
-#include "companions/nut/NutSession.h"  // the socket's owner
+#include "contract/StatusBlock.h"
+#include "nut/NutClient.h"
+#include "nut/NutMonitor.h"
+#include "nut/NutSession.h"  // the socket's owner
+#include "win32/UniqueHandle.h"
 
 namespace {
 
@@ -468,12 +468,12 @@ std::string ThisProgram() {
     return std::string(path, length);
 }
 
-// The build puts the service at <build>\companions\vandrel-service and this
+// The build puts the service at <build>\service and this
 // program at <build>\bench.
 std::string DefaultServicePath(std::string const& program) {
     std::string folder = program.substr(0, program.find_last_of("\\/"));
     folder = folder.substr(0, folder.find_last_of("\\/"));
-    return folder + "\\companions\\vandrel-service\\VandrelService.exe";
+    return folder + "\\service\\VandrelService.exe";
 }
 
 int Usage(char const* problem) {

@@ -16,13 +16,13 @@
 #include <memory>
 #include <vector>
 
-#include "common/UniqueHandle.h"
-#include "tests/support/tray/FakeTray.h"
+#include "contract/StatusPublisher.h"  // the publishing side
 #include "frame/MainFrame.h"
-#include "companions/common/StatusPublisher.h"  // the publishing side
-#include "frame/TrayShell.h"
-#include "common/Seam.h"
+#include "frame/TrayIndicator.h"
 #include "res/resource.h"
+#include "tests/doubles/tray/FakeTray.h"
+#include "win32/Seam.h"
+#include "win32/UniqueHandle.h"
 
 namespace {
 

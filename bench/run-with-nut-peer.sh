@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a command with a NUT server of its own up (tests/support/nut/nut-peer.sh)
+# Runs a command with a NUT server of its own up (tests/rigs/nut/nut-peer.sh)
 # and stops the server afterwards, whatever the command did.
 #
 #   run-with-nut-peer.sh NUT_PEER_SCRIPT DIR PORT command [args...]

@@ -48,7 +48,7 @@ set_tests_properties(wine.session.end PROPERTIES
 set(PERIMAND_SESSION_LOCK wine_desktop)
 
 # The status block's names are machine-wide. Test programs take an in-Wine
-# lock around them (tests/support/status/SharedNamesLock.h); a test that
+# lock around them (tests/doubles/status/SharedNamesLock.h); a test that
 # publishes from outside a test program, and cannot take that lock, shares
 # this one with every program that uses the names and is not serial.
 set(PERIMAND_STATUS_NAMES_LOCK status_block_names)

@@ -4,6 +4,8 @@
 #include "framework/DataExchange.h"
 #include "res/resource.h"
 
+int aboutAllowed = 1;
+
 // Button 1004 is not IDOK, so it is mapped to the OK handling here; IDOK
 // and IDCANCEL (Enter, Escape, the close box) keep the base's entries.
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)

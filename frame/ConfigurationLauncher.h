@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include "common/Seam.h"
 #include "frame/SiblingPath.h"
+#include "win32/Seam.h"
 
 class LauncherShellApi {
 public:

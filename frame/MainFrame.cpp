@@ -2,7 +2,7 @@
 // the exit triggers, the timer tick and the tray callback are recognised.
 #include "frame/MainFrame.h"
 
-#include "common/AgentContract.h"
+#include "contract/AgentContract.h"
 #include "res/resource.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "common/StatusBlock.h"
-#include "common/AgentContract.h"
+#include "contract/AgentContract.h"
+#include "contract/StatusBlock.h"
 #include "frame/ExitDeferral.h"
 #include "frame/StatusPoll.h"
-#include "frame/TrayShell.h"
+#include "frame/TrayIndicator.h"
 #include "framework/FrameWnd.h"
 #include "framework/Menu.h"
 

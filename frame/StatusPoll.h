@@ -1,8 +1,8 @@
 // What each tick's read of the status block makes the tray show.
 #pragma once
 
-#include "common/StatusBlock.h"
-#include "common/StatusBlockReader.h"
+#include "contract/StatusBlock.h"
+#include "contract/StatusBlockReader.h"
 
 // Anyone who may open the block's mutex can also keep it, and the service
 // then cannot write: past this many failed reads in a row the last word read

@@ -1,6 +1,6 @@
 #include "frame/StatusPresentation.h"
 
-#include "common/StatusBlock.h"
+#include "contract/StatusBlock.h"
 #include "res/resource.h"
 
 #include <algorithm>

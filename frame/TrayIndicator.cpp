@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "frame/StatusPresentation.h"
-#include "frame/TrayShell.h"
+#include "frame/TrayIndicator.h"
 #include "framework/AfxString.h"
 #include "framework/WinApp.h"
 

@@ -2,8 +2,6 @@
 #include "dialogs/AboutDlg.h"
 #include "frame/MainFrame.h"
 
-int aboutAllowed = 1;
-
 namespace {
 
 // Gives the guard back however the dialog ends.

@@ -11,7 +11,7 @@ runs=${1:-1000000}
 command -v clang++ >/dev/null || die "clang++ missing; run scripts/setup.sh"
 
 tree=$root/build/host
-cmake -S "$root/tests/host" -B "$tree" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S "$root/tests/native" -B "$tree" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$tree" -j 2 --target nut_protocol_fuzzer >/dev/null
 mkdir -p "$tree/fuzz/corpus"
 cd "$tree/fuzz"

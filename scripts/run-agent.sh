@@ -59,7 +59,7 @@ export WINEPREFIX=$work/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="ms
 service_exe=
 peer_dir=$work/nut-peer
 peer_port=34990
-peer_script=$root/tests/support/nut/nut-peer.sh
+peer_script=$root/tests/rigs/nut/nut-peer.sh
 walker_pid=
 start_nut_peer() {
     say "starting a local NUT server (upsd with a dummy UPS) on 127.0.0.1:$peer_port"
@@ -76,7 +76,7 @@ start_nut_peer() {
     walker_pid=$!
 }
 start_monitoring_service() {
-    local built=$tree/companions/vandrel-service/VandrelService.exe
+    local built=$tree/service/VandrelService.exe
     [[ -f $built ]] || die "$built is missing; run scripts/build.sh"
     mkdir -p "$work/service"
     cp "$built" "$work/service/"
@@ -163,8 +163,8 @@ folder=$work/$arch
 rm -rf "$folder"
 mkdir -p "$folder"
 cp "$tree/Perimand.exe" "$folder/"
-if [[ -f $tree/companions/dellomark/Dellomark.exe ]]; then
-    cp "$tree/companions/dellomark/Dellomark.exe" "$folder/"
+if [[ -f $tree/configurator/Dellomark.exe ]]; then
+    cp "$tree/configurator/Dellomark.exe" "$folder/"
 fi
 
 start_monitoring_service

@@ -17,7 +17,7 @@ packages=(
     nsis                    # makensis: the setup program (the zip beside it needs only cmake)
     nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
     nut-client              # upsc, and upsmon as the peer's primary
-    clang libclang-rt-14-dev  # tests/host: sanitizers and libFuzzer
+    clang libclang-rt-14-dev  # tests/native: sanitizers and libFuzzer
 )
 
 # 32-bit Wine only where it can run: elsewhere its i386 libraries are dead

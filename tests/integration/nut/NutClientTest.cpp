@@ -1,16 +1,16 @@
 // The NUT client over Wine's Winsock against a real upsd and dummy-ups on
-// the host (tests/support/nut). Each case starts from OL, charge 100.
+// the host (tests/rigs/nut). Each case starts from OL, charge 100.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "common/UniqueHandle.h"
-#include "companions/nut/NutClient.h"
-#include "companions/nut/NutMonitor.h"
-#include "companions/nut/NutProtocol.h"
-#include "tests/support/nut/NutPeer.h"
+#include "nut/NutClient.h"
+#include "nut/NutMonitor.h"
+#include "nut/NutProtocol.h"
+#include "tests/rigs/nut/NutPeer.h"
+#include "win32/UniqueHandle.h"
 
 namespace {
 

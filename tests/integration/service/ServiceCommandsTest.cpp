@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "companions/common/ServiceSettings.h"
-#include "companions/vandrel-service/Commands.h"
-#include "companions/common/Credentials.h"
-#include "companions/vandrel-service/Registration.h"
-#include "companions/vandrel-service/ServiceEvents.h"
-#include "companions/vandrel-service/ServiceOptions.h"
-#include "tests/support/service/InstalledService.h"
-#include "tests/support/e2e/TempFolder.h"
-#include "tests/support/status/StatusBlockDouble.h"
+#include "service/CommandLine.h"
+#include "service/Commands.h"
+#include "service/EventLogWriter.h"
+#include "service/Registration.h"
+#include "service/settings/ServiceSettings.h"
+#include "service/settings/StoredPassword.h"
+#include "tests/doubles/status/StatusBlockDouble.h"
+#include "tests/rigs/e2e/TempFolder.h"
+#include "tests/rigs/service/InstalledService.h"
 
 namespace {
 

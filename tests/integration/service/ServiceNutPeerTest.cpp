@@ -1,5 +1,5 @@
 // The installed service reading a real upsd and dummy-ups on the host
-// (tests/support/nut): the block follows the UPS, the server's failures give
+// (tests/rigs/nut): the block follows the UPS, the server's failures give
 // word 4, the service reconnects when the server comes back, it logs in as
 // a secondary when told to and stays logged in through NUT's own primary's
 // forced shutdown, and it stops when asked even while a server leaves its
@@ -12,10 +12,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "companions/nut/NutClient.h"
-#include "tests/support/service/InstalledService.h"
-#include "tests/support/nut/NutPeer.h"
-#include "tests/support/status/StatusBlockDouble.h"
+#include "nut/NutClient.h"
+#include "tests/doubles/status/StatusBlockDouble.h"
+#include "tests/rigs/nut/NutPeer.h"
+#include "tests/rigs/service/InstalledService.h"
 
 namespace {
 

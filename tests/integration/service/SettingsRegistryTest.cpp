@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "companions/common/ServiceSettings.h"
+#include "service/settings/ServiceSettings.h"
 
 namespace {
 

@@ -9,10 +9,11 @@
 #include <atomic>
 #include <memory>
 
-#include "common/UniqueHandle.h"
-#include "companions/vandrel-service/StatusFeed.h"
-#include "tests/support/status/SharedNamesLock.h"
-#include "tests/support/status/StatusBlockDouble.h"
+#include "service/feed/SimulatedUpsSource.h"
+#include "service/feed/StatusFeed.h"
+#include "tests/doubles/status/SharedNamesLock.h"
+#include "tests/doubles/status/StatusBlockDouble.h"
+#include "win32/UniqueHandle.h"
 
 namespace {
 

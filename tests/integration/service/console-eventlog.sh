@@ -4,7 +4,7 @@
 # record's type (trace: information, warn: warning, err: error), on the
 # process's own Unix stderr: a test program under Wine cannot catch that from
 # a child, so this runs the console from outside. The console runs the
-# service's protection too, against the real upsd of tests/support/nut.
+# service's protection too, against the real upsd of tests/rigs/nut.
 # Usage: console-eventlog.sh <wine-run.sh and its options...> VandrelService.exe
 set -uo pipefail
 

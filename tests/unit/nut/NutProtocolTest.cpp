@@ -1,12 +1,12 @@
 // The NUT client's pure decisions. No Windows headers: the same file runs
-// under Wine and natively (tests/host).
+// under Wine and natively (tests/native).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "companions/nut/NutProtocol.h"
-#include "tests/support/nut/AddressSpellings.h"
+#include "nut/NutProtocol.h"
+#include "tests/rigs/nut/AddressSpellings.h"
 
 namespace {
 

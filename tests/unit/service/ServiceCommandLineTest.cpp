@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "companions/vandrel-service/Registration.h"
-#include "companions/vandrel-service/ServiceEvents.h"
-#include "companions/vandrel-service/ServiceOptions.h"
-#include "companions/vandrel-service/StatusFeed.h"
+#include "service/CommandLine.h"
+#include "service/EventLogWriter.h"
+#include "service/feed/SimulatedUpsSource.h"
+#include "service/feed/StatusFeed.h"
+#include "service/Registration.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "companions/common/ServiceSettings.h"
-#include "tests/support/nut/AddressSpellings.h"
+#include "service/settings/ServiceSettings.h"
+#include "tests/rigs/nut/AddressSpellings.h"
 
 namespace {
 

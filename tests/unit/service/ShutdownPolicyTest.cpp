@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "companions/vandrel-service/ProtectionController.h"
-#include "companions/vandrel-service/ShutdownApi.h"
-#include "companions/vandrel-service/ShutdownPolicy.h"
+#include "service/protection/ProtectionController.h"
+#include "service/protection/ShutdownApi.h"
+#include "service/protection/ShutdownPolicy.h"
 
 namespace {
 

@@ -1,0 +1,307 @@
+#include "configurator/ConfigDlg.h"
+
+#include "configurator/Privileges.h"
+#include "configurator/resource.h"
+#include "configurator/ServiceRestart.h"
+#include "framework/AfxString.h"
+#include "service/settings/StoredPassword.h"
+#include "win32/Win32Error.h"
+
+namespace dellomark {
+
+namespace {
+
+int ErrorTextId(Field field) {
+    switch (field) {
+    case Field::UpsName: return IDC_UPS_NAME_ERROR;
+    case Field::Host: return IDC_HOST_ERROR;
+    case Field::Port: return IDC_PORT_ERROR;
+    case Field::PollMs: return IDC_POLL_MS_ERROR;
+    case Field::OnBatteryLimit: return IDC_ON_BATTERY_LIMIT_ERROR;
+    case Field::ChargeBelow: return IDC_CHARGE_BELOW_ERROR;
+    case Field::RuntimeBelow: return IDC_RUNTIME_BELOW_ERROR;
+    case Field::Grace: return IDC_GRACE_ERROR;
+    case Field::Login: return IDC_LOGIN_ERROR;
+    case Field::Password: return IDC_PASSWORD_ERROR;
+    }
+    return IDC_STATUS_TEXT;
+}
+
+int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR,
+                             IDC_ON_BATTERY_LIMIT_ERROR, IDC_CHARGE_BELOW_ERROR, IDC_RUNTIME_BELOW_ERROR,
+                             IDC_GRACE_ERROR, IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR};
+int const kServerFieldIds[] = {IDC_UPS_NAME, IDC_HOST, IDC_PORT, IDC_POLL_MS, IDC_TEST_CONNECTION};
+int const kProtectionFieldIds[] = {IDC_ON_BATTERY_LIMIT, IDC_CHARGE_BELOW, IDC_RUNTIME_BELOW, IDC_GRACE,
+                                   IDC_ACTION, IDC_LOGIN, IDC_PASSWORD};
+// The action list's items, in this order.
+unsigned const kActionTextIds[] = {IDS_ACTION_SHUTDOWN, IDS_ACTION_HIBERNATE};
+
+// Whether a password is stored that the service could use.
+bool PasswordStored() {
+    std::string password;
+    bool const stored = vandrel::ReadPassword(password) == ERROR_SUCCESS;
+    if (!password.empty()) ::SecureZeroMemory(&password[0], password.size());
+    return stored;
+}
+
+// What the shared settings code says about a field, for the rare value the
+// form's own checks let through.
+bool ToFormField(vandrel::SettingsField field, Field& out) {
+    switch (field) {
+    case vandrel::SettingsField::UpsName: out = Field::UpsName; return true;
+    case vandrel::SettingsField::Host: out = Field::Host; return true;
+    case vandrel::SettingsField::Port: out = Field::Port; return true;
+    case vandrel::SettingsField::PollMs: out = Field::PollMs; return true;
+    case vandrel::SettingsField::OnBatteryLimit: out = Field::OnBatteryLimit; return true;
+    case vandrel::SettingsField::ChargeBelow: out = Field::ChargeBelow; return true;
+    case vandrel::SettingsField::RuntimeBelow: out = Field::RuntimeBelow; return true;
+    case vandrel::SettingsField::Grace: out = Field::Grace; return true;
+    case vandrel::SettingsField::Login: out = Field::Login; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
+    ON_BN_CLICKED(IDC_SOURCE_NUT, OnSourceChanged)
+    ON_BN_CLICKED(IDC_SOURCE_SIMULATE, OnSourceChanged)
+    ON_BN_CLICKED(IDC_SHUTDOWN, OnShutdownChanged)
+    ON_BN_CLICKED(IDC_TEST_CONNECTION, OnTestConnection)
+    ON_BN_CLICKED(IDC_SAVE, OnSave)
+    ON_MESSAGE(WM_APP_TEST_DONE, OnTestDone)
+    ON_MESSAGE(WM_APP_RESTART_DONE, OnRestartDone)
+    ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
+END_MESSAGE_MAP()
+
+CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIGURATION), test_(&nut::QueryOnce) {}
+
+BOOL CConfigDlg::OnInitDialog() {
+    BOOL const result = CDialog::OnInitDialog();
+
+    // Whatever the key holds, the dialog opens: missing or unusable values
+    // take their defaults, and the user is told which were ignored.
+    vandrel::SettingsRead const read = vandrel::ReadServiceSettings(loaded_);
+    for (unsigned id : kActionTextIds)
+        ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text(id).c_str()));
+    ShowSettings(loaded_);
+    std::string notice;
+    for (std::string const& bad : read.badValues) {
+        if (!notice.empty()) notice += "\r\n";
+        notice += Substitute(Text(IDS_SETTING_IGNORED), {bad});
+    }
+    if (unsigned const rightId = SaveRightMessageId(CurrentSaveRight())) {
+        if (!notice.empty()) notice += "\r\n";
+        notice += Text(rightId);
+    }
+    ShowStatus(notice);
+
+    // Started from the tray, nothing else would bring it forward.
+    SetForegroundWindow();
+    return result;
+}
+
+std::string CConfigDlg::ItemText(int id) const {
+    HWND item = ::GetDlgItem(m_hWnd, id);
+    int const length = item != nullptr ? ::GetWindowTextLengthA(item) : 0;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    if (length > 0) text.resize(static_cast<size_t>(::GetWindowTextA(item, &text[0], length + 1)));
+    else text.clear();
+    return text;
+}
+
+void CConfigDlg::SetItemText(int id, std::string const& text) { ::SetDlgItemTextA(m_hWnd, id, text.c_str()); }
+
+void CConfigDlg::EnableItem(int id, bool enable) { ::EnableWindow(::GetDlgItem(m_hWnd, id), enable ? TRUE : FALSE); }
+
+std::string CConfigDlg::Text(unsigned id) const {
+    CString text;
+    text.LoadString(id);
+    return text.str();
+}
+
+FormText CConfigDlg::ReadForm() const {
+    FormText form;
+    form.source = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_SIMULATE) == BST_CHECKED ? Source::Simulate : Source::Nut;
+    form.upsName = ItemText(IDC_UPS_NAME);
+    form.host = ItemText(IDC_HOST);
+    form.port = ItemText(IDC_PORT);
+    form.pollMs = ItemText(IDC_POLL_MS);
+    form.shutdown = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
+    form.onBatteryLimit = ItemText(IDC_ON_BATTERY_LIMIT);
+    form.chargeBelow = ItemText(IDC_CHARGE_BELOW);
+    form.runtimeBelow = ItemText(IDC_RUNTIME_BELOW);
+    form.grace = ItemText(IDC_GRACE);
+    form.action = ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_GETCURSEL, 0, 0) == 1
+                      ? vandrel::ShutdownAction::Hibernate
+                      : vandrel::ShutdownAction::Shutdown;
+    form.login = ItemText(IDC_LOGIN);
+    form.password = ItemText(IDC_PASSWORD);
+    form.passwordStored = PasswordStored();
+    return form;
+}
+
+void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
+    bool const nut = settings.source == vandrel::SourceKind::Nut;
+    ::CheckRadioButton(m_hWnd, IDC_SOURCE_NUT, IDC_SOURCE_SIMULATE, nut ? IDC_SOURCE_NUT : IDC_SOURCE_SIMULATE);
+    SetItemText(IDC_UPS_NAME, settings.ups.upsName);
+    SetItemText(IDC_HOST, settings.ups.host);
+    SetItemText(IDC_PORT, std::to_string(settings.ups.port));
+    SetItemText(IDC_POLL_MS, std::to_string(settings.pollMs));
+    EnableServerFields();
+
+    vandrel::ProtectionSettings const& protection = settings.protection;
+    ::CheckDlgButton(m_hWnd, IDC_SHUTDOWN,
+                     protection.mode == vandrel::ShutdownMode::Critical ? BST_CHECKED : BST_UNCHECKED);
+    SetItemText(IDC_ON_BATTERY_LIMIT, std::to_string(protection.onBatteryLimitSeconds));
+    SetItemText(IDC_CHARGE_BELOW, std::to_string(protection.chargeBelowPercent));
+    SetItemText(IDC_RUNTIME_BELOW, std::to_string(protection.runtimeBelowSeconds));
+    SetItemText(IDC_GRACE, std::to_string(protection.graceSeconds));
+    ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_SETCURSEL,
+                          protection.action == vandrel::ShutdownAction::Hibernate ? 1 : 0, 0);
+    SetItemText(IDC_LOGIN, protection.login);
+    SetItemText(IDC_PASSWORD, "");  // the stored one is never shown
+    EnableProtectionFields();
+}
+
+void CConfigDlg::EnableProtectionFields() {
+    // A simulation never shuts the PC down: the whole group is greyed, and
+    // what it holds is kept for when the source is a server again.
+    bool const nut = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_NUT) == BST_CHECKED;
+    EnableItem(IDC_SHUTDOWN_GROUP, nut);
+    EnableItem(IDC_SHUTDOWN, nut);
+    bool const on = nut && ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
+    for (int id : kProtectionFieldIds) EnableItem(id, on);
+}
+
+void CConfigDlg::EnableServerFields() {
+    bool const nut = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_NUT) == BST_CHECKED;
+    for (int id : kServerFieldIds) EnableItem(id, nut && (id != IDC_TEST_CONNECTION || !test_.Running()));
+}
+
+void CConfigDlg::ShowFieldErrors(std::vector<FieldError> const& errors) {
+    for (int id : kErrorTextIds) SetItemText(id, "");
+    for (FieldError const& error : errors) SetItemText(ErrorTextId(error.field), Text(error.messageId));
+}
+
+void CConfigDlg::ShowStatus(std::string const& text) { SetItemText(IDC_STATUS_TEXT, text); }
+
+void CConfigDlg::OnSourceChanged() {
+    ShowFieldErrors({});
+    EnableServerFields();
+    EnableProtectionFields();
+}
+
+void CConfigDlg::OnShutdownChanged() {
+    ShowFieldErrors({});
+    EnableProtectionFields();
+}
+
+void CConfigDlg::OnTestConnection() {
+    FormText const form = ReadForm();
+    nut::UpsAddress address;
+    std::vector<FieldError> const errors = ValidateAddress(form, address);
+    ShowFieldErrors(errors);
+    if (!errors.empty()) return;
+    // With protection on and a user, the test also logs in: the password
+    // typed, or else the stored one. Off, this PC is no secondary to ask about.
+    std::optional<nut::Credentials> login;
+    if (form.shutdown && !form.login.empty()) {
+        login = nut::Credentials{form.login, form.password};
+        if (login->password.empty()) vandrel::ReadPassword(login->password);
+    }
+    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, std::move(login), kTestTimeoutMs)) return;
+    SetItemText(IDC_TEST_RESULT, Text(IDS_TEST_RUNNING));
+    EnableServerFields();
+}
+
+LRESULT CConfigDlg::OnTestDone(WPARAM, LPARAM) {
+    if (std::optional<nut::UpsReading> reading = test_.Take()) {
+        SetItemText(IDC_TEST_RESULT, DescribeReading(*reading, [this](unsigned id) { return Text(id); }));
+    }
+    EnableServerFields();
+    return 0;
+}
+
+LRESULT CConfigDlg::OnDestroyDialog(WPARAM, LPARAM) {
+    // The workers must not post to a window that is gone.
+    DWORD const waitMs = 1000;  // then the worker ends on its own
+    test_.Abandon(waitMs);
+    restart_.Abandon(waitMs);
+    return 0;
+}
+
+void CConfigDlg::OnOK() { OnSave(); }
+
+void CConfigDlg::OnCancel() {
+    closeWhenRestarted_ = restart_.Running();
+    if (!closeWhenRestarted_) CDialog::OnCancel();
+}
+
+LRESULT CConfigDlg::OnRestartDone(WPARAM, LPARAM) {
+    std::optional<RestartResult> const restart = restart_.Take();
+    if (!restart) return 0;
+    EnableItem(IDC_SAVE, true);
+    switch (restart->outcome) {
+    case RestartOutcome::Restarted: ShowStatus(Text(IDS_SAVED_RESTARTED)); break;
+    case RestartOutcome::Failed: ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {restart->failure})); break;
+    default: ShowStatus(Text(IDS_SAVED)); break;
+    }
+    if (closeWhenRestarted_) CDialog::OnCancel();
+    return 0;
+}
+
+void CConfigDlg::OnSave() {
+    if (restart_.Running()) return;  // Enter while Save is disabled
+    FormText const form = ReadForm();
+    FormValues values;
+    std::vector<FieldError> errors = ValidateForm(form, values);
+    ShowFieldErrors(errors);
+    if (!errors.empty()) {
+        ShowStatus(Text(IDS_FIX_FIELDS));
+        return;
+    }
+
+    vandrel::ServiceSettings const settings = SettingsToSave(loaded_, values);
+    // The shared checks have the last word on what the service accepts.
+    vandrel::SettingsProblem const problem = vandrel::ValidateSettings(settings);
+    if (problem.failed()) {
+        Field field;
+        if (ToFormField(problem.field, field)) SetItemText(ErrorTextId(field), problem.message);
+        ShowStatus(problem.message);
+        return;
+    }
+
+    if (unsigned const rightId = SaveRightMessageId(CurrentSaveRight())) {
+        ShowStatus(Text(rightId));
+        return;
+    }
+    // The settings live under the service's key; writing them without the
+    // service would leave a registration the system cannot use.
+    if (!ServiceInstalled(kServiceName)) {
+        ShowStatus(Text(IDS_SERVICE_NOT_INSTALLED));
+        return;
+    }
+
+    // The password first: settings that name a user whose password failed
+    // to go in would have the service log in with the old one.
+    unsigned long written = ERROR_SUCCESS;
+    if (!values.newPassword.empty()) written = vandrel::StorePassword(values.newPassword);
+    if (written == ERROR_SUCCESS) written = vandrel::WriteServiceSettings(settings);
+    if (written != ERROR_SUCCESS) {
+        ShowStatus(written == ERROR_ACCESS_DENIED
+                       ? Text(IDS_SAVE_NEEDS_ADMIN)
+                       : Substitute(Text(IDS_SAVE_FAILED), {win32::DescribeWin32Error(written)}));
+        return;
+    }
+    loaded_ = settings;
+    if (!values.newPassword.empty()) SetItemText(IDC_PASSWORD, "");  // stored now
+    if (!restart_.Start(m_hWnd, WM_APP_RESTART_DONE, kServiceName)) {
+        ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {win32::DescribeWin32Error(::GetLastError())}));
+        return;
+    }
+    EnableItem(IDC_SAVE, false);
+    ShowStatus(Text(IDS_RESTARTING));
+}
+
+}  // namespace dellomark

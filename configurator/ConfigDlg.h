@@ -1,0 +1,68 @@
+// The configuration dialog: where the monitoring service reads its UPS
+// from, whether it shuts this PC down before the battery runs out, a
+// connection test, and saving (which restarts a running service).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "configurator/ConfigForm.h"
+#include "configurator/ConnectionTest.h"
+#include "configurator/ServiceRestart.h"
+#include "framework/Dialog.h"
+#include "service/settings/ServiceSettings.h"
+
+namespace dellomark {
+
+// Sent by the connection test's worker when it is done.
+UINT const WM_APP_TEST_DONE = WM_APP + 1;
+// Sent by the restart's worker when it is done.
+UINT const WM_APP_RESTART_DONE = WM_APP + 2;
+
+// How long one connection test may take in all.
+unsigned const kTestTimeoutMs = 5000;
+
+class CConfigDlg : public CDialog {
+public:
+    CConfigDlg();
+
+    BOOL OnInitDialog() override;
+
+protected:
+    // Enter saves; the dialog stays open to show how it went.
+    void OnOK() override;
+    // While the service restarts, closing waits for it: a program that ended
+    // then would leave the service stopped.
+    void OnCancel() override;
+
+    afx_msg void OnSourceChanged();
+    afx_msg void OnShutdownChanged();
+    afx_msg void OnTestConnection();
+    afx_msg void OnSave();
+    afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
+    afx_msg LRESULT OnRestartDone(WPARAM, LPARAM);
+    afx_msg LRESULT OnDestroyDialog(WPARAM, LPARAM);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    std::string ItemText(int id) const;
+    void SetItemText(int id, std::string const& text);
+    void EnableItem(int id, bool enable);
+    std::string Text(unsigned id) const;
+
+    FormText ReadForm() const;
+    void ShowSettings(vandrel::ServiceSettings const& settings);
+    void EnableServerFields();
+    void EnableProtectionFields();
+    // Clears every field's message, then shows these.
+    void ShowFieldErrors(std::vector<FieldError> const& errors);
+    void ShowStatus(std::string const& text);
+
+    vandrel::ServiceSettings loaded_;  // what the key held; Save keeps what the form does not show
+    ConnectionTest test_;
+    ServiceRestart restart_;
+    bool closeWhenRestarted_ = false;
+};
+
+}  // namespace dellomark

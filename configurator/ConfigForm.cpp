@@ -1,0 +1,202 @@
+#include "configurator/ConfigForm.h"
+
+#include "configurator/resource.h"
+#include "nut/NutProtocol.h"
+#include "service/settings/ServiceSettings.h"
+#include "win32/Arguments.h"
+
+namespace dellomark {
+
+namespace {
+
+// The client's judge decides; the form only words its answer. By part, in
+// the judge's order: the field, and its texts for empty, too long and bad.
+struct PartTexts {
+    Field field;
+    unsigned empty, tooLong, invalid;
+};
+PartTexts const kPartTexts[] = {
+    {Field::UpsName, IDS_ERROR_NAME_EMPTY, IDS_ERROR_NAME_LENGTH, IDS_ERROR_NAME_CHARACTERS},
+    {Field::Host, IDS_ERROR_HOST_EMPTY, IDS_ERROR_HOST_LENGTH, IDS_ERROR_HOST_CHARACTERS},
+    {Field::Port, IDS_ERROR_PORT_RANGE, IDS_ERROR_PORT_RANGE, IDS_ERROR_PORT_RANGE},
+};
+
+// Failures the client reports that the program words in the user's language.
+struct FailureText {
+    char const* failure;
+    unsigned id;
+};
+FailureText const kFailureTexts[] = {
+    {"connection refused", IDS_FAILURE_REFUSED},
+    {"unknown UPS", IDS_FAILURE_UNKNOWN_UPS},
+    {"data stale", IDS_FAILURE_DATA_STALE},
+    {"driver not connected", IDS_FAILURE_DRIVER},
+    {"no answer", IDS_FAILURE_NO_ANSWER},
+    {"malformed reply", IDS_FAILURE_MALFORMED},
+    {"unknown host", IDS_FAILURE_HOST_UNKNOWN},
+    // Why a login was refused.
+    {"access denied", IDS_LOGIN_ACCESS_DENIED},
+    {"wrong password", IDS_LOGIN_WRONG_PASSWORD},
+    {"unknown user", IDS_LOGIN_UNKNOWN_USER},
+    {"the password is empty", IDS_LOGIN_NO_PASSWORD},
+};
+
+std::string Worded(std::string const& failure, TextLoader const& text) {
+    for (FailureText const& known : kFailureTexts) {
+        if (failure == known.failure) return text(known.id);
+    }
+    return failure;
+}
+
+// The Shutdown group's numbers, in the order of the form.
+struct NumberField {
+    std::string FormText::*text;
+    vandrel::SettingsField setting;
+    Field field;
+    unsigned messageId;
+};
+NumberField const kProtectionNumbers[] = {
+    {&FormText::onBatteryLimit, vandrel::SettingsField::OnBatteryLimit, Field::OnBatteryLimit,
+     IDS_ERROR_ON_BATTERY_RANGE},
+    {&FormText::chargeBelow, vandrel::SettingsField::ChargeBelow, Field::ChargeBelow, IDS_ERROR_CHARGE_RANGE},
+    {&FormText::runtimeBelow, vandrel::SettingsField::RuntimeBelow, Field::RuntimeBelow, IDS_ERROR_RUNTIME_RANGE},
+    {&FormText::grace, vandrel::SettingsField::Grace, Field::Grace, IDS_ERROR_GRACE_RANGE},
+};
+
+// The Shutdown group, on: the service's own checks judge each value. The
+// service trims what it reads; a field takes digits only.
+void ValidateProtection(FormText const& text, FormValues& values, std::vector<FieldError>& errors) {
+    vandrel::ServiceSettings probe;
+    probe.protection.mode = vandrel::ShutdownMode::Critical;
+    probe.protection.action = text.action;
+    for (NumberField const& number : kProtectionNumbers) {
+        std::string const& typed = text.*number.text;
+        uint32_t value = 0;
+        if (!win32::ParseUint32(typed.c_str(), value) ||
+            vandrel::SetFieldFromText(probe, number.setting, typed).failed())
+            errors.push_back({number.field, number.messageId});
+    }
+    // Without a login the primary would not wait for this PC.
+    if (text.login.empty())
+        errors.push_back({Field::Login, IDS_ERROR_LOGIN_EMPTY});
+    else if (vandrel::SetFieldFromText(probe, vandrel::SettingsField::Login, text.login).failed())
+        errors.push_back({Field::Login, IDS_ERROR_LOGIN_CHARACTERS});
+    if (!text.password.empty()) {
+        if (!nut::CheckCredential(text.password, "password").empty())
+            errors.push_back({Field::Password, IDS_ERROR_PASSWORD_CHARACTERS});
+        values.newPassword = text.password;
+    } else if (!text.passwordStored) {
+        errors.push_back({Field::Password, IDS_ERROR_PASSWORD_EMPTY});
+    }
+    values.protection = probe.protection;
+}
+
+}  // namespace
+
+std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out) {
+    nut::UpsAddress address{text.upsName, text.host, 0};
+    uint32_t port = 0;
+    if (win32::ParseUint32(text.port.c_str(), port) && port <= 65535) address.port = static_cast<uint16_t>(port);
+    std::vector<FieldError> errors;
+    for (nut::AddressProblem const& problem : nut::CheckUpsAddress(address)) {
+        PartTexts const& texts = kPartTexts[static_cast<size_t>(problem.part)];
+        errors.push_back({texts.field, problem.fault == nut::AddressFault::Empty     ? texts.empty
+                                       : problem.fault == nut::AddressFault::TooLong ? texts.tooLong
+                                                                                     : texts.invalid});
+    }
+    if (errors.empty()) out = address;
+    return errors;
+}
+
+std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
+    FormValues values;
+    values.source = text.source;
+    std::vector<FieldError> errors;
+    if (text.source == Source::Nut) {
+        errors = ValidateAddress(text, values.address);
+        if (!win32::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
+            values.pollMs > vandrel::kMaxPollMs) {
+            errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
+        }
+    }
+    values.shutdown = text.shutdown && text.source == Source::Nut;
+    if (values.shutdown) ValidateProtection(text, values, errors);
+    if (errors.empty()) out = values;
+    return errors;
+}
+
+vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values) {
+    vandrel::ServiceSettings settings = stored;
+    settings.source = values.source == Source::Nut ? vandrel::SourceKind::Nut : vandrel::SourceKind::Simulate;
+    if (values.source == Source::Nut) {
+        settings.ups = values.address;
+        settings.pollMs = values.pollMs;
+    }
+    vandrel::ProtectionSettings& protection = settings.protection;
+    if (!values.shutdown) {
+        protection.mode = vandrel::ShutdownMode::Off;
+        return settings;
+    }
+    vandrel::ProtectionSettings const& form = values.protection;
+    protection.mode = vandrel::ShutdownMode::Critical;
+    protection.onBatteryLimitSeconds = form.onBatteryLimitSeconds;
+    protection.chargeBelowPercent = form.chargeBelowPercent;
+    protection.runtimeBelowSeconds = form.runtimeBelowSeconds;
+    protection.graceSeconds = form.graceSeconds;
+    protection.action = form.action;
+    protection.login = form.login;
+    return settings;
+}
+
+std::string Substitute(std::string const& pattern, std::vector<std::string> const& arguments) {
+    std::string result;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        char const next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if (pattern[i] == '%' && next == '%') {
+            result += '%';
+            ++i;
+        } else if (pattern[i] == '%' && next >= '1' && next <= '9') {
+            size_t const index = static_cast<size_t>(next - '1');
+            if (index < arguments.size()) result += arguments[index];
+            ++i;
+        } else {
+            result += pattern[i];
+        }
+    }
+    return result;
+}
+
+std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text) {
+    std::string described;
+    if (!reading.answered)
+        described = Substitute(text(IDS_READING_FAILED), {Worded(reading.failure, text)});
+    else if (reading.charge >= 0)
+        described = Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
+    else
+        described = Substitute(text(IDS_READING_STATUS), {reading.status});
+    switch (reading.login) {
+    case nut::LoginOutcome::NotAsked: break;
+    case nut::LoginOutcome::LoggedIn: described += "\r\n" + text(IDS_LOGIN_ACCEPTED); break;
+    case nut::LoginOutcome::Refused:
+        described += "\r\n" + Substitute(text(IDS_LOGIN_REFUSED), {Worded(reading.loginProblem, text)});
+        break;
+    }
+    return described;
+}
+
+SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation) {
+    if (adminGroupEnabled) return SaveRight::Allowed;
+    if (elevation == TokenElevation::Limited) return SaveRight::NeedsElevation;
+    return SaveRight::NeedsAdministrator;
+}
+
+unsigned SaveRightMessageId(SaveRight right) {
+    switch (right) {
+    case SaveRight::Allowed: return 0;
+    case SaveRight::NeedsElevation: return IDS_SAVE_NEEDS_ELEVATION;
+    case SaveRight::NeedsAdministrator: return IDS_SAVE_NEEDS_ADMIN;
+    }
+    return IDS_SAVE_NEEDS_ADMIN;
+}
+
+}  // namespace dellomark

@@ -1,0 +1,113 @@
+// What the configuration dialog decides, apart from the window: checking
+// the fields, wording a connection test's reading, and whether this user
+// may save. The dialog applies the results.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "nut/NutClient.h"
+#include "service/settings/ServiceSettings.h"
+
+namespace dellomark {
+
+enum class Source { Nut, Simulate };
+
+// The fields, as typed.
+struct FormText {
+    Source source = Source::Nut;
+    std::string upsName;
+    std::string host;
+    std::string port;
+    std::string pollMs;
+    // The Shutdown group.
+    bool shutdown = false;
+    std::string onBatteryLimit;
+    std::string chargeBelow;   // percent
+    std::string runtimeBelow;  // seconds
+    std::string grace;
+    vandrel::ShutdownAction action = vandrel::ShutdownAction::Shutdown;
+    std::string login;
+    std::string password;         // empty: keep the stored one
+    bool passwordStored = false;  // one is stored already
+};
+
+enum class Field {
+    UpsName,
+    Host,
+    Port,
+    PollMs,
+    OnBatteryLimit,
+    ChargeBelow,
+    RuntimeBelow,
+    Grace,
+    Login,
+    Password,
+};
+
+struct FieldError {
+    Field field;
+    unsigned messageId;  // a string that names the field
+};
+
+// The fields, checked.
+struct FormValues {
+    Source source = Source::Nut;
+    nut::UpsAddress address;
+    std::uint32_t pollMs = 0;
+    bool shutdown = false;  // protection on: the box checked, with a NUT server
+    // Only when `shutdown`, and only the group's fields: the rest are
+    // defaults, not values to store (SettingsToSave).
+    vandrel::ProtectionSettings protection;
+    std::string newPassword;  // empty: the stored one stays
+};
+
+// The NUT client judges name, host and port (nut::CheckUpsAddress); a host
+// may be typed with or without brackets and comes out without. The poll
+// interval's bounds are the service's own (service/settings/ServiceSettings.h).
+// Every field in error, in the order of the form; `out` is written only
+// when there are none. The simulation uses none of the server's fields, so
+// they are not checked for it (what is in them is kept as it is).
+// The Shutdown group likewise, while its checkbox is off or the source is
+// the simulation, which never shuts the PC down. On, it takes the service's
+// bounds, a user, and a password typed now or stored before.
+std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out);
+
+// What Save writes: the stored settings with the form's values in them. The
+// form owns the source, the server's fields and the Shutdown group's; every
+// other value (the simulation's, the final delay, hostsync) stays as stored,
+// as do the fields of a source or group that is not in use. With the
+// simulation, or the box off, protection is saved off.
+vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values);
+
+// Only the fields a connection test needs (name, host, port).
+std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out);
+
+// Loads string `id` of the program's resources.
+using TextLoader = std::function<std::string(unsigned id)>;
+
+// "%1" ... "%9" in `pattern` replaced by the arguments; "%%" is one "%".
+std::string Substitute(std::string const& pattern, std::vector<std::string> const& arguments);
+
+// What the server said ("OL CHRG, battery 100 %"), or why nothing was had
+// ("Failed: connection refused"), worded by the program's strings. A
+// failure the program has no string for is shown as the client put it.
+// When the test logged in, a second line says whether the server took the
+// login, and so whether the primary waits for this PC, or why not.
+std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text);
+
+// Who may write the service's settings.
+enum class TokenElevation { Unknown, Default, Full, Limited };
+enum class SaveRight { Allowed, NeedsElevation, NeedsAdministrator };
+
+// `adminGroupEnabled`: the Administrators group counts in this process's
+// token. A limited token of an administrator (elevation not asked for, or
+// refused) lacks it but could have it by running elevated.
+SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation);
+
+// The string that tells the user, or 0 when saving is allowed.
+unsigned SaveRightMessageId(SaveRight right);
+
+}  // namespace dellomark

@@ -1,0 +1,47 @@
+#include "nut/NutClient.h"
+
+#include "nut/NutProtocol.h"
+#include "nut/NutSession.h"
+
+namespace nut {
+
+namespace {
+
+UpsReading AskStatus(Session& session, std::string const& ups, ULONGLONG deadline) {
+    VarReply status;
+    std::string failure = session.Ask(ups, "ups.status", deadline, nullptr, status);
+    if (!failure.empty()) return FailedReading(failure);
+    if (status.kind != VarReply::Kind::Value) return ReadingFromReplies(status, nullptr);
+
+    VarReply charge;
+    failure = session.Ask(ups, "battery.charge", deadline, nullptr, charge);
+    if (!failure.empty()) return FailedReading(failure);
+    return ReadingFromReplies(status, &charge);
+}
+
+}  // namespace
+
+UpsReading QueryOnce(UpsAddress const& typed, unsigned timeoutMs, Credentials const* login) {
+    UpsAddress address = typed;
+    std::vector<AddressProblem> const problems = CheckUpsAddress(address);
+    if (!problems.empty()) return FailedReading(problems.front().message);
+
+    ULONGLONG const deadline = ::GetTickCount64() + timeoutMs;
+    Session session;
+    std::string failure = session.Connect(address, deadline, nullptr);
+    if (!failure.empty()) return FailedReading(failure);
+
+    LoginOutcome outcome = LoginOutcome::NotAsked;
+    std::string problem;
+    if (login != nullptr) {
+        failure = session.LogInAs(*login, address.upsName, deadline, nullptr, outcome, problem);
+        if (!failure.empty()) return FailedReading(failure);
+    }
+    UpsReading reading = AskStatus(session, address.upsName, deadline);
+    reading.login = outcome;
+    reading.loginProblem = problem;
+    return reading;
+    // The session's destructor says LOGOUT.
+}
+
+}  // namespace nut

@@ -1,0 +1,111 @@
+#include "nut/NutMonitor.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "nut/NutSession.h"
+
+namespace nut {
+
+std::uint64_t NutMonitor::SteadyClockMs() { return ::GetTickCount64(); }
+
+NutMonitor::NutMonitor(UpsAddress address, MonitorTimeouts timeouts, Clock clock)
+    : NutMonitor(std::move(address), Credentials(), timeouts, std::move(clock)) {}
+
+NutMonitor::NutMonitor(UpsAddress address, Credentials credentials, MonitorTimeouts timeouts, Clock clock)
+    : address_(std::move(address)),
+      credentials_(std::move(credentials)),
+      timeouts_(timeouts),
+      clock_(std::move(clock)),
+      session_(new Session) {
+    std::vector<AddressProblem> const problems = CheckUpsAddress(address_);
+    if (!problems.empty()) addressProblem_ = problems.front().message;
+}
+
+NutMonitor::~NutMonitor() = default;  // the session says LOGOUT
+
+bool NutMonitor::Connected() const { return session_->Connected(); }
+
+std::uint64_t NutMonitor::NextPollInMs(std::uint64_t intervalMs) const {
+    return std::min(intervalMs, logic_.NextDecisionInMs(clock_()));
+}
+
+void NutMonitor::NotifyResumed() { resumed_ = true; }
+
+UpsReading NutMonitor::Poll(HANDLE stop) {
+    if (resumed_.exchange(false)) {
+        Drop();
+        logic_.OnResumed();
+    }
+    UpsReading reading = Ask(stop);
+    if (!reading.answered) lastFailure_ = reading.failure;
+    reading.statusWord = logic_.Decide(reading, clock_());
+    reading.login = login_;
+    reading.loginProblem = loginProblem_;
+    return reading;
+}
+
+void NutMonitor::Drop() {
+    session_->Close();
+    login_ = LoginOutcome::NotAsked;
+    loginProblem_.clear();
+}
+
+std::string NutMonitor::LogIn(HANDLE stop) {
+    if (credentials_.user.empty()) return std::string();
+    return session_->LogInAs(credentials_, address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, login_,
+                             loginProblem_);
+}
+
+UpsReading NutMonitor::Ask(HANDLE stop) {
+    if (!addressProblem_.empty()) return FailedReading(addressProblem_);
+
+    if (!session_->Connected()) {
+        // Backing off: say why the last try failed, at once.
+        if (!logic_.ConnectDue(clock_())) return FailedReading(lastFailure_);
+        std::string const failure = session_->Connect(address_, ::GetTickCount64() + timeouts_.connectMs, stop);
+        if (failure == kStoppedFailure) return FailedReading(failure);
+        if (!failure.empty()) {
+            logic_.OnConnectionFailed(clock_());
+            return FailedReading(failure);
+        }
+    }
+
+    // Anything but a well-formed reply leaves the stream out of step: drop
+    // the connection and try again later.
+    auto lose = [this](std::string const& failure) {
+        Drop();
+        if (failure != kStoppedFailure) logic_.OnConnectionFailed(clock_());
+        return FailedReading(failure);
+    };
+
+    std::string failure;
+    if (login_ == LoginOutcome::NotAsked) {
+        failure = LogIn(stop);
+        if (!failure.empty()) return lose(failure);
+    }
+
+    VarReply status;
+    failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs, stop, status);
+    if (!failure.empty()) return lose(failure);
+    if (status.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    logic_.OnServerAnswered();
+    if (status.kind == VarReply::Kind::Error) return ReadingFromReplies(status, nullptr);
+
+    VarReply charge;
+    failure = session_->Ask(address_.upsName, "battery.charge", ::GetTickCount64() + timeouts_.replyMs, stop,
+                            charge);
+    if (!failure.empty()) return lose(failure);
+    if (charge.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    // The runtime matters to the protection on battery only: on line it
+    // would cost a round trip every poll for nothing.
+    if (!HasStatusFlag(status.value, "OB")) return ReadingFromReplies(status, &charge);
+    VarReply runtime;
+    failure = session_->Ask(address_.upsName, "battery.runtime", ::GetTickCount64() + timeouts_.replyMs, stop,
+                            runtime);
+    if (!failure.empty()) return lose(failure);
+    if (runtime.kind == VarReply::Kind::Malformed) return lose("malformed reply");
+    return ReadingFromReplies(status, &charge, &runtime);
+}
+
+}  // namespace nut

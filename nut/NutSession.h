@@ -1,0 +1,76 @@
+// One TCP connection to upsd, on Winsock. Every wait in it is bounded by a
+// deadline (GetTickCount64 time) and, when given, ends early once a stop
+// event is set, so a server that accepts and then says nothing costs a
+// time-out, never a hang.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "nut/NutClient.h"
+#include "nut/NutProtocol.h"
+#include "win32/UniqueHandle.h"
+
+namespace nut {
+
+namespace handle_traits {
+struct Socket {
+    using type = SOCKET;
+    static type invalid() noexcept { return INVALID_SOCKET; }
+    static void close(type s) noexcept { ::closesocket(s); }
+};
+}  // namespace handle_traits
+
+class Session {
+public:
+    Session();   // WSAStartup
+    ~Session();  // Close, WSACleanup
+
+    Session(Session const&) = delete;
+    Session& operator=(Session const&) = delete;
+
+    bool Connected() const;
+
+    // Resolves and connects. Empty on success, else why not: "connection
+    // refused", "no answer", "unknown host", kStoppedFailure...
+    std::string Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop);
+
+    // Sends "GET VAR <ups> <var>" and reads one reply line into `reply`
+    // (which may be malformed). Empty on success; otherwise the connection
+    // is no longer usable and the caller closes it.
+    std::string Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
+                    VarReply& reply);
+
+    // Sends USERNAME, PASSWORD and LOGIN <ups>, each answered on its own,
+    // and stops at the first refusal. Empty on success, with `reply` the last
+    // answer (Ok, or the refusal's Error); otherwise, a malformed answer
+    // included, the connection is no longer usable.
+    std::string Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline, HANDLE stop,
+                      CommandReply& reply);
+
+    // Login, with the credentials checked first and the answer judged:
+    // `outcome` is LoggedIn, or Refused with `problem` for people ("access
+    // denied", "the password is empty"...). Credentials that could not go on
+    // one line are refused without asking. Empty unless the connection failed.
+    std::string LogInAs(Credentials const& credentials, std::string const& ups, ULONGLONG deadline, HANDLE stop,
+                        LoginOutcome& outcome, std::string& problem);
+
+    // Says LOGOUT (without waiting for the goodbye) and closes.
+    void Close();
+
+private:
+    enum class Wait { Ready, TimedOut, Stopped, Failed };
+    Wait WaitFor(bool forWrite, ULONGLONG deadline, HANDLE stop);
+    std::string SendAll(std::string const& data, ULONGLONG deadline, HANDLE stop);
+    std::string ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop);
+    // One request and the one line that answers it.
+    std::string Exchange(std::string const& request, std::string& line, ULONGLONG deadline, HANDLE stop);
+
+    bool winsock_ = false;
+    UniqueHandle<handle_traits::Socket> socket_;
+    LineAssembler lines_;
+};
+
+}  // namespace nut

@@ -1,0 +1,48 @@
+// The service's record in the Windows Event Log, source "Vandrel Service".
+#pragma once
+
+#include <string>
+
+#include "contract/ServiceContract.h"
+
+namespace vandrel {
+
+enum class ServiceEvent {
+    Started,
+    Stopped,
+    OnBattery,
+    PowerBack,
+    BatteryLow,
+    CommunicationLost,
+    CommunicationBack,
+    SettingsUnusable,
+    LoginRefused,
+    ShutdownInitiated,
+    ShutdownCancelled,
+    ShutdownRefused,
+};
+
+// Records `event`, with `detail` for people (may be empty). Never fails
+// loudly: a service that cannot log still protects the PC. Any thread may
+// call it.
+void ReportServiceEvent(ServiceEvent event, std::string const& detail = std::string());
+
+// What ReportEventW is given for an event: its message in the table, and
+// its type (EVENTLOG_ERROR_TYPE, _WARNING_TYPE or _INFORMATION_TYPE), which
+// follows the severity VandrelMessages.mc gives the message.
+struct EventRecord {
+    unsigned long messageId;
+    unsigned short type;
+};
+EventRecord RecordOf(ServiceEvent event);
+
+
+// Registers the source with the running executable as its message file;
+// ERROR_SUCCESS or why not. install and config call it, so the source
+// follows the copy that was last set up, like the service's binary path.
+unsigned long RegisterEventSourceHere();
+
+// ERROR_SUCCESS also when there was no registration.
+unsigned long UnregisterEventSource();
+
+}  // namespace vandrel

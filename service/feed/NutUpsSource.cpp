@@ -1,0 +1,42 @@
+#include "service/feed/NutUpsSource.h"
+
+#include <utility>
+
+namespace vandrel {
+namespace {
+
+LoginState ToLoginState(nut::LoginOutcome outcome) {
+    switch (outcome) {
+    case nut::LoginOutcome::LoggedIn: return LoginState::LoggedIn;
+    case nut::LoginOutcome::Refused: return LoginState::Refused;
+    default: return LoginState::NotAsked;
+    }
+}
+
+}  // namespace
+
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::Credentials credentials)
+    : monitor_(ups, std::move(credentials)), pollMs_(pollMs) {}
+
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem)
+    : monitor_(ups), pollMs_(pollMs), loginProblem_(std::move(problem)) {}
+
+SourceReading NutUpsSource::Next(HANDLE stop) {
+    nut::UpsReading const reading = monitor_.Poll(stop);
+    SourceReading out;
+    out.statusWord = reading.statusWord;
+    out.charge = reading.charge;
+    out.runtimeSeconds = reading.runtimeSeconds;
+    out.upsStatus = reading.status;
+    out.answered = reading.answered;
+    alert_ = reading.answered && nut::NeedsAlertPolling(reading.status);
+    out.login = ToLoginState(reading.login);
+    out.loginProblem = reading.loginProblem;
+    if (!loginProblem_.empty()) {
+        out.login = LoginState::Refused;
+        out.loginProblem = loginProblem_;
+    }
+    return out;
+}
+
+}  // namespace vandrel

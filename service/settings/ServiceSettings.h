@@ -1,0 +1,202 @@
+// What the monitoring service ("Vandrel Service") reads its UPS state from,
+// and where those settings live: the service's own registry key,
+//   HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Parameters
+// with these values (each optional; a missing one takes its default):
+//   Source        REG_SZ     "nut" or "simulate"
+//   UpsName       REG_SZ     the UPS's name on the NUT server
+//   Host          REG_SZ     the NUT server's host name or address
+//   Port          REG_DWORD  1..65535
+//   PollMs        REG_DWORD  how often the NUT server is asked, 500..60000
+//   StatusWord    REG_DWORD  the simulation's fixed status word
+//   Script        REG_SZ     the simulation's script, "3,1,2@5000", or empty
+//   StopDelayMs   REG_DWORD  extra time the simulation stays STOP_PENDING
+//   StartDelayMs  REG_DWORD  extra time the simulation stays START_PENDING
+//   Shutdown      REG_SZ     "off" or "critical": shut this PC down when the UPS
+//                            says its battery is low (or the primary forces it)
+//   OnBatteryLimitSeconds REG_DWORD  also after this long on battery, 0..86400; 0: never
+//   GraceSeconds  REG_DWORD  from asking Windows to power off to doing it, 0..600
+//   Action        REG_SZ     "shutdown" or "hibernate"
+//   Login         REG_SZ     the NUT secondary's user from upsd.users, or empty
+//   FinalDelaySeconds   REG_DWORD  from a critical state to powering off, 0..15
+//   HostsyncSeconds     REG_DWORD  how long the primary may take to force a shutdown once the
+//                                  battery is low, 1..600
+//   ChargeBelowPercent  REG_DWORD  also shut down on battery below this charge, 0..100; 0: never
+//   RuntimeBelowSeconds REG_DWORD  also shut down on battery below this runtime, 0..86400; 0: never
+// The login's password is not among them: it is kept protected in a key of
+// its own (service/settings/StoredPassword.h).
+// The service, its command line and the configuration program all go
+// through this file, so they agree on names, defaults and bounds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "contract/ServiceContract.h"
+#include "nut/NutClient.h"
+#include "win32/UniqueHandle.h"
+
+namespace vandrel {
+
+enum class SourceKind { Simulate, Nut };
+
+uint32_t const kDefaultStatusWord = 3;  // on line, battery normal
+uint32_t const kDefaultPollMs = 2000;
+uint32_t const kMinPollMs = 500;
+uint32_t const kMaxPollMs = 60000;
+uint32_t const kMaxDelayMs = 600000;
+uint32_t const kMinScriptStepMs = 10;
+uint32_t const kMaxScriptStepMs = 3600000;
+size_t const kMaxScriptWords = 64;
+char const kDefaultUpsName[] = "ups";
+char const kDefaultHost[] = "localhost";
+
+// The simulation: a fixed word, or a script of words each held stepMs.
+struct SimulationSettings {
+    uint32_t statusWord = kDefaultStatusWord;
+    std::vector<uint32_t> script;  // non-empty: cycle through these instead
+    uint32_t scriptStepMs = 0;
+    uint32_t stopDelayMs = 0;
+    uint32_t startDelayMs = 0;
+};
+
+// Shutting this PC down before the UPS battery runs out, as a NUT secondary.
+// Off until someone turns it on. The login's password is not kept here: it
+// is stored protected, apart from the other settings.
+enum class ShutdownMode { Off, Critical };
+enum class ShutdownAction { Shutdown, Hibernate };
+uint32_t const kDefaultGraceSeconds = 30;
+uint32_t const kMaxGraceSeconds = 600;            // Windows shows a count-down this long at most
+uint32_t const kMaxOnBatteryLimitSeconds = 86400;  // a day: no UPS lasts longer
+// A critical state leaves only the primary's HOSTSYNC (15 s by default)
+// before it cuts the power: the final delay must fit well inside it.
+uint32_t const kDefaultFinalDelaySeconds = 5;
+uint32_t const kMaxFinalDelaySeconds = 15;
+uint32_t const kDefaultHostsyncSeconds = 15;
+uint32_t const kMinHostsyncSeconds = 1;
+uint32_t const kMaxHostsyncSeconds = 600;
+uint32_t const kMaxRuntimeBelowSeconds = 86400;
+
+// The protection's rules come in two kinds. Critical: the UPS is dying and
+// its primary is going down (a forced shutdown, a low battery, a server
+// gone silent on battery); once started, never called off. Early: this PC's
+// own limits (time on battery, charge, runtime), called off when the power
+// returns within the grace.
+struct ProtectionSettings {
+    ShutdownMode mode = ShutdownMode::Off;
+    uint32_t onBatteryLimitSeconds = 0;  // also shut down after this long on battery; 0: never
+    uint32_t graceSeconds = kDefaultGraceSeconds;  // an early shutdown's count-down
+    ShutdownAction action = ShutdownAction::Shutdown;
+    std::string login;  // the NUT secondary's user from upsd.users; empty: none
+    uint32_t finalDelaySeconds = kDefaultFinalDelaySeconds;  // a critical shutdown's count-down
+    uint32_t hostsyncSeconds = kDefaultHostsyncSeconds;      // low battery without FSD: wait this long
+    uint32_t chargeBelowPercent = 0;   // also shut down on battery below this charge; 0: never
+    uint32_t runtimeBelowSeconds = 0;  // also shut down on battery below this runtime; 0: never
+};
+
+bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
+
+struct ServiceSettings {
+    SourceKind source = SourceKind::Simulate;
+    nut::UpsAddress ups{kDefaultUpsName, kDefaultHost, nut::kDefaultPort};
+    uint32_t pollMs = kDefaultPollMs;
+    SimulationSettings simulation;
+    ProtectionSettings protection;
+};
+
+bool operator==(SimulationSettings const& a, SimulationSettings const& b);
+bool operator==(ServiceSettings const& a, ServiceSettings const& b);
+inline bool operator!=(ServiceSettings const& a, ServiceSettings const& b) { return !(a == b); }
+
+// Which field a problem is about, so a dialog can put the message beside it.
+enum class SettingsField {
+    None,
+    Source,
+    UpsName,
+    Host,
+    Port,
+    PollMs,
+    StatusWord,
+    Script,
+    StopDelayMs,
+    StartDelayMs,
+    Shutdown,
+    OnBatteryLimit,
+    Grace,
+    Action,
+    Login,
+    FinalDelay,
+    Hostsync,
+    ChargeBelow,
+    RuntimeBelow,
+};
+
+// One line for people that names the field ("port must be 1-65535"); empty
+// message means no problem.
+struct SettingsProblem {
+    SettingsField field = SettingsField::None;
+    std::string message;
+
+    bool failed() const { return !message.empty(); }
+};
+
+// The first problem with the settings the source will use: the NUT fields
+// when the source is nut, the simulation's otherwise. The poll interval is
+// checked either way (it is kept for when the source changes back).
+SettingsProblem ValidateSettings(ServiceSettings const& settings);
+
+// Text as typed into a field (the configuration program's edit boxes, a
+// registry string). Sets the field only when the text is valid.
+SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& text);
+
+// "nut" / "simulate", and back. False for anything else.
+char const* SourceName(SourceKind source);
+bool ParseSourceName(std::string const& text, SourceKind& out);
+
+// "3,1,2@5000": the words and the step in ms. Empty string on success, else
+// what is wrong; `words` and `stepMs` are written only on success.
+std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs);
+std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs);
+
+// "off" / "critical" and "shutdown" / "hibernate", and back (any case).
+char const* ShutdownModeName(ShutdownMode mode);
+bool ParseShutdownModeName(std::string const& text, ShutdownMode& out);
+char const* ShutdownActionName(ShutdownAction action);
+bool ParseShutdownActionName(std::string const& text, ShutdownAction& out);
+
+// "nut ups@host:3493, poll 2000 ms" / "simulate --status 3" for people,
+// then the protection when it is on: ", shutdown critical (shutdown, grace
+// 30 s), login mon". The password is never part of the settings.
+std::string DescribeSettings(ServiceSettings const& settings);
+
+// What reading the key gave.
+struct SettingsRead {
+    // ERROR_SUCCESS, or why the key could not be opened (ERROR_FILE_NOT_FOUND
+    // when there is none); the settings are the defaults then.
+    unsigned long keyError = 0;
+    // One line per value that was present but unusable (wrong type, garbage,
+    // out of bounds); each of those took its default.
+    std::vector<std::string> badValues;
+
+    bool clean() const { return keyError == 0 && badValues.empty(); }
+};
+
+// Reads the settings under HKLM\<keyPath>. `out` always ends up complete:
+// every value that is missing or bad holds its default. Never throws.
+SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath = kParametersKeyPath);
+
+// Creates the key if needed and writes every value. Returns a Win32 error
+// code, ERROR_SUCCESS when all were written.
+unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath = kParametersKeyPath);
+
+// Opens HKLM\<keyPath> for `access`, creating it (with `security`, may be
+// null) only under an existing parent: a key of the service's must not
+// conjure up the service's own key for a service that is not installed.
+// A Win32 error code.
+unsigned long CreateKeyUnderExistingParent(char const* keyPath, unsigned long access, SECURITY_ATTRIBUTES* security,
+                                           UniqueRegistryKey& out);
+
+// Removes the key and everything under it; a missing key is success.
+unsigned long DeleteServiceSettings(char const* keyPath = kParametersKeyPath);
+
+}  // namespace vandrel

@@ -1,0 +1,281 @@
+// The configuration program as a user drives it: fields typed in, Save
+// pressed, and what lands in the service's Parameters key; a bad field's
+// message beside it; a second start that only brings the dialog forward.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "configurator/resource.h"
+#include "contract/ServiceContract.h"
+#include "service/settings/StoredPassword.h"
+#include "tests/rigs/e2e/EndToEnd.h"
+#include "tests/rigs/e2e/Process.h"
+#include "tests/rigs/e2e/Pump.h"
+#include "tests/rigs/e2e/TopLevelWindows.h"
+#include "tests/rigs/nut/NutPeer.h"
+#include "tests/rigs/service/ServiceRegistration.h"
+#include "win32/UniqueHandle.h"
+
+namespace agent_e2e {
+namespace {
+
+// The peer's ports where nothing listens, and where a server takes the
+// connection and never answers.
+std::string ClosedPort() { return std::to_string(nut_peer::ClosedAddress().port); }
+std::string SilentPort() { return std::to_string(nut_peer::SilentAddress().port); }
+
+e2e::WindowQuery const kDialog{"", DELLOMARK_DIALOG_CLASS, 0};
+
+
+std::optional<std::string> ReadString(char const* name) {
+    char value[256] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::optional<DWORD> ReadDword(char const* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<DWORD> ServiceProcessId() {
+    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
+                                        : nullptr);
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                            sizeof status, &needed))
+        return std::nullopt;
+    return status.dwProcessId;
+}
+
+class Dellomark : public EndToEnd {
+protected:
+    // Starts the copy beside the agent and waits for its dialog.
+    HWND StartDialog() {
+        program_ = std::make_unique<e2e::Process>(e2e::Process::Start(agent_.ConfigurationPath(), ""));
+        HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program_->Id()}, kWaitMs);
+        if (dialog != nullptr) ::WaitForInputIdle(program_->Handle(), kWaitMs);
+        return dialog;
+    }
+
+    // The program's own string `id`, as its resources hold it.
+    std::wstring ProgramString(UINT id) {
+        HMODULE module = ::LoadLibraryExA(agent_.ConfigurationPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module == nullptr) return L"";
+        wchar_t text[512] = {};
+        ::LoadStringW(module, id, text, 512);
+        ::FreeLibrary(module);
+        return text;
+    }
+
+    static void Type(HWND dialog, int id, char const* text) {
+        ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                                         kWaitMs));
+    }
+
+    static void Click(HWND dialog, int id) {
+        ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, kWaitMs).has_value());
+    }
+
+    // Chooses the NUT server as the source and fills its fields, as a user would.
+    static void FillNut(HWND dialog, char const* upsName, char const* host, char const* port, char const* pollMs) {
+        Click(dialog, IDC_SOURCE_NUT);
+        Type(dialog, IDC_UPS_NAME, upsName);
+        Type(dialog, IDC_HOST, host);
+        Type(dialog, IDC_PORT, port);
+        if (pollMs != nullptr) Type(dialog, IDC_POLL_MS, pollMs);
+    }
+
+    // `pattern` with its "%1" replaced by `argument`.
+    static std::wstring Fill(std::wstring pattern, std::wstring const& argument) {
+        size_t const at = pattern.find(L"%1");
+        if (at != std::wstring::npos) pattern.replace(at, 2, argument);
+        return pattern;
+    }
+
+    // Waits for the line under the fields to say something.
+    static std::wstring WaitForStatus(HWND dialog) {
+        std::wstring status;
+        e2e::PumpUntil([&] { return !(status = e2e::TextOf(::GetDlgItem(dialog, IDC_STATUS_TEXT))).empty(); }, kWaitMs);
+        return status;
+    }
+
+    std::unique_ptr<e2e::Process> program_;
+};
+
+// The service takes two seconds to stop: the dialog keeps answering and
+// says how the restart went once it is over. The Shutdown group, greyed for
+// the simulation, opens up for a server; its values go in with the rest,
+// its password into the protected store, and what the form does not show
+// stays as it was.
+TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
+    ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000 --hostsync 120"));
+    ASSERT_TRUE(StartServiceNow());
+    ASSERT_EQ(DWORD{SERVICE_RUNNING}, WaitForServiceState(SERVICE_RUNNING, kWaitMs));
+    std::optional<DWORD> const before = ServiceProcessId();
+
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
+    FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
+    Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_CHARGE_BELOW, "40");
+    Type(dialog, IDC_GRACE, "45");
+    ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
+    Click(dialog, IDC_SAVE);
+
+    HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
+    std::wstring const restarting = ProgramString(IDS_RESTARTING);
+    ASSERT_TRUE(e2e::PumpUntil([] { return ServiceState() == DWORD{SERVICE_STOP_PENDING}; }, kWaitMs));
+    EXPECT_TRUE(e2e::SendWithTimeout(dialog, WM_NULL, 0, 0, 500).has_value()) << "the dialog froze";
+    EXPECT_EQ(restarting, e2e::TextOf(status));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SAVE)));
+
+    EXPECT_TRUE(e2e::PumpUntil([&] { return e2e::TextOf(status) != restarting; }, kWaitMs));
+    EXPECT_EQ(ProgramString(IDS_SAVED_RESTARTED), e2e::TextOf(status));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SAVE)));
+    EXPECT_EQ("nut", ReadString("Source").value_or("(none)"));
+    EXPECT_EQ("rackups", ReadString("UpsName").value_or("(none)"));
+    EXPECT_EQ("192.0.2.7", ReadString("Host").value_or("(none)"));
+    EXPECT_EQ(3494u, ReadDword("Port").value_or(0));
+    EXPECT_EQ(1500u, ReadDword("PollMs").value_or(0));
+    EXPECT_EQ("critical", ReadString("Shutdown").value_or("(none)"));
+    EXPECT_EQ(45u, ReadDword("GraceSeconds").value_or(0));
+    EXPECT_EQ(40u, ReadDword("ChargeBelowPercent").value_or(0));
+    EXPECT_EQ(120u, ReadDword("HostsyncSeconds").value_or(0));
+    EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
+    EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
+    std::string password;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
+    EXPECT_EQ("secret", password);
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_CHARGE_BELOW_ERROR,
+                   IDC_PASSWORD_ERROR})
+        EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
+
+    std::optional<DWORD> const after = ServiceProcessId();
+    ASSERT_TRUE(before && after);
+    EXPECT_NE(*before, *after) << "the service was not restarted";
+}
+
+TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    std::optional<std::string> const source = ReadString("Source");
+    std::optional<DWORD> const port = ReadDword("Port");
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    FillNut(dialog, "rackups", "nas", "70000", "2000");
+    Click(dialog, IDC_SAVE);
+
+    EXPECT_EQ(ProgramString(IDS_FIX_FIELDS), WaitForStatus(dialog));
+    EXPECT_EQ(ProgramString(IDS_ERROR_PORT_RANGE), e2e::TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_POLL_MS_ERROR})
+        EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
+    EXPECT_EQ(source, ReadString("Source"));
+    EXPECT_EQ(port, ReadDword("Port"));
+}
+
+// Garbage where a number belongs: the dialog still opens, with the default
+// in the field and a word about the value it ignored.
+TEST_F(Dellomark, OpensOverGarbageInTheKeyAndSaysWhichValueItIgnored) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    {
+        UniqueRegistryKey key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
+                                                   nullptr, key.put(), nullptr));
+        char const garbage[] = "not a port";
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.get(), "Port", 0, REG_SZ,
+                                                  reinterpret_cast<BYTE const*>(garbage), sizeof garbage));
+    }
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog) << "the dialog did not open over a bad key";
+    EXPECT_EQ(L"3493", e2e::TextOf(::GetDlgItem(dialog, IDC_PORT)));
+    EXPECT_NE(std::wstring::npos, WaitForStatus(dialog).find(L"Port"));
+}
+
+// The peer's upsd.users holds the secondary "mon", password "secret": with
+// it the test says the primary waits for this PC, with another why not.
+TEST_F(Dellomark, TheConnectionTestSaysWhyItFailedAndWhetherThePrimaryWaits) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    FillNut(dialog, "ups", "127.0.0.1", ClosedPort().c_str(), nullptr);
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    std::wstring const expected = Fill(ProgramString(IDS_READING_FAILED), ProgramString(IDS_FAILURE_REFUSED));
+    std::wstring shown;
+    EXPECT_TRUE(e2e::PumpUntil([&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))) == expected; },
+                               kWaitMs))
+        << std::string(shown.begin(), shown.end());
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION))) << "a second test cannot be started";
+
+    nut_peer::Reset();
+    FillNut(dialog, "testups", "127.0.0.1", std::to_string(nut_peer::Address().port).c_str(), nullptr);
+    Click(dialog, IDC_SHUTDOWN);
+    Type(dialog, IDC_LOGIN, "mon");
+    Type(dialog, IDC_PASSWORD, "secret");
+    auto const testShows = [&](std::wstring const& line) {
+        Click(dialog, IDC_TEST_CONNECTION);
+        EXPECT_TRUE(e2e::PumpUntil(
+            [&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))).find(line) != std::wstring::npos; },
+            kWaitMs))
+            << std::string(shown.begin(), shown.end());
+    };
+    testShows(ProgramString(IDS_LOGIN_ACCEPTED));
+    Type(dialog, IDC_PASSWORD, "not secret");
+    testShows(Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED)));
+
+    Click(dialog, IDC_SHUTDOWN);  // off: this PC is no secondary, so no login line
+    Click(dialog, IDC_TEST_CONNECTION);
+    EXPECT_TRUE(e2e::PumpUntil(
+        [&] {
+            shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT));
+            return shown != ProgramString(IDS_TEST_RUNNING) && shown.find(L'\n') == std::wstring::npos;
+        },
+        kWaitMs))
+        << std::string(shown.begin(), shown.end());
+}
+
+TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    FillNut(dialog, "ups", "127.0.0.1", SilentPort().c_str(), nullptr);
+    Click(dialog, IDC_TEST_CONNECTION);
+
+    EXPECT_EQ(ProgramString(IDS_TEST_RUNNING), e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TEST_CONNECTION)));
+    EXPECT_TRUE(e2e::SendWithTimeout(dialog, WM_NULL, 0, 0, kWaitMs).has_value()) << "the dialog froze";
+
+    ASSERT_TRUE(::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
+    EXPECT_EQ(DWORD{0}, program_->WaitForExit(kWaitMs).value_or(~DWORD{0}));
+}
+
+TEST_F(Dellomark, ASecondStartBringsTheOpenDialogForwardAndEnds) {
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    e2e::TestWindow other("Dellomark e2e other window");
+    ::ShowWindow(other.get(), SW_SHOW);
+    ASSERT_TRUE(e2e::PumpUntil([&] { return ::SetForegroundWindow(other.get()) && ::GetForegroundWindow() == other.get(); },
+                               kWaitMs));
+
+    e2e::Process second = e2e::Process::Start(agent_.ConfigurationPath(), "");
+    EXPECT_EQ(DWORD{0}, second.WaitForExit(kWaitMs).value_or(~DWORD{0}));
+    EXPECT_TRUE(e2e::PumpUntil([&] { return ::GetForegroundWindow() == dialog; }, kWaitMs));
+    EXPECT_EQ(1u, e2e::FindTopLevelWindows(kDialog).size());
+    EXPECT_TRUE(program_->IsRunning());
+}
+
+}  // namespace
+}  // namespace agent_e2e

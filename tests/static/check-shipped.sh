@@ -6,7 +6,8 @@
 #   - the resources exist in English and in Japanese (the resource tests
 #     check their contents; this only catches a build that dropped a language);
 #   - VandrelService.exe, when given, carries its Event Log message table in
-#     both languages.
+#     both languages, and loads at start only what every poll needs (the
+#     rare paths' DLLs are delay-loaded, asked for by their undecorated names).
 # Usage: check-shipped.sh path/to/Perimand.exe [path/to/VandrelService.exe]
 set -euo pipefail
 
@@ -80,6 +81,11 @@ if [[ -n $service ]]; then
         grep -qx "$1" <<<"$tables" && pass "message table in $2 in the service" \
             || fail "message table missing in $2 in $service"
     done
+    service_imports=$("$objdump" -p "$service" | grep -oP '^\s+DLL Name: \K\S+' | tr 'A-Z' 'a-z' | sort -u | xargs)
+    [[ $service_imports == "advapi32.dll kernel32.dll msvcrt.dll ws2_32.dll" ]] \
+        && pass "the service loads at start: $service_imports" || fail "the service loads at start: $service_imports"
+    ! grep -qaE '(CryptUnprotectData|WTSSendMessageW|SetSuspendState)@[0-9]' "$service" \
+        && pass "delay-loaded names undecorated" || fail "a delay-loaded name is decorated in $service"
 fi
 
 if (( failures > 0 )); then

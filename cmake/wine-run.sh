@@ -26,7 +26,8 @@
 # system.
 set -euo pipefail
 
-die() { echo "wine-run.sh: $*" >&2; exit 125; }
+die_name=wine-run.sh die_status=125
+source "$(dirname "${BASH_SOURCE[0]}")/shell-kit.sh"   # die, quiet
 
 state_dir=${PERIMAND_WINE_STATE_DIR:-}
 if [[ ${1:-} == --state-dir ]]; then
@@ -37,7 +38,6 @@ fi
 [[ -n $state_dir ]] || die "no state directory (use --state-dir DIR or PERIMAND_WINE_STATE_DIR)"
 [[ $# -ge 1 ]] || die "usage: wine-run.sh --state-dir DIR (--prefix | --setup | --shutdown | program.exe [args...])"
 
-
 mkdir -p "$state_dir"
 state_dir=$(cd "$state_dir" && pwd)
 export WINEPREFIX=$state_dir/prefix
@@ -46,10 +46,6 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 server_pid_file=$state_dir/server.pid
-
-# Every helper below runs with fd 9 (the lock) closed: a wineserver that
-# inherited it would hold the lock for its whole life.
-quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 
 source "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
 [[ -x $wine64 ]] || die "$wine64 not found; run scripts/setup.sh"

@@ -38,7 +38,7 @@ for arch in i686 x86_64; do
 
     start=$(now)
     if [[ ${#targets[@]} -gt 0 ]]; then
-        # Companions may not exist yet in a given checkout; build those that do.
+        # A target this checkout does not have yet is left out.
         known=$(cmake --build "$tree" --target help | sed -n 's/^\.\.\. //p')
         present=()
         for target in "${targets[@]}"; do

@@ -3,11 +3,7 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 say() { echo "==> $*"; }
-die() { echo "error: $*" >&2; exit 1; }
-
-# Runs a command with no pipe or terminal attached (Wine's helper processes
-# would otherwise keep the caller's output open long after it returned).
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
+source "$root/cmake/shell-kit.sh"   # die, quiet
 
 # The Wine prefix recipe and the 32-bit probe, shared with the test runner.
 source "$root/cmake/wine-prefix.sh"

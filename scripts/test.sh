@@ -59,6 +59,19 @@ PY
 }
 
 total_passed=0 total_failed=0 total_skipped=0
+# Adds one run to the totals and says its figures: NAME RESULTS STATUS START.
+tally() {
+    local passed failed skipped
+    read -r passed failed skipped <<<"$(count_results "$2")"
+    if [[ $3 -ne 0 && $failed -eq 0 ]]; then
+        failed=1   # the runner itself failed (no results, a discovery error...)
+    fi
+    say "$1: $passed passed, $failed failed, $skipped skipped in $(( $(now) - $4 )) s"
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
+}
+
 for run in "${runs[@]}"; do
     arch=${run%% *} scope=${run##* }
     tree=$root/build/$arch
@@ -72,14 +85,7 @@ for run in "${runs[@]}"; do
     ctest --test-dir "$tree" --output-on-failure --output-junit "$results" \
           -j "${PERIMAND_TEST_JOBS:-1}" "${selection[@]}" "$@" || status=$?
     quiet "$root/cmake/wine-run.sh" --state-dir "$tree/wine" --shutdown || true
-    read -r passed failed skipped <<<"$(count_results "$results")"
-    if [[ $status -ne 0 && $failed -eq 0 ]]; then
-        failed=1   # ctest itself failed (no results, a discovery error...)
-    fi
-    say "$arch: $passed passed, $failed failed, $skipped skipped in $(( $(now) - start )) s"
-    total_passed=$((total_passed + passed))
-    total_failed=$((total_failed + failed))
-    total_skipped=$((total_skipped + skipped))
+    tally "$arch" "$results" "$status" "$start"
 done
 
 # The NUT protocol code, built natively with sanitizers: its unit tests and
@@ -91,12 +97,7 @@ if [[ -z ${PERIMAND_RUN_ARCH:-} && $# -eq 0 ]]; then
     start=$(now)
     status=0
     "$root/scripts/host-tests.sh" --output-junit "$results" || status=$?
-    read -r passed failed skipped <<<"$(count_results "$results")"
-    if [[ $status -ne 0 && $failed -eq 0 ]]; then failed=1; fi
-    say "native: $passed passed, $failed failed, $skipped skipped in $(( $(now) - start )) s"
-    total_passed=$((total_passed + passed))
-    total_failed=$((total_failed + failed))
-    total_skipped=$((total_skipped + skipped))
+    tally native "$results" "$status" "$start"
 fi
 
 [[ $total_skipped -eq 0 ]] || echo "($total_skipped skipped)"

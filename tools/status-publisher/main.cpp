@@ -14,7 +14,6 @@
 
 namespace {
 
-
 int const kExitOk = 0;
 int const kExitFailed = 1;
 int const kExitUsage = 2;
@@ -103,52 +102,32 @@ bool WaitForStop(HANDLE const* events, DWORD count, DWORD ms) {
     return ::WaitForMultipleObjects(count, events, FALSE, ms) != WAIT_TIMEOUT;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
-                      !std::strcmp(argv[1], "/?"))) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    Options options;
-    std::string const error = ParseOptions(argc, argv, options);
-    if (!error.empty()) return UsageError(error);
-
-    g_stopRequested.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    g_finished.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    UniqueKernelHandle namedStop;
-    if (!options.stopEvent.empty()) {
+// The process-wide events Ctrl+C sets and main signals when done, and the
+// caller's named stop event when asked for. False, with the message
+// printed, when one cannot be made.
+bool MakeStopEvents(std::string const& stopEventName, UniqueKernelHandle& namedStop) {
+    if (!stopEventName.empty()) {
         // Opens the event when the caller made it first, creates it otherwise.
-        namedStop.reset(::CreateEventA(nullptr, TRUE, FALSE, options.stopEvent.c_str()));
+        namedStop.reset(::CreateEventA(nullptr, TRUE, FALSE, stopEventName.c_str()));
         if (!namedStop) {
             std::fprintf(stderr, "upsstatus-publish: cannot create the stop event \"%s\": %s\n",
-                         options.stopEvent.c_str(), win32::DescribeWin32Error(::GetLastError()).c_str());
-            return kExitFailed;
+                         stopEventName.c_str(), win32::DescribeWin32Error(::GetLastError()).c_str());
+            return false;
         }
     }
+    g_stopRequested.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    g_finished.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!g_stopRequested || !g_finished) {
         std::fprintf(stderr, "upsstatus-publish: %s\n", win32::DescribeWin32Error(::GetLastError()).c_str());
-        return kExitFailed;
+        return false;
     }
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    HANDLE const stopEvents[] = {g_stopRequested.get(), namedStop.get()};
-    DWORD const stopCount = namedStop ? 2 : 1;
+    return true;
+}
 
-    status_block::StatusPublisher publisher;
-    status_block::StatusPublisher::Options publish;
-    publish.initial = options.words;
-    publish.holdMutex = options.holdMs > 0;
-    status_block::CreateError const created = publisher.Create(publish);
-    if (created.failed()) {
-        std::fprintf(stderr, "upsstatus-publish: %s\n", created.Describe().c_str());
-        return kExitFailed;
-    }
-    std::printf("publishing status word %lu (word 0 = %lu, word 2 = %lu); Ctrl+C stops\n",
-                static_cast<unsigned long>(options.words.statusWord),
-                static_cast<unsigned long>(options.words.word0), static_cast<unsigned long>(options.words.word2));
-    std::fflush(stdout);
-
+// Holds the mutex first when asked, then rewrites the block each second
+// until a stop event or the end of --seconds.
+void PublishUntilStopped(status_block::StatusPublisher& publisher, Options const& options, HANDLE const* stopEvents,
+                         DWORD stopCount) {
     ULONGLONG const start = ::GetTickCount64();
     ULONGLONG const runMs = static_cast<ULONGLONG>(options.seconds) * 1000;
     auto remaining = [&](DWORD atMost) -> DWORD {
@@ -171,6 +150,41 @@ int main(int argc, char** argv) {
         // Rewriting keeps the block's lock traffic like the service's.
         if (!stopped) publisher.Write(options.words, kWriteTimeoutMs);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+                      !std::strcmp(argv[1], "/?"))) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    Options options;
+    std::string const error = ParseOptions(argc, argv, options);
+    if (!error.empty()) return UsageError(error);
+
+    UniqueKernelHandle namedStop;
+    if (!MakeStopEvents(options.stopEvent, namedStop)) return kExitFailed;
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    HANDLE const stopEvents[] = {g_stopRequested.get(), namedStop.get()};
+    DWORD const stopCount = namedStop ? 2 : 1;
+
+    status_block::StatusPublisher publisher;
+    status_block::StatusPublisher::Options publish;
+    publish.initial = options.words;
+    publish.holdMutex = options.holdMs > 0;
+    status_block::CreateError const created = publisher.Create(publish);
+    if (created.failed()) {
+        std::fprintf(stderr, "upsstatus-publish: %s\n", created.Describe().c_str());
+        return kExitFailed;
+    }
+    std::printf("publishing status word %lu (word 0 = %lu, word 2 = %lu); Ctrl+C stops\n",
+                static_cast<unsigned long>(options.words.statusWord),
+                static_cast<unsigned long>(options.words.word0), static_cast<unsigned long>(options.words.word2));
+    std::fflush(stdout);
+
+    PublishUntilStopped(publisher, options, stopEvents, stopCount);
     publisher.Close();
     ::SetEvent(g_finished.get());
     return kExitOk;

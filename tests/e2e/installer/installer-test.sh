@@ -26,7 +26,8 @@
 # execute 32-bit code.
 set -euo pipefail
 
-die() { echo "installer-test: $*" >&2; exit 2; }
+die_name=installer-test die_status=2
+source "$(dirname "${BASH_SOURCE[0]}")/../../../cmake/shell-kit.sh"   # die, quiet
 
 setup= agent= configurator= service= publisher= work=
 while [[ $# -gt 1 ]]; do
@@ -67,7 +68,6 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 template=$work/../template
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 
 # --- a fresh prefix ----------------------------------------------------------
 # The template is made once (about 15 s) under a lock, with the null display

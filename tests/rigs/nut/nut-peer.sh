@@ -30,7 +30,8 @@
 # NUT_PEER_MAXAGE: upsd's MAXAGE in seconds (default 5).
 set -euo pipefail
 
-die() { echo "nut-peer.sh: $*" >&2; exit 1; }
+die_name=nut-peer.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../cmake/shell-kit.sh"   # die, quiet
 
 driver=/lib/nut/dummy-ups
 server=/lib/nut/upsd

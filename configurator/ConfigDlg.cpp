@@ -3,6 +3,7 @@
 #include "configurator/Privileges.h"
 #include "configurator/resource.h"
 #include "configurator/ServiceRestart.h"
+#include "configurator/Wipe.h"
 #include "framework/AfxString.h"
 #include "service/settings/StoredPassword.h"
 #include "win32/Win32Error.h"
@@ -39,9 +40,8 @@ unsigned const kActionTextIds[] = {IDS_ACTION_SHUTDOWN, IDS_ACTION_HIBERNATE};
 // Whether a password is stored that the service could use.
 bool PasswordStored() {
     std::string password;
-    bool const stored = vandrel::ReadPassword(password) == ERROR_SUCCESS;
-    if (!password.empty()) ::SecureZeroMemory(&password[0], password.size());
-    return stored;
+    ScopedWipe const wipe(password);
+    return vandrel::ReadPassword(password) == ERROR_SUCCESS;
 }
 
 // What the shared settings code says about a field, for the rare value the
@@ -102,12 +102,17 @@ BOOL CConfigDlg::OnInitDialog() {
 }
 
 std::string CConfigDlg::ItemText(int id) const {
+    std::string text;
+    ReadItemText(id, text);
+    return text;
+}
+
+void CConfigDlg::ReadItemText(int id, std::string& out) const {
     HWND item = ::GetDlgItem(m_hWnd, id);
     int const length = item != nullptr ? ::GetWindowTextLengthA(item) : 0;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    if (length > 0) text.resize(static_cast<size_t>(::GetWindowTextA(item, &text[0], length + 1)));
-    else text.clear();
-    return text;
+    out.assign(static_cast<size_t>(length) + 1, '\0');
+    if (length > 0) out.resize(static_cast<size_t>(::GetWindowTextA(item, &out[0], length + 1)));
+    else out.clear();
 }
 
 void CConfigDlg::SetItemText(int id, std::string const& text) { ::SetDlgItemTextA(m_hWnd, id, text.c_str()); }
@@ -120,9 +125,9 @@ std::string CConfigDlg::Text(unsigned id) const {
     return text.str();
 }
 
-FormText CConfigDlg::ReadForm() const {
-    FormText form;
-    form.source = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_SIMULATE) == BST_CHECKED ? Source::Simulate : Source::Nut;
+void CConfigDlg::ReadForm(FormText& form) const {
+    form.source = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_SIMULATE) == BST_CHECKED ? vandrel::SourceKind::Simulate
+                                                                                  : vandrel::SourceKind::Nut;
     form.upsName = ItemText(IDC_UPS_NAME);
     form.host = ItemText(IDC_HOST);
     form.port = ItemText(IDC_PORT);
@@ -136,9 +141,8 @@ FormText CConfigDlg::ReadForm() const {
                       ? vandrel::ShutdownAction::Hibernate
                       : vandrel::ShutdownAction::Shutdown;
     form.login = ItemText(IDC_LOGIN);
-    form.password = ItemText(IDC_PASSWORD);
+    ReadItemText(IDC_PASSWORD, form.password);
     form.passwordStored = PasswordStored();
-    return form;
 }
 
 void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
@@ -198,19 +202,25 @@ void CConfigDlg::OnShutdownChanged() {
 }
 
 void CConfigDlg::OnTestConnection() {
-    FormText const form = ReadForm();
+    FormText form;
+    ScopedWipe const wipeTyped(form.password);
+    ReadForm(form);
     nut::UpsAddress address;
     std::vector<FieldError> const errors = ValidateAddress(form, address);
     ShowFieldErrors(errors);
     if (!errors.empty()) return;
     // With protection on and a user, the test also logs in: the password
     // typed, or else the stored one. Off, this PC is no secondary to ask about.
-    std::optional<nut::Credentials> login;
-    if (form.shutdown && !form.login.empty()) {
-        login = nut::Credentials{form.login, form.password};
-        if (login->password.empty()) vandrel::ReadPassword(login->password);
+    // The test takes a copy of its own.
+    nut::Credentials login;
+    ScopedWipe const wipeLogin(login.password);
+    bool const logIn = form.shutdown && !form.login.empty();
+    if (logIn) {
+        login.user = form.login;
+        login.password = form.password;
+        if (login.password.empty()) vandrel::ReadPassword(login.password);
     }
-    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, std::move(login), kTestTimeoutMs)) return;
+    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, logIn ? &login : nullptr, kTestTimeoutMs)) return;
     SetItemText(IDC_TEST_RESULT, Text(IDS_TEST_RUNNING));
     EnableServerFields();
 }
@@ -253,49 +263,62 @@ LRESULT CConfigDlg::OnRestartDone(WPARAM, LPARAM) {
 
 void CConfigDlg::OnSave() {
     if (restart_.Running()) return;  // Enter while Save is disabled
-    FormText const form = ReadForm();
+    FormText form;
+    ScopedWipe const wipeTyped(form.password);
+    ReadForm(form);
     FormValues values;
-    std::vector<FieldError> errors = ValidateForm(form, values);
+    ScopedWipe const wipeNew(values.newPassword);
+    vandrel::ServiceSettings settings;
+    if (!CheckForm(form, values, settings) || !MaySave() || !StoreSettings(values, settings)) return;
+    loaded_ = settings;
+    if (!values.newPassword.empty()) SetItemText(IDC_PASSWORD, "");  // stored now
+    RestartService();
+}
+
+bool CConfigDlg::CheckForm(FormText const& form, FormValues& values, vandrel::ServiceSettings& settings) {
+    std::vector<FieldError> const errors = ValidateForm(form, values);
     ShowFieldErrors(errors);
     if (!errors.empty()) {
         ShowStatus(Text(IDS_FIX_FIELDS));
-        return;
+        return false;
     }
-
-    vandrel::ServiceSettings const settings = SettingsToSave(loaded_, values);
-    // The shared checks have the last word on what the service accepts.
+    settings = SettingsToSave(loaded_, values);
     vandrel::SettingsProblem const problem = vandrel::ValidateSettings(settings);
-    if (problem.failed()) {
-        Field field;
-        if (ToFormField(problem.field, field)) SetItemText(ErrorTextId(field), problem.message);
-        ShowStatus(problem.message);
-        return;
-    }
+    if (!problem.failed()) return true;
+    Field field;
+    if (ToFormField(problem.field, field)) SetItemText(ErrorTextId(field), problem.message);
+    ShowStatus(problem.message);
+    return false;
+}
 
+bool CConfigDlg::MaySave() {
     if (unsigned const rightId = SaveRightMessageId(CurrentSaveRight())) {
         ShowStatus(Text(rightId));
-        return;
+        return false;
     }
     // The settings live under the service's key; writing them without the
     // service would leave a registration the system cannot use.
     if (!ServiceInstalled(kServiceName)) {
         ShowStatus(Text(IDS_SERVICE_NOT_INSTALLED));
-        return;
+        return false;
     }
+    return true;
+}
 
+bool CConfigDlg::StoreSettings(FormValues const& values, vandrel::ServiceSettings const& settings) {
     // The password first: settings that name a user whose password failed
     // to go in would have the service log in with the old one.
     unsigned long written = ERROR_SUCCESS;
     if (!values.newPassword.empty()) written = vandrel::StorePassword(values.newPassword);
     if (written == ERROR_SUCCESS) written = vandrel::WriteServiceSettings(settings);
-    if (written != ERROR_SUCCESS) {
-        ShowStatus(written == ERROR_ACCESS_DENIED
-                       ? Text(IDS_SAVE_NEEDS_ADMIN)
-                       : Substitute(Text(IDS_SAVE_FAILED), {win32::DescribeWin32Error(written)}));
-        return;
-    }
-    loaded_ = settings;
-    if (!values.newPassword.empty()) SetItemText(IDC_PASSWORD, "");  // stored now
+    if (written == ERROR_SUCCESS) return true;
+    ShowStatus(written == ERROR_ACCESS_DENIED
+                   ? Text(IDS_SAVE_NEEDS_ADMIN)
+                   : Substitute(Text(IDS_SAVE_FAILED), {win32::DescribeWin32Error(written)}));
+    return false;
+}
+
+void CConfigDlg::RestartService() {
     if (!restart_.Start(m_hWnd, WM_APP_RESTART_DONE, kServiceName)) {
         ShowStatus(Substitute(Text(IDS_RESTART_FAILED), {win32::DescribeWin32Error(::GetLastError())}));
         return;

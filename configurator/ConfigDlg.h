@@ -47,17 +47,31 @@ protected:
 
 private:
     std::string ItemText(int id) const;
+    // Into `out` itself, for a password: no copy of it is left behind.
+    void ReadItemText(int id, std::string& out) const;
     void SetItemText(int id, std::string const& text);
     void EnableItem(int id, bool enable);
     std::string Text(unsigned id) const;
 
-    FormText ReadForm() const;
+    // The caller wipes `form.password`.
+    void ReadForm(FormText& form) const;
     void ShowSettings(vandrel::ServiceSettings const& settings);
     void EnableServerFields();
     void EnableProtectionFields();
     // Clears every field's message, then shows these.
     void ShowFieldErrors(std::vector<FieldError> const& errors);
     void ShowStatus(std::string const& text);
+
+    // Save's steps, in order; each but the last says why it stops, and
+    // returns false then.
+    // The form's checks, then the service's, which have the last word:
+    // `values` as checked and `settings` to write.
+    bool CheckForm(FormText const& form, FormValues& values, vandrel::ServiceSettings& settings);
+    // This user may write the settings, and the service is there to take them.
+    bool MaySave();
+    // The new password, if any, then the settings.
+    bool StoreSettings(FormValues const& values, vandrel::ServiceSettings const& settings);
+    void RestartService();
 
     vandrel::ServiceSettings loaded_;  // what the key held; Save keeps what the form does not show
     ConnectionTest test_;

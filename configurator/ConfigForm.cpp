@@ -1,9 +1,9 @@
 #include "configurator/ConfigForm.h"
 
 #include "configurator/resource.h"
+#include "configurator/Wipe.h"
 #include "nut/NutProtocol.h"
 #include "service/settings/ServiceSettings.h"
-#include "win32/Arguments.h"
 
 namespace dellomark {
 
@@ -48,6 +48,14 @@ std::string Worded(std::string const& failure, TextLoader const& text) {
     return failure;
 }
 
+// A number as typed into a field: digits only (the service would trim
+// blanks; a field takes none), within the bounds of its setting's row.
+// `settings` takes it.
+bool TakeNumber(vandrel::ServiceSettings& settings, vandrel::SettingsField setting, std::string const& typed) {
+    return !typed.empty() && typed.find_first_not_of("0123456789") == std::string::npos &&
+           !vandrel::SetFieldFromText(settings, setting, typed).failed();
+}
+
 // The Shutdown group's numbers, in the order of the form.
 struct NumberField {
     std::string FormText::*text;
@@ -63,18 +71,13 @@ NumberField const kProtectionNumbers[] = {
     {&FormText::grace, vandrel::SettingsField::Grace, Field::Grace, IDS_ERROR_GRACE_RANGE},
 };
 
-// The Shutdown group, on: the service's own checks judge each value. The
-// service trims what it reads; a field takes digits only.
+// The Shutdown group, on: the service's own checks judge each value.
 void ValidateProtection(FormText const& text, FormValues& values, std::vector<FieldError>& errors) {
     vandrel::ServiceSettings probe;
     probe.protection.mode = vandrel::ShutdownMode::Critical;
     probe.protection.action = text.action;
     for (NumberField const& number : kProtectionNumbers) {
-        std::string const& typed = text.*number.text;
-        uint32_t value = 0;
-        if (!win32::ParseUint32(typed.c_str(), value) ||
-            vandrel::SetFieldFromText(probe, number.setting, typed).failed())
-            errors.push_back({number.field, number.messageId});
+        if (!TakeNumber(probe, number.setting, text.*number.text)) errors.push_back({number.field, number.messageId});
     }
     // Without a login the primary would not wait for this PC.
     if (text.login.empty())
@@ -94,9 +97,9 @@ void ValidateProtection(FormText const& text, FormValues& values, std::vector<Fi
 }  // namespace
 
 std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& out) {
-    nut::UpsAddress address{text.upsName, text.host, 0};
-    uint32_t port = 0;
-    if (win32::ParseUint32(text.port.c_str(), port) && port <= 65535) address.port = static_cast<uint16_t>(port);
+    nut::UpsAddress address{text.upsName, text.host, 0};  // a port not taken stays 0, which the judge refuses
+    vandrel::ServiceSettings probe;
+    if (TakeNumber(probe, vandrel::SettingsField::Port, text.port)) address.port = probe.ups.port;
     std::vector<FieldError> errors;
     for (nut::AddressProblem const& problem : nut::CheckUpsAddress(address)) {
         PartTexts const& texts = kPartTexts[static_cast<size_t>(problem.part)];
@@ -110,16 +113,18 @@ std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& o
 
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
     FormValues values;
+    ScopedWipe const wipe(values.newPassword);  // `out` has a copy of its own
     values.source = text.source;
     std::vector<FieldError> errors;
-    if (text.source == Source::Nut) {
+    if (text.source == vandrel::SourceKind::Nut) {
         errors = ValidateAddress(text, values.address);
-        if (!win32::ParseUint32(text.pollMs.c_str(), values.pollMs) || values.pollMs < vandrel::kMinPollMs ||
-            values.pollMs > vandrel::kMaxPollMs) {
+        vandrel::ServiceSettings probe;
+        if (TakeNumber(probe, vandrel::SettingsField::PollMs, text.pollMs))
+            values.pollMs = probe.pollMs;
+        else
             errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
-        }
     }
-    values.shutdown = text.shutdown && text.source == Source::Nut;
+    values.shutdown = text.shutdown && text.source == vandrel::SourceKind::Nut;
     if (values.shutdown) ValidateProtection(text, values, errors);
     if (errors.empty()) out = values;
     return errors;
@@ -127,8 +132,8 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
 
 vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values) {
     vandrel::ServiceSettings settings = stored;
-    settings.source = values.source == Source::Nut ? vandrel::SourceKind::Nut : vandrel::SourceKind::Simulate;
-    if (values.source == Source::Nut) {
+    settings.source = values.source;
+    if (values.source == vandrel::SourceKind::Nut) {
         settings.ups = values.address;
         settings.pollMs = values.pollMs;
     }

@@ -13,11 +13,9 @@
 
 namespace dellomark {
 
-enum class Source { Nut, Simulate };
-
 // The fields, as typed.
 struct FormText {
-    Source source = Source::Nut;
+    vandrel::SourceKind source = vandrel::SourceKind::Nut;
     std::string upsName;
     std::string host;
     std::string port;
@@ -54,7 +52,7 @@ struct FieldError {
 
 // The fields, checked.
 struct FormValues {
-    Source source = Source::Nut;
+    vandrel::SourceKind source = vandrel::SourceKind::Nut;
     nut::UpsAddress address;
     std::uint32_t pollMs = 0;
     bool shutdown = false;  // protection on: the box checked, with a NUT server
@@ -65,8 +63,9 @@ struct FormValues {
 };
 
 // The NUT client judges name, host and port (nut::CheckUpsAddress); a host
-// may be typed with or without brackets and comes out without. The poll
-// interval's bounds are the service's own (service/settings/ServiceSettings.h).
+// may be typed with or without brackets and comes out without. A number
+// field takes digits only, within the bounds of its setting's row in the
+// service's table (service/settings/ServiceSettings.h), the port's too.
 // Every field in error, in the order of the form; `out` is written only
 // when there are none. The simulation uses none of the server's fields, so
 // they are not checked for it (what is in them is kept as it is).

@@ -21,9 +21,11 @@ public:
 
     explicit ConnectionTest(Query query);
 
-    // Starts a test unless one runs, logging in as `login` when given.
-    // `message` is posted to `target` when it ends, also when it failed.
-    bool Start(HWND target, UINT message, nut::UpsAddress const& address, std::optional<nut::Credentials> login,
+    // Starts a test unless one runs, logging in as `login` when given (null:
+    // it only reads). The test keeps a copy of the login of its own, its
+    // password wiped when the test is done with it. `message` is posted to
+    // `target` when it ends, also when it failed.
+    bool Start(HWND target, UINT message, nut::UpsAddress const& address, nut::Credentials const* login,
                unsigned timeoutMs);
 
     bool Running() const { return job_.Running(); }

@@ -7,38 +7,11 @@
 namespace vandrel {
 namespace {
 
-struct KnownOption {
-    char const* name;
-    SettingsField field;  // None: no value follows
-    bool nutOnly;
-    bool simulateOnly;
-};
-
-KnownOption const kOptions[] = {
-    {"--nut", SettingsField::None, true, false},
-    {"--simulate", SettingsField::None, false, true},
-    {"--poll-ms", SettingsField::PollMs, true, false},
-    {"--status", SettingsField::StatusWord, false, true},
-    {"--script", SettingsField::Script, false, true},
-    {"--stop-delay-ms", SettingsField::StopDelayMs, false, true},
-    {"--start-delay-ms", SettingsField::StartDelayMs, false, true},
-    {"--shutdown", SettingsField::Shutdown, false, false},
-    {"--on-battery-limit", SettingsField::OnBatteryLimit, false, false},
-    {"--grace", SettingsField::Grace, false, false},
-    {"--action", SettingsField::Action, false, false},
-    {"--final-delay", SettingsField::FinalDelay, false, false},
-    {"--hostsync", SettingsField::Hostsync, false, false},
-    {"--charge-below", SettingsField::ChargeBelow, false, false},
-    {"--runtime-below", SettingsField::RuntimeBelow, false, false},
-    {"--login", SettingsField::Login, true, false},
-    {"--password-stdin", SettingsField::None, true, false},
-};
-
-KnownOption const* FindOption(std::string const& name) {
-    for (KnownOption const& option : kOptions)
-        if (name == option.name) return &option;
-    return nullptr;
-}
+// The options that set no field of their own; every other option is its
+// field's (the settings' table names it).
+char const kNutOption[] = "--nut";            // ups@host[:port]: the source and the address
+char const kSimulateOption[] = "--simulate";  // the source
+char const kPasswordOption[] = "--password-stdin";
 
 }  // namespace
 
@@ -103,24 +76,25 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     ServiceSettings result = settings;
     bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
     bool sawLogin = false, sawPassword = false, sawShutdown = false;
-    KnownOption const* nutOption = nullptr;         // the first option only --nut takes
-    KnownOption const* simulateOption = nullptr;    // the first option only --simulate takes
+    std::string nutOption;       // the first option only --nut takes
+    std::string simulateOption;  // the first option only --simulate takes
     for (size_t i = 0; i < args.size(); ++i) {
-        KnownOption const* option = FindOption(args[i]);
-        if (option == nullptr) return "unknown option \"" + args[i] + "\"";
-        std::string const name = option->name;
-        if (name == "--simulate") {
+        std::string const& name = args[i];
+        if (name == kSimulateOption) {
             sawSimulate = true;
             continue;
         }
-        if (name == "--password-stdin") {
+        if (name == kPasswordOption) {
             sawPassword = true;
-            if (nutOption == nullptr) nutOption = option;
+            if (nutOption.empty()) nutOption = name;
             continue;
         }
+        bool const isAddress = name == kNutOption;
+        FieldDescriptor const* const row = FindFieldByOption(name);
+        if (row == nullptr && !isAddress) return "unknown option \"" + name + "\"";
         if (i + 1 >= args.size()) return "missing value after " + name;
         std::string const& value = args[++i];
-        if (name == "--nut") {
+        if (isAddress) {
             sawNut = true;
             nut::UpsAddress address;
             std::string const error = nut::ParseUpsAddress(value, address);
@@ -128,16 +102,16 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
             result.ups = address;
             continue;
         }
-        if (option->nutOnly && nutOption == nullptr) nutOption = option;
-        if (option->simulateOnly && simulateOption == nullptr) simulateOption = option;
-        sawStatus = sawStatus || name == "--status";
-        sawScript = sawScript || name == "--script";
-        sawLogin = sawLogin || name == "--login";
-        sawShutdown = sawShutdown || name == "--shutdown";
-        SettingsProblem const problem = SetFieldFromText(result, option->field, value);
+        if (row->optionScope == FieldScope::Nut && nutOption.empty()) nutOption = name;
+        if (row->optionScope == FieldScope::Simulate && simulateOption.empty()) simulateOption = name;
+        sawStatus = sawStatus || row->field == SettingsField::StatusWord;
+        sawScript = sawScript || row->field == SettingsField::Script;
+        sawLogin = sawLogin || row->field == SettingsField::Login;
+        sawShutdown = sawShutdown || row->field == SettingsField::Shutdown;
+        SettingsProblem const problem = SetFieldFromText(result, row->field, value);
         if (problem.failed()) return name + ": " + problem.message;
         // A fixed word replaces a script the settings held.
-        if (name == "--status") SetFieldFromText(result, SettingsField::Script, "");
+        if (row->field == SettingsField::StatusWord) SetFieldFromText(result, SettingsField::Script, "");
     }
     if (sawNut && sawSimulate) return "--nut and --simulate exclude each other";
     if (sawStatus && sawScript) return "--status and --script exclude each other";
@@ -148,10 +122,10 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     if (sawPassword && result.protection.login.empty()) return "--password-stdin needs a login user (--login USER)";
     if (sawNut) result.source = SourceKind::Nut;
     if (sawSimulate) result.source = SourceKind::Simulate;
-    if (result.source == SourceKind::Nut && simulateOption != nullptr)
-        return std::string(simulateOption->name) + " is an option of --simulate, not of --nut";
-    if (result.source == SourceKind::Simulate && nutOption != nullptr)
-        return std::string(nutOption->name) + " is an option of --nut, not of --simulate";
+    if (result.source == SourceKind::Nut && !simulateOption.empty())
+        return simulateOption + " is an option of --simulate, not of --nut";
+    if (result.source == SourceKind::Simulate && !nutOption.empty())
+        return nutOption + " is an option of --nut, not of --simulate";
     // Asked for now, not merely kept from before (a protection kept beside a
     // simulation waits for the server to come back): the service never lets
     // a simulation shut the PC down, so the pair would be a silent no.

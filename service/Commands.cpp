@@ -263,8 +263,8 @@ int PrintStatus() {
                 read.clean() ? DescribeSettings(settings).c_str() : "unusable");
     // The service publishes word 4 for these, as it has no UPS it can trust.
     // Not the default each would fall back to elsewhere: the service uses none.
-    for (std::string const& line : read.badValues)
-        std::printf("  unusable setting: %s\n", line.substr(0, line.find("; using ")).c_str());
+    for (UnusableValue const& value : read.unusable)
+        std::printf("  unusable setting: %s\n", DescribeUnusable(value).c_str());
     if (read.keyError == ERROR_FILE_NOT_FOUND)
         std::printf("  unusable settings: there is no Parameters key\n");
     else if (read.keyError != ERROR_SUCCESS)

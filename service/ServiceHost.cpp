@@ -42,8 +42,8 @@ std::optional<ServiceSettings> UsableSettings(std::vector<std::string> const& op
         return settings;
     }
     // Not the default each bad value fell back to: the service uses none.
-    for (std::string const& line : read.badValues)
-        why += (why.empty() ? "" : "; ") + line.substr(0, line.find("; using "));
+    for (UnusableValue const& value : read.unusable)
+        why += (why.empty() ? "" : "; ") + DescribeUnusable(value);
     if (read.keyError == ERROR_FILE_NOT_FOUND)
         why = "there is no Parameters key";
     else if (read.keyError != ERROR_SUCCESS)

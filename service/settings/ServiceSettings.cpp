@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <iterator>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "nut/NutProtocol.h"
@@ -49,113 +52,160 @@ SettingsProblem CheckAddress(nut::UpsAddress& ups, SettingsField only = Settings
 
 std::string Range(uint32_t min, uint32_t max) { return std::to_string(min) + "-" + std::to_string(max); }
 
-// Every numeric field's bounds, in one place for the command line, the
-// registry and the dialog.
-SettingsProblem SetNumber(ServiceSettings& settings, SettingsField field, uint32_t value) {
-    switch (field) {
-    case SettingsField::Port:
-        if (value < 1 || value > 65535) return Problem(field, "port must be 1-65535");
-        settings.ups.port = static_cast<uint16_t>(value);
-        return {};
-    case SettingsField::PollMs:
-        if (value < kMinPollMs || value > kMaxPollMs)
-            return Problem(field, "poll interval must be " + Range(kMinPollMs, kMaxPollMs) + " ms");
-        settings.pollMs = value;
-        return {};
-    case SettingsField::StatusWord:
-        if (value == 0) return Problem(field, "status word must not be 0 (readers take 0 for a stopped service)");
-        settings.simulation.statusWord = value;
-        return {};
-    case SettingsField::StopDelayMs:
-        if (value > kMaxDelayMs) return Problem(field, "stop delay must be " + Range(0, kMaxDelayMs) + " ms");
-        settings.simulation.stopDelayMs = value;
-        return {};
-    case SettingsField::StartDelayMs:
-        if (value > kMaxDelayMs) return Problem(field, "start delay must be " + Range(0, kMaxDelayMs) + " ms");
-        settings.simulation.startDelayMs = value;
-        return {};
-    case SettingsField::OnBatteryLimit:
-        if (value > kMaxOnBatteryLimitSeconds)
-            return Problem(field, "on-battery limit must be " + Range(0, kMaxOnBatteryLimitSeconds) + " s (0: never)");
-        settings.protection.onBatteryLimitSeconds = value;
-        return {};
-    case SettingsField::Grace:
-        if (value > kMaxGraceSeconds) return Problem(field, "grace must be " + Range(0, kMaxGraceSeconds) + " s");
-        settings.protection.graceSeconds = value;
-        return {};
-    case SettingsField::FinalDelay:
-        if (value > kMaxFinalDelaySeconds)
-            return Problem(field, "final delay must be " + Range(0, kMaxFinalDelaySeconds) + " s");
-        settings.protection.finalDelaySeconds = value;
-        return {};
-    case SettingsField::Hostsync:
-        if (value < kMinHostsyncSeconds || value > kMaxHostsyncSeconds)
-            return Problem(field, "hostsync must be " + Range(kMinHostsyncSeconds, kMaxHostsyncSeconds) + " s");
-        settings.protection.hostsyncSeconds = value;
-        return {};
-    case SettingsField::ChargeBelow:
-        if (value > 100) return Problem(field, "charge threshold must be 0-100 % (0: never)");
-        settings.protection.chargeBelowPercent = value;
-        return {};
-    case SettingsField::RuntimeBelow:
-        if (value > kMaxRuntimeBelowSeconds)
-            return Problem(field, "runtime threshold must be " + Range(0, kMaxRuntimeBelowSeconds) + " s (0: never)");
-        settings.protection.runtimeBelowSeconds = value;
-        return {};
-    default:
-        return Problem(field, "not a number field");
-    }
+// ---- the table ----
+
+// A number at the end of `Path`, members from ServiceSettings inwards.
+template <auto... Path>
+uint32_t NumberAt(ServiceSettings const& settings) {
+    return (settings .* ... .* Path);
 }
 
-char const* FieldLabel(SettingsField field) {
-    switch (field) {
-    case SettingsField::Source: return "source";
-    case SettingsField::UpsName: return "UPS name";
-    case SettingsField::Host: return "host";
-    case SettingsField::Port: return "port";
-    case SettingsField::PollMs: return "poll interval";
-    case SettingsField::StatusWord: return "status word";
-    case SettingsField::Script: return "script";
-    case SettingsField::StopDelayMs: return "stop delay";
-    case SettingsField::StartDelayMs: return "start delay";
-    case SettingsField::OnBatteryLimit: return "on-battery limit";
-    case SettingsField::Grace: return "grace";
-    case SettingsField::FinalDelay: return "final delay";
-    case SettingsField::Hostsync: return "hostsync";
-    case SettingsField::ChargeBelow: return "charge threshold";
-    case SettingsField::RuntimeBelow: return "runtime threshold";
-    default: return "value";
+template <auto... Path>
+void SetNumberAt(ServiceSettings& settings, uint32_t value) {
+    auto& member = (settings .* ... .* Path);
+    member = static_cast<std::remove_reference_t<decltype(member)>>(value);  // within the row's bounds: it fits
+}
+
+template <auto... Path>
+constexpr FieldDescriptor Number(SettingsField field, char const* valueName, char const* label, char const* option,
+                                 FieldScope optionScope, FieldScope checkScope, uint32_t min, uint32_t max,
+                                 char const* unit, char const* note = "") {
+    return {field, valueName, label, option, optionScope, checkScope, &NumberAt<Path...>, &SetNumberAt<Path...>,
+            min, max, unit, note, nullptr, nullptr};
+}
+
+constexpr FieldDescriptor Text(SettingsField field, char const* valueName, char const* label, char const* option,
+                               FieldScope optionScope, FieldScope checkScope,
+                               std::string (*stored)(ServiceSettings const&), TextParser parse) {
+    return {field, valueName, label, option, optionScope, checkScope, nullptr, nullptr, 0, 0, "", "", stored, parse};
+}
+
+// "shutdown must be "off" or "critical", not "sometimes"".
+std::string NeitherName(FieldDescriptor const& row, char const* first, char const* second, std::string const& text) {
+    return std::string(row.label) + " must be \"" + first + "\" or \"" + second + "\", not \"" + text + "\"";
+}
+
+std::string SourceText(ServiceSettings const& settings) { return SourceName(settings.source); }
+std::string ParseSource(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    return ParseSourceName(text, settings.source) ? std::string() : NeitherName(row, "nut", "simulate", text);
+}
+
+std::string UpsNameText(ServiceSettings const& settings) { return settings.ups.upsName; }
+std::string HostText(ServiceSettings const& settings) { return settings.ups.host; }
+// Only this part's verdict counts: the others are set on their own.
+std::string ParseAddressPart(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    nut::UpsAddress ups = settings.ups;
+    (row.field == SettingsField::UpsName ? ups.upsName : ups.host) = text;
+    SettingsProblem const problem = CheckAddress(ups, row.field);
+    if (!problem.failed()) settings.ups = ups;
+    return problem.message;
+}
+
+std::string ScriptText(ServiceSettings const& settings) {
+    return FormatScript(settings.simulation.script, settings.simulation.scriptStepMs);
+}
+std::string ParseScriptText(ServiceSettings& settings, std::string const& text, FieldDescriptor const&) {
+    SimulationSettings& simulation = settings.simulation;
+    if (text.empty()) {  // back to the fixed word
+        simulation.script.clear();
+        simulation.scriptStepMs = 0;
+        return {};
     }
+    return ParseScript(text, simulation.script, simulation.scriptStepMs);
+}
+
+std::string ShutdownText(ServiceSettings const& settings) { return ShutdownModeName(settings.protection.mode); }
+std::string ParseShutdown(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    return ParseShutdownModeName(text, settings.protection.mode) ? std::string()
+                                                                  : NeitherName(row, "off", "critical", text);
+}
+
+std::string ActionText(ServiceSettings const& settings) { return ShutdownActionName(settings.protection.action); }
+std::string ParseAction(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    return ParseShutdownActionName(text, settings.protection.action) ? std::string()
+                                                                      : NeitherName(row, "shutdown", "hibernate", text);
+}
+
+std::string LoginText(ServiceSettings const& settings) { return settings.protection.login; }
+std::string ParseLogin(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    // Empty: no login, the service only reads.
+    std::string const problem = text.empty() ? std::string() : nut::CheckCredential(text, row.label);
+    if (problem.empty()) settings.protection.login = text;
+    return problem;
+}
+
+constexpr auto kUps = &ServiceSettings::ups;
+constexpr auto kSimulation = &ServiceSettings::simulation;
+constexpr auto kProtection = &ServiceSettings::protection;
+constexpr FieldScope kEither = FieldScope::Either;
+constexpr FieldScope kNut = FieldScope::Nut;
+constexpr FieldScope kSimulate = FieldScope::Simulate;
+char const kNever[] = " (0: never)";
+
+// Each row: the field, its value in the key, its label, its option, the
+// source whose option it is and the source while which it is checked; then
+// a text's reader and parser, or a number's bounds, unit and note (its
+// member named first).
+FieldDescriptor const kFields[] = {
+    Text(SettingsField::Source, "Source", "source", nullptr, kEither, kEither, SourceText, ParseSource),
+    Text(SettingsField::UpsName, "UpsName", "UPS name", nullptr, kNut, kNut, UpsNameText, ParseAddressPart),
+    Text(SettingsField::Host, "Host", "host", nullptr, kNut, kNut, HostText, ParseAddressPart),
+    Number<kUps, &nut::UpsAddress::port>(
+        SettingsField::Port, "Port", "port", nullptr, kNut, kNut, 1, 65535, ""),
+    Number<&ServiceSettings::pollMs>(
+        SettingsField::PollMs, "PollMs", "poll interval", "--poll-ms", kNut, kEither, kMinPollMs, kMaxPollMs, " ms"),
+    Number<kSimulation, &SimulationSettings::statusWord>(
+        SettingsField::StatusWord, "StatusWord", "status word", "--status", kSimulate, kSimulate, 1, UINT32_MAX, "",
+        " (readers take 0 for a stopped service)"),
+    Text(SettingsField::Script, "Script", "script", "--script", kSimulate, kSimulate, ScriptText, ParseScriptText),
+    Number<kSimulation, &SimulationSettings::stopDelayMs>(
+        SettingsField::StopDelayMs, "StopDelayMs", "stop delay", "--stop-delay-ms", kSimulate, kSimulate, 0,
+        kMaxDelayMs, " ms"),
+    Number<kSimulation, &SimulationSettings::startDelayMs>(
+        SettingsField::StartDelayMs, "StartDelayMs", "start delay", "--start-delay-ms", kSimulate, kSimulate, 0,
+        kMaxDelayMs, " ms"),
+    Text(SettingsField::Shutdown, "Shutdown", "shutdown", "--shutdown", kEither, kEither, ShutdownText, ParseShutdown),
+    Number<kProtection, &ProtectionSettings::onBatteryLimitSeconds>(
+        SettingsField::OnBatteryLimit, "OnBatteryLimitSeconds", "on-battery limit", "--on-battery-limit", kEither,
+        kEither, 0, kMaxOnBatteryLimitSeconds, " s", kNever),
+    Number<kProtection, &ProtectionSettings::graceSeconds>(
+        SettingsField::Grace, "GraceSeconds", "grace", "--grace", kEither, kEither, 0, kMaxGraceSeconds, " s"),
+    Text(SettingsField::Action, "Action", "action", "--action", kEither, kEither, ActionText, ParseAction),
+    Text(SettingsField::Login, "Login", "login user", "--login", kNut, kEither, LoginText, ParseLogin),
+    Number<kProtection, &ProtectionSettings::finalDelaySeconds>(
+        SettingsField::FinalDelay, "FinalDelaySeconds", "final delay", "--final-delay", kEither, kEither, 0,
+        kMaxFinalDelaySeconds, " s"),
+    Number<kProtection, &ProtectionSettings::hostsyncSeconds>(
+        SettingsField::Hostsync, "HostsyncSeconds", "hostsync", "--hostsync", kEither, kEither, kMinHostsyncSeconds,
+        kMaxHostsyncSeconds, " s"),
+    Number<kProtection, &ProtectionSettings::chargeBelowPercent>(
+        SettingsField::ChargeBelow, "ChargeBelowPercent", "charge threshold", "--charge-below", kEither, kEither, 0,
+        100, " %", kNever),
+    Number<kProtection, &ProtectionSettings::runtimeBelowSeconds>(
+        SettingsField::RuntimeBelow, "RuntimeBelowSeconds", "runtime threshold", "--runtime-below", kEither, kEither,
+        0, kMaxRuntimeBelowSeconds, " s", kNever),
+};
+
+// "poll interval must be 500-60000 ms"; a number bounded only by 1 below
+// "must not be 0".
+std::string OutOfBounds(FieldDescriptor const& row) {
+    std::string const bounds = row.max == UINT32_MAX && row.min == 1 ? std::string("must not be 0")
+                                                                     : "must be " + Range(row.min, row.max) + row.unit;
+    return std::string(row.label) + " " + bounds + row.note;
+}
+
+SettingsProblem SetNumber(ServiceSettings& settings, FieldDescriptor const& row, uint32_t value) {
+    if (value < row.min || value > row.max) return Problem(row.field, OutOfBounds(row));
+    row.setNumber(settings, value);
+    return {};
+}
+
+// The value's text form, as the settings now hold it.
+std::string FieldText(ServiceSettings const& settings, FieldDescriptor const& row) {
+    return row.IsNumber() ? std::to_string(row.number(settings)) : row.text(settings);
 }
 
 // ---- the registry ----
-
-struct StoredValue {
-    char const* name;
-    SettingsField field;
-    DWORD type;
-};
-
-StoredValue const kValues[] = {
-    {"Source", SettingsField::Source, REG_SZ},
-    {"UpsName", SettingsField::UpsName, REG_SZ},
-    {"Host", SettingsField::Host, REG_SZ},
-    {"Port", SettingsField::Port, REG_DWORD},
-    {"PollMs", SettingsField::PollMs, REG_DWORD},
-    {"StatusWord", SettingsField::StatusWord, REG_DWORD},
-    {"Script", SettingsField::Script, REG_SZ},
-    {"StopDelayMs", SettingsField::StopDelayMs, REG_DWORD},
-    {"StartDelayMs", SettingsField::StartDelayMs, REG_DWORD},
-    {"Shutdown", SettingsField::Shutdown, REG_SZ},
-    {"OnBatteryLimitSeconds", SettingsField::OnBatteryLimit, REG_DWORD},
-    {"GraceSeconds", SettingsField::Grace, REG_DWORD},
-    {"Action", SettingsField::Action, REG_SZ},
-    {"Login", SettingsField::Login, REG_SZ},
-    {"FinalDelaySeconds", SettingsField::FinalDelay, REG_DWORD},
-    {"HostsyncSeconds", SettingsField::Hostsync, REG_DWORD},
-    {"ChargeBelowPercent", SettingsField::ChargeBelow, REG_DWORD},
-    {"RuntimeBelowSeconds", SettingsField::RuntimeBelow, REG_DWORD},
-};
 
 char const* TypeName(DWORD type) {
     switch (type) {
@@ -170,103 +220,89 @@ char const* TypeName(DWORD type) {
     }
 }
 
-uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field);
-
-// The value's text form for the field, as the settings now hold it.
-std::string FieldText(ServiceSettings const& settings, SettingsField field) {
-    switch (field) {
-    case SettingsField::Source: return SourceName(settings.source);
-    case SettingsField::UpsName: return settings.ups.upsName;
-    case SettingsField::Host: return settings.ups.host;
-    case SettingsField::Port: return std::to_string(settings.ups.port);
-    case SettingsField::PollMs: return std::to_string(settings.pollMs);
-    case SettingsField::StatusWord: return std::to_string(settings.simulation.statusWord);
-    case SettingsField::Script:
-        return FormatScript(settings.simulation.script, settings.simulation.scriptStepMs);
-    case SettingsField::StopDelayMs: return std::to_string(settings.simulation.stopDelayMs);
-    case SettingsField::StartDelayMs: return std::to_string(settings.simulation.startDelayMs);
-    case SettingsField::Shutdown: return ShutdownModeName(settings.protection.mode);
-    case SettingsField::OnBatteryLimit: return std::to_string(settings.protection.onBatteryLimitSeconds);
-    case SettingsField::Grace: return std::to_string(settings.protection.graceSeconds);
-    case SettingsField::Action: return ShutdownActionName(settings.protection.action);
-    case SettingsField::Login: return settings.protection.login;
-    case SettingsField::FinalDelay:
-    case SettingsField::Hostsync:
-    case SettingsField::ChargeBelow:
-    case SettingsField::RuntimeBelow: return std::to_string(FieldNumber(settings, field));
-    default: return {};
-    }
-}
-
-uint32_t FieldNumber(ServiceSettings const& settings, SettingsField field) {
-    switch (field) {
-    case SettingsField::Port: return settings.ups.port;
-    case SettingsField::PollMs: return settings.pollMs;
-    case SettingsField::StatusWord: return settings.simulation.statusWord;
-    case SettingsField::StopDelayMs: return settings.simulation.stopDelayMs;
-    case SettingsField::StartDelayMs: return settings.simulation.startDelayMs;
-    case SettingsField::OnBatteryLimit: return settings.protection.onBatteryLimitSeconds;
-    case SettingsField::Grace: return settings.protection.graceSeconds;
-    case SettingsField::FinalDelay: return settings.protection.finalDelaySeconds;
-    case SettingsField::Hostsync: return settings.protection.hostsyncSeconds;
-    case SettingsField::ChargeBelow: return settings.protection.chargeBelowPercent;
-    case SettingsField::RuntimeBelow: return settings.protection.runtimeBelowSeconds;
-    default: return 0;
-    }
-}
-
-// Reads one value into `settings`. Empty when it was missing or applied;
+// Reads one value into `settings`. Nothing when it was missing or taken;
 // else what is wrong with it (the field then keeps its default).
-std::string ReadValue(HKEY key, StoredValue const& stored, ServiceSettings& settings) {
+std::optional<UnusableValue> ReadValue(HKEY key, FieldDescriptor const& row, ServiceSettings& settings) {
     DWORD type = REG_NONE;
     DWORD size = 0;
-    LONG status = ::RegQueryValueExA(key, stored.name, nullptr, &type, nullptr, &size);
-    if (status == ERROR_FILE_NOT_FOUND) return {};
-    std::string const name = std::string("value \"") + stored.name + "\"";
-    std::string const fallback = "; using " + FieldText(settings, stored.field);
+    LONG status = ::RegQueryValueExA(key, row.valueName, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    // A field is set only when its value is taken: this is still its default.
+    auto const unusable = [&](std::string why, bool refused = false) {
+        return UnusableValue{row.valueName, std::move(why), refused, FieldText(settings, row)};
+    };
+    auto const taken = [&](SettingsProblem const& problem) {
+        return problem.failed() ? unusable(problem.message, true) : std::optional<UnusableValue>();
+    };
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
-        return name + " cannot be read: " + win32::DescribeWin32Error(static_cast<DWORD>(status)) + fallback;
-    if (type != stored.type)
-        return name + " is " + TypeName(type) + ", not " + TypeName(stored.type) + fallback;
+        return unusable("cannot be read: " + win32::DescribeWin32Error(static_cast<DWORD>(status)));
+    if (type != row.RegistryType())
+        return unusable(std::string("is ") + TypeName(type) + ", not " + TypeName(row.RegistryType()));
 
-    if (stored.type == REG_DWORD) {
+    if (row.IsNumber()) {
         DWORD value = 0;
         DWORD valueSize = sizeof value;
         if (size != sizeof value ||
-            ::RegQueryValueExA(key, stored.name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &valueSize) !=
+            ::RegQueryValueExA(key, row.valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &valueSize) !=
                 ERROR_SUCCESS ||
             type != REG_DWORD || valueSize != sizeof value)
-            return name + " is not a 4-byte REG_DWORD" + fallback;
-        SettingsProblem const problem = SetNumber(settings, stored.field, value);
-        return problem.failed() ? name + ": " + problem.message + fallback : std::string();
+            return unusable("is not a 4-byte REG_DWORD");
+        return taken(SetNumber(settings, row, value));
     }
 
-    if (size > kMaxStringBytes) return name + " is longer than " + std::to_string(kMaxStringBytes) + " bytes" + fallback;
+    if (size > kMaxStringBytes) return unusable("is longer than " + std::to_string(kMaxStringBytes) + " bytes");
     std::string text(size, '\0');
     DWORD textSize = size;
-    status = ::RegQueryValueExA(key, stored.name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &textSize);
+    status = ::RegQueryValueExA(key, row.valueName, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &textSize);
     // It may have changed between the two calls; take it as garbage then.
-    if (status != ERROR_SUCCESS || type != REG_SZ || textSize > size)
-        return name + " changed while being read" + fallback;
+    if (status != ERROR_SUCCESS || type != REG_SZ || textSize > size) return unusable("changed while being read");
     text.resize(textSize);
     // The terminator is not guaranteed to be stored, or there may be several.
     while (!text.empty() && text.back() == '\0') text.pop_back();
-    if (text.find('\0') != std::string::npos) return name + " holds a NUL character" + fallback;
-    SettingsProblem const problem = SetFieldFromText(settings, stored.field, text);
-    return problem.failed() ? name + ": " + problem.message + fallback : std::string();
+    if (text.find('\0') != std::string::npos) return unusable("holds a NUL character");
+    return taken(SetFieldFromText(settings, row.field, text));
 }
 
-LONG WriteValue(HKEY key, StoredValue const& stored, ServiceSettings const& settings) {
-    if (stored.type == REG_DWORD) {
-        DWORD const value = FieldNumber(settings, stored.field);
-        return ::RegSetValueExA(key, stored.name, 0, REG_DWORD, reinterpret_cast<BYTE const*>(&value), sizeof value);
+LONG WriteValue(HKEY key, FieldDescriptor const& row, ServiceSettings const& settings) {
+    if (row.IsNumber()) {
+        DWORD const value = row.number(settings);
+        return ::RegSetValueExA(key, row.valueName, 0, REG_DWORD, reinterpret_cast<BYTE const*>(&value), sizeof value);
     }
-    std::string const text = FieldText(settings, stored.field);
-    return ::RegSetValueExA(key, stored.name, 0, REG_SZ, reinterpret_cast<BYTE const*>(text.c_str()),
+    std::string const text = row.text(settings);
+    return ::RegSetValueExA(key, row.valueName, 0, REG_SZ, reinterpret_cast<BYTE const*>(text.c_str()),
                             static_cast<DWORD>(text.size() + 1));
 }
 
+// The script as a whole, worded for settings that did not come as text
+// (ParseScript words the same faults for what is typed).
+SettingsProblem CheckScript(SimulationSettings const& simulation) {
+    if (!simulation.script.empty()) {
+        if (simulation.script.size() > kMaxScriptWords)
+            return Problem(SettingsField::Script, "script has more than " + std::to_string(kMaxScriptWords) + " words");
+        if (simulation.scriptStepMs < kMinScriptStepMs || simulation.scriptStepMs > kMaxScriptStepMs)
+            return Problem(SettingsField::Script,
+                           "script step must be " + Range(kMinScriptStepMs, kMaxScriptStepMs) + " ms");
+    }
+    for (uint32_t const word : simulation.script)
+        if (word == 0) return Problem(SettingsField::Script, "script words must not be 0");
+    return {};
+}
+
 }  // namespace
+
+FieldTable SettingsFields() { return {std::begin(kFields), std::end(kFields)}; }
+
+FieldDescriptor const* FindField(SettingsField field) {
+    for (FieldDescriptor const& row : kFields)
+        if (row.field == field) return &row;
+    return nullptr;
+}
+
+FieldDescriptor const* FindFieldByOption(std::string const& option) {
+    for (FieldDescriptor const& row : kFields)
+        if (row.option != nullptr && option == row.option) return &row;
+    return nullptr;
+}
 
 bool operator==(SimulationSettings const& a, SimulationSettings const& b) {
     return a.statusWord == b.statusWord && a.script == b.script && a.scriptStepMs == b.scriptStepMs &&
@@ -368,98 +404,40 @@ std::string FormatScript(std::vector<uint32_t> const& words, uint32_t stepMs) {
 }
 
 SettingsProblem ValidateSettings(ServiceSettings const& settings) {
-    if (settings.source == SourceKind::Nut) {
-        nut::UpsAddress ups = settings.ups;
-        SettingsProblem const problem = CheckAddress(ups);
-        if (problem.failed()) return problem;
-    } else {
-        SimulationSettings const& simulation = settings.simulation;
-        if (!simulation.script.empty()) {
-            if (simulation.script.size() > kMaxScriptWords)
-                return Problem(SettingsField::Script,
-                               "script has more than " + std::to_string(kMaxScriptWords) + " words");
-            if (simulation.scriptStepMs < kMinScriptStepMs || simulation.scriptStepMs > kMaxScriptStepMs)
-                return Problem(SettingsField::Script,
-                               "script step must be " + Range(kMinScriptStepMs, kMaxScriptStepMs) + " ms");
-        }
-        for (uint32_t const word : simulation.script)
-            if (word == 0) return Problem(SettingsField::Script, "script words must not be 0");
-        ServiceSettings probe = settings;
-        SettingsProblem problem = SetNumber(probe, SettingsField::StatusWord, simulation.statusWord);
-        if (!problem.failed()) problem = SetNumber(probe, SettingsField::StopDelayMs, simulation.stopDelayMs);
-        if (!problem.failed()) problem = SetNumber(probe, SettingsField::StartDelayMs, simulation.startDelayMs);
-        if (problem.failed()) return problem;
-    }
+    // The source's own judge first: the NUT client's words the address
+    // whole (a port of 0 too).
+    bool const onNut = settings.source == SourceKind::Nut;
+    nut::UpsAddress ups = settings.ups;
+    SettingsProblem problem = onNut ? CheckAddress(ups) : CheckScript(settings.simulation);
+    // Then each field as its own check would take it: the source's, then
+    // those of either source.
     ServiceSettings probe = settings;
-    SettingsProblem problem = SetNumber(probe, SettingsField::PollMs, settings.pollMs);
-    // The protection is kept whichever the source: a simulation drives it in tests.
-    ProtectionSettings const& protection = settings.protection;
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::OnBatteryLimit, protection.onBatteryLimitSeconds);
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::Grace, protection.graceSeconds);
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::FinalDelay, protection.finalDelaySeconds);
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::Hostsync, protection.hostsyncSeconds);
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::ChargeBelow, protection.chargeBelowPercent);
-    if (!problem.failed()) problem = SetNumber(probe, SettingsField::RuntimeBelow, protection.runtimeBelowSeconds);
-    if (!problem.failed() && !protection.login.empty())
-        problem = SetFieldFromText(probe, SettingsField::Login, protection.login);
+    for (FieldScope const scope : {onNut ? FieldScope::Nut : FieldScope::Simulate, FieldScope::Either}) {
+        for (FieldDescriptor const& row : kFields) {
+            if (problem.failed()) return problem;
+            if (row.checkScope != scope) continue;
+            problem = row.IsNumber() ? SetNumber(probe, row, row.number(settings))
+                                     : SetFieldFromText(probe, row.field, row.text(settings));
+        }
+    }
     return problem;
 }
 
 SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& rawText) {
+    FieldDescriptor const* const row = FindField(field);
+    if (row == nullptr) return Problem(field, "no such field");
     std::string const text = Trimmed(rawText);
-    switch (field) {
-    case SettingsField::Source:
-        if (!ParseSourceName(text, settings.source))
-            return Problem(field, "source must be \"nut\" or \"simulate\", not \"" + text + "\"");
-        return {};
-    case SettingsField::UpsName:
-    case SettingsField::Host: {
-        nut::UpsAddress ups = settings.ups;
-        (field == SettingsField::UpsName ? ups.upsName : ups.host) = text;
-        // Only this field's verdict counts: the others are set on their own.
-        SettingsProblem const problem = CheckAddress(ups, field);
-        if (!problem.failed()) settings.ups = ups;
-        return problem;
+    if (!row->IsNumber()) {
+        std::string why = row->parse(settings, text, *row);
+        return why.empty() ? SettingsProblem{} : Problem(field, std::move(why));
     }
-    case SettingsField::Shutdown:
-        if (!ParseShutdownModeName(text, settings.protection.mode))
-            return Problem(field, "shutdown must be \"off\" or \"critical\", not \"" + text + "\"");
-        return {};
-    case SettingsField::Action:
-        if (!ParseShutdownActionName(text, settings.protection.action))
-            return Problem(field, "action must be \"shutdown\" or \"hibernate\", not \"" + text + "\"");
-        return {};
-    case SettingsField::Login: {
-        // Empty: no login, the service only reads.
-        std::string const problem = text.empty() ? std::string() : nut::CheckCredential(text, "login user");
-        if (!problem.empty()) return Problem(field, problem);
-        settings.protection.login = text;
-        return {};
+    uint32_t value = 0;
+    if (!win32::ParseUint32(text.c_str(), value)) {
+        // Say what the bounds are, as for a number too large.
+        return Problem(field, row->max == UINT32_MAX ? std::string(row->label) + " must be a whole number"
+                                                     : OutOfBounds(*row));
     }
-    case SettingsField::Script: {
-        if (text.empty()) {
-            settings.simulation.script.clear();
-            settings.simulation.scriptStepMs = 0;
-            return {};
-        }
-        std::string const error = ParseScript(text, settings.simulation.script, settings.simulation.scriptStepMs);
-        return error.empty() ? SettingsProblem{} : Problem(field, error);
-    }
-    case SettingsField::None:
-        return Problem(field, "no such field");
-    default: {
-        uint32_t value = 0;
-        if (!win32::ParseUint32(text.c_str(), value)) {
-            // Say what the bounds are, as SetNumber would for a number too large.
-            ServiceSettings probe;
-            SettingsProblem problem = SetNumber(probe, field, UINT32_MAX);
-            if (!problem.failed()) problem.message = std::string(FieldLabel(field)) + " must be a whole number";
-            problem.field = field;
-            return problem;
-        }
-        return SetNumber(settings, field, value);
-    }
-    }
+    return SetNumber(settings, *row, value);
 }
 
 namespace {
@@ -506,6 +484,10 @@ std::string DescribeSettings(ServiceSettings const& settings) {
     return DescribeSource(settings) + DescribeProtection(settings);
 }
 
+std::string DescribeUnusable(UnusableValue const& value) {
+    return "value \"" + value.name + "\"" + (value.refused ? ": " : " ") + value.why;
+}
+
 SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
     SettingsRead result;
     ServiceSettings settings;
@@ -516,13 +498,16 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
         out = settings;
         return result;
     }
-    for (StoredValue const& stored : kValues) {
-        std::string problem = ReadValue(key.get(), stored, settings);
-        if (!problem.empty()) result.badValues.push_back(std::move(problem));
+    for (FieldDescriptor const& row : kFields) {
+        if (std::optional<UnusableValue> bad = ReadValue(key.get(), row, settings))
+            result.unusable.push_back(std::move(*bad));
     }
     // Every other value has a default; which UPS to read has none.
-    if (::RegQueryValueExA(key.get(), "Source", nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
-        result.badValues.push_back("value \"Source\" is missing");
+    char const* const source = FindField(SettingsField::Source)->valueName;
+    if (::RegQueryValueExA(key.get(), source, nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
+        result.unusable.push_back({source, "is missing", false, std::nullopt});
+    for (UnusableValue const& bad : result.unusable)
+        result.badValues.push_back(DescribeUnusable(bad) + (bad.fallback ? "; using " + *bad.fallback : ""));
     out = std::move(settings);
     return result;
 }
@@ -545,8 +530,8 @@ unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* 
     UniqueRegistryKey key;
     unsigned long const created = CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE, nullptr, key);
     if (created != ERROR_SUCCESS) return created;
-    for (StoredValue const& stored : kValues) {
-        LONG const status = WriteValue(key.get(), stored, settings);
+    for (FieldDescriptor const& row : kFields) {
+        LONG const status = WriteValue(key.get(), row, settings);
         if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
     }
     return ERROR_SUCCESS;

@@ -1,27 +1,12 @@
 // What the monitoring service ("Vandrel Service") reads its UPS state from,
 // and where those settings live: the service's own registry key,
 //   HKLM\SYSTEM\CurrentControlSet\Services\Vandrel Service\Parameters
-// with these values (each optional; a missing one takes its default):
-//   Source        REG_SZ     "nut" or "simulate"
-//   UpsName       REG_SZ     the UPS's name on the NUT server
-//   Host          REG_SZ     the NUT server's host name or address
-//   Port          REG_DWORD  1..65535
-//   PollMs        REG_DWORD  how often the NUT server is asked, 500..60000
-//   StatusWord    REG_DWORD  the simulation's fixed status word
-//   Script        REG_SZ     the simulation's script, "3,1,2@5000", or empty
-//   StopDelayMs   REG_DWORD  extra time the simulation stays STOP_PENDING
-//   StartDelayMs  REG_DWORD  extra time the simulation stays START_PENDING
-//   Shutdown      REG_SZ     "off" or "critical": shut this PC down when the UPS
-//                            says its battery is low (or the primary forces it)
-//   OnBatteryLimitSeconds REG_DWORD  also after this long on battery, 0..86400; 0: never
-//   GraceSeconds  REG_DWORD  from asking Windows to power off to doing it, 0..600
-//   Action        REG_SZ     "shutdown" or "hibernate"
-//   Login         REG_SZ     the NUT secondary's user from upsd.users, or empty
-//   FinalDelaySeconds   REG_DWORD  from a critical state to powering off, 0..15
-//   HostsyncSeconds     REG_DWORD  how long the primary may take to force a shutdown once the
-//                                  battery is low, 1..600
-//   ChargeBelowPercent  REG_DWORD  also shut down on battery below this charge, 0..100; 0: never
-//   RuntimeBelowSeconds REG_DWORD  also shut down on battery below this runtime, 0..86400; 0: never
+// one value per member of ServiceSettings below (each optional; a missing
+// one takes its member's default). What each means is said at its member;
+// its value's name and type, its bounds, its command-line option and how
+// messages name it are its row of the table (FieldDescriptor, and the rows
+// in ServiceSettings.cpp), written there once: adding a setting takes its
+// member, its name in SettingsField and its row.
 // The login's password is not among them: it is kept protected in a key of
 // its own (service/settings/StoredPassword.h).
 // The service, its command line and the configuration program all go
@@ -29,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,11 +39,12 @@ char const kDefaultHost[] = "localhost";
 
 // The simulation: a fixed word, or a script of words each held stepMs.
 struct SimulationSettings {
-    uint32_t statusWord = kDefaultStatusWord;
-    std::vector<uint32_t> script;  // non-empty: cycle through these instead
+    uint32_t statusWord = kDefaultStatusWord;  // the fixed word, never 0
+    // Non-empty: cycle through these instead ("3,1,2@5000" in the key).
+    std::vector<uint32_t> script;
     uint32_t scriptStepMs = 0;
-    uint32_t stopDelayMs = 0;
-    uint32_t startDelayMs = 0;
+    uint32_t stopDelayMs = 0;   // extra time the simulation stays STOP_PENDING
+    uint32_t startDelayMs = 0;  // extra time the simulation stays START_PENDING
 };
 
 // Shutting this PC down before the UPS battery runs out, as a NUT secondary.
@@ -83,6 +70,8 @@ uint32_t const kMaxRuntimeBelowSeconds = 86400;
 // own limits (time on battery, charge, runtime), called off when the power
 // returns within the grace.
 struct ProtectionSettings {
+    // Critical: shut this PC down when the UPS says its battery is low (or
+    // the primary forces it).
     ShutdownMode mode = ShutdownMode::Off;
     uint32_t onBatteryLimitSeconds = 0;  // also shut down after this long on battery; 0: never
     uint32_t graceSeconds = kDefaultGraceSeconds;  // an early shutdown's count-down
@@ -98,8 +87,9 @@ bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
 
 struct ServiceSettings {
     SourceKind source = SourceKind::Simulate;
+    // The UPS's name on the NUT server, the server's host name or address, its port.
     nut::UpsAddress ups{kDefaultUpsName, kDefaultHost, nut::kDefaultPort};
-    uint32_t pollMs = kDefaultPollMs;
+    uint32_t pollMs = kDefaultPollMs;  // how often the NUT server is asked
     SimulationSettings simulation;
     ProtectionSettings protection;
 };
@@ -109,6 +99,7 @@ bool operator==(ServiceSettings const& a, ServiceSettings const& b);
 inline bool operator!=(ServiceSettings const& a, ServiceSettings const& b) { return !(a == b); }
 
 // Which field a problem is about, so a dialog can put the message beside it.
+// Each names one row of the table below, which says everything else.
 enum class SettingsField {
     None,
     Source,
@@ -131,6 +122,57 @@ enum class SettingsField {
     RuntimeBelow,
 };
 
+// Which source a setting goes with, if either.
+enum class FieldScope { Either, Nut, Simulate };
+
+struct FieldDescriptor;
+// Takes a setting's text (trimmed) into `settings`; empty when taken, else
+// the one line that says why not, with `settings` left alone.
+using TextParser = std::string (*)(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row);
+
+// One setting, said once. The registry, the command line, ValidateSettings
+// and the configuration program all go by its row (ServiceSettings.cpp).
+// A number is stored as a REG_DWORD and bounded by the row; text as a REG_SZ
+// and judged by a parser of its own.
+struct FieldDescriptor {
+    SettingsField field;     // what a problem with it names
+    char const* valueName;   // in the Parameters key: "PollMs"
+    char const* label;       // in messages: "poll interval"
+    char const* option;      // on the command line: "--poll-ms"; null when it has none
+    FieldScope optionScope;  // the command line refuses its option with the other source
+    FieldScope checkScope;   // ValidateSettings checks it only while this source is used
+    // A number: where it is kept, and its bounds as messages word them
+    // ("poll interval must be 500-60000 ms").
+    uint32_t (*number)(ServiceSettings const& settings);  // null for text
+    void (*setNumber)(ServiceSettings& settings, uint32_t value);
+    uint32_t min;
+    uint32_t max;
+    char const* unit;  // after the bounds: " ms", " s", " %" or ""
+    char const* note;  // after that: " (0: never)" or ""
+    // Text: what is stored, and what takes it back.
+    std::string (*text)(ServiceSettings const& settings);  // null for a number
+    TextParser parse;
+
+    bool IsNumber() const { return number != nullptr; }
+    unsigned long RegistryType() const { return IsNumber() ? REG_DWORD : REG_SZ; }
+    // What a number holds in new settings (the member's own default).
+    uint32_t DefaultNumber() const { return number(ServiceSettings()); }
+};
+
+// Every setting, in the key's order.
+struct FieldTable {
+    FieldDescriptor const* first;
+    FieldDescriptor const* last;
+    FieldDescriptor const* begin() const { return first; }
+    FieldDescriptor const* end() const { return last; }
+};
+FieldTable SettingsFields();
+
+// The row of `field`, or of the command-line option `option` ("--grace");
+// null when there is none.
+FieldDescriptor const* FindField(SettingsField field);
+FieldDescriptor const* FindFieldByOption(std::string const& option);
+
 // One line for people that names the field ("port must be 1-65535"); empty
 // message means no problem.
 struct SettingsProblem {
@@ -141,12 +183,16 @@ struct SettingsProblem {
 };
 
 // The first problem with the settings the source will use: the NUT fields
-// when the source is nut, the simulation's otherwise. The poll interval is
-// checked either way (it is kept for when the source changes back).
+// when the source is nut, the simulation's otherwise (after the source's own
+// judge: the NUT client's for the address, the script's bounds), then the
+// fields of either source, each in the table's order. The poll interval and
+// the login are checked either way (they are kept for when the source
+// changes back).
 SettingsProblem ValidateSettings(ServiceSettings const& settings);
 
-// Text as typed into a field (the configuration program's edit boxes, a
-// registry string). Sets the field only when the text is valid.
+// Text as typed into a field (the command line, the configuration program's
+// edit boxes, a registry string), trimmed of blanks; a number within its
+// row's bounds. Sets the field only when the text is valid.
 SettingsProblem SetFieldFromText(ServiceSettings& settings, SettingsField field, std::string const& text);
 
 // "nut" / "simulate", and back. False for anything else.
@@ -169,16 +215,36 @@ bool ParseShutdownActionName(std::string const& text, ShutdownAction& out);
 // 30 s), login mon". The password is never part of the settings.
 std::string DescribeSettings(ServiceSettings const& settings);
 
+// A value of the key that the service cannot use.
+struct UnusableValue {
+    std::string name;  // in the key: "PollMs"
+    // How it is stored wrong ("is REG_SZ, not REG_DWORD"), or, when
+    // `refused`, what its field's check said of it ("poll interval must be
+    // 500-60000 ms").
+    std::string why;
+    bool refused = false;
+    // What the field holds instead, as it would be stored ("2000"); none
+    // when nothing stands in (a missing Source).
+    std::optional<std::string> fallback;
+};
+
+// "value "PollMs": poll interval must be 500-60000 ms", "value "Port" is
+// REG_SZ, not REG_DWORD": the value and why, without the fallback.
+std::string DescribeUnusable(UnusableValue const& value);
+
 // What reading the key gave.
 struct SettingsRead {
     // ERROR_SUCCESS, or why the key could not be opened (ERROR_FILE_NOT_FOUND
     // when there is none); the settings are the defaults then.
     unsigned long keyError = 0;
-    // One line per value that was present but unusable (wrong type, garbage,
-    // out of bounds); each of those took its default.
+    // Each value that was present but unusable (wrong type, garbage, out of
+    // bounds), and a missing Source; each of those took its default.
+    std::vector<UnusableValue> unusable;
+    // The same, one line each with the fallback: "value "PollMs": poll
+    // interval must be 500-60000 ms; using 2000".
     std::vector<std::string> badValues;
 
-    bool clean() const { return keyError == 0 && badValues.empty(); }
+    bool clean() const { return keyError == 0 && unusable.empty(); }
 };
 
 // Reads the settings under HKLM\<keyPath>. `out` always ends up complete:

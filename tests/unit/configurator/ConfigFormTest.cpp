@@ -15,10 +15,11 @@ namespace {
 
 using namespace dellomark;
 using dellomark::TokenElevation;  // not the token information class of the same name
+using vandrel::SourceKind;
 
 FormText GoodForm() {
     FormText form;
-    form.source = Source::Nut;
+    form.source = SourceKind::Nut;
     form.upsName = "rack-ups";
     form.host = "nas.example";
     form.port = "3493";
@@ -86,7 +87,7 @@ TEST(ConfigFormFields, EveryEmptyFieldGetsItsOwnMessageAndNothingIsTaken) {
 TEST(ConfigFormFields, GoodFieldsBecomeTheAddressAndInterval) {
     FormValues values;
     ASSERT_TRUE(ValidateForm(GoodForm(), values).empty());
-    EXPECT_EQ(Source::Nut, values.source);
+    EXPECT_EQ(SourceKind::Nut, values.source);
     EXPECT_EQ("rack-ups", values.address.upsName);
     EXPECT_EQ("nas.example", values.address.host);
     EXPECT_EQ(3493, values.address.port);
@@ -143,11 +144,11 @@ TEST(ConfigFormFields, NameAndHostTakeTheClientsVerdictAndStoredForm) {
 
 TEST(ConfigFormFields, TheSimulationNeedsNoneOfTheServerFields) {
     FormText form;
-    form.source = Source::Simulate;
+    form.source = SourceKind::Simulate;
     form.port = "99999";
     FormValues values;
     EXPECT_TRUE(ValidateForm(form, values).empty());
-    EXPECT_EQ(Source::Simulate, values.source);
+    EXPECT_EQ(SourceKind::Simulate, values.source);
 }
 
 // Off, the group is neither checked nor taken: what it holds is kept.
@@ -163,7 +164,7 @@ TEST(ConfigFormProtection, OffChecksNothingInTheGroup) {
 
     // A simulation never shuts the PC down: the box checked counts for nothing.
     form.shutdown = true;
-    form.source = Source::Simulate;
+    form.source = SourceKind::Simulate;
     EXPECT_TRUE(ValidateForm(form, values).empty());
     EXPECT_FALSE(values.shutdown);
     EXPECT_TRUE(values.newPassword.empty());
@@ -253,7 +254,7 @@ TEST(ConfigFormSave, KeepsWhatTheFormDoesNotOwnAndTakesEveryFieldItDoes) {
     // shuts the PC down.
     stored.protection.mode = vandrel::ShutdownMode::Critical;
     FormText form = GoodProtectionForm();
-    form.source = Source::Simulate;
+    form.source = SourceKind::Simulate;
     ASSERT_TRUE(ValidateForm(form, values).empty());
     saved = SettingsToSave(stored, values);
     EXPECT_EQ(vandrel::SourceKind::Simulate, saved.source);

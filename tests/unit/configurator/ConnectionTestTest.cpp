@@ -69,7 +69,7 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
         reading.status = "OB DISCHRG";
         return reading;
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, std::nullopt, 1500));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, nullptr, 1500));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_EQ("nas", seen.host);
     EXPECT_EQ(1500u, seenTimeout);
@@ -83,7 +83,7 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
 TEST(ConnectionTestWorker, AQueryThatThrowsIsAFailedReading) {
     auto target = MakeTarget();
     ConnectionTest test([](nut::UpsAddress const&, unsigned, nut::Credentials const*) -> nut::UpsReading { throw std::runtime_error("x"); });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     std::optional<nut::UpsReading> const reading = test.Take();
     ASSERT_TRUE(reading.has_value());
@@ -99,13 +99,13 @@ TEST(ConnectionTestWorker, OneTestAtATime) {
         ::WaitForSingleObject(releaseEvent, kWaitMs);
         return nut::UpsReading{};
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
     EXPECT_TRUE(test.Running());
-    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
+    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
     ::SetEvent(releaseEvent);
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_FALSE(test.Running());
-    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
+    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
 }
 
@@ -125,7 +125,7 @@ TEST(ConnectionTestWorker, AnAbandonedTestReturnsAtOnceAndNeverPostsItsLateAnswe
             return reading;
         });
         signal.reset();
-        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, std::nullopt, 100));
+        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
         test.Abandon(0);
         EXPECT_FALSE(test.Take().has_value());
     }

@@ -2,6 +2,7 @@
 // configuration program's fields all check them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "service/settings/ServiceSettings.h"
@@ -98,6 +99,42 @@ TEST(ServiceSettings, NameAndHostFieldsTakeTheClientsVerdictAndStoredForm) {
             EXPECT_EQ(s.stored, settings.ups.host);
         }
     }
+}
+
+// Every number of the table at its edges, through the entry point the
+// command line and the configuration program use: each bound is taken and
+// lands in the member the row names, what lies beyond is refused in a line
+// that names the field and leaves the settings alone, and a new install's
+// value lies within.
+TEST(ServiceSettings, EveryNumberTakesItsBoundsAndRefusesWhatLiesBeyondThem) {
+    int numbers = 0;
+    for (vandrel::FieldDescriptor const& row : vandrel::SettingsFields()) {
+        if (!row.IsNumber()) continue;
+        ++numbers;
+        SCOPED_TRACE(row.valueName);
+        auto const takes = [&](uint64_t value) {
+            ServiceSettings settings;
+            SettingsProblem const problem = vandrel::SetFieldFromText(settings, row.field, std::to_string(value));
+            if (!problem.failed()) {
+                EXPECT_EQ(value, row.number(settings));
+                return true;
+            }
+            EXPECT_EQ(row.field, problem.field);
+            EXPECT_EQ(0u, problem.message.find(row.label)) << problem.message;
+            EXPECT_TRUE(settings == ServiceSettings()) << value;
+            return false;
+        };
+        EXPECT_TRUE(takes(row.min));
+        EXPECT_TRUE(takes(row.max));
+        if (row.min > 0) {
+            EXPECT_FALSE(takes(row.min - 1));
+            EXPECT_FALSE(takes(0));
+        }
+        EXPECT_FALSE(takes(uint64_t{row.max} + 1));  // beyond 32 bits for an unbounded one
+        EXPECT_LE(row.min, row.DefaultNumber());
+        EXPECT_GE(row.max, row.DefaultNumber());
+    }
+    EXPECT_GT(numbers, 0);
 }
 
 TEST(ServiceSettings, ScriptsReadBackAsWritten) {

@@ -211,7 +211,13 @@ Function ${un}StopServiceIfRunning
   ${AndIf} $0 != ${SERVICE_STOPPED}
     StrCpy $ServiceWasRunning 1
     DetailPrint "$(StoppingService)"
-    Call ${un}ServiceStop
+    Push stop
+    Call ${un}RunServiceCommand
+    ${If} $0 == 0
+      StrCpy $0 1
+    ${Else}
+      StrCpy $0 0
+    ${EndIf}
   ${Else}
     StrCpy $0 1
   ${EndIf}
@@ -262,7 +268,8 @@ FunctionEnd
 ; After a failure: what was running before runs again.
 Function ${un}RestartPrevious
   ${If} $ServiceWasRunning == 1
-    Call ${un}ServiceStart
+    Push start
+    Call ${un}RunServiceCommand
   ${EndIf}
   ${If} $AgentWasRunning == 1
   ${AndIf} ${FileExists} "$INSTDIR\Perimand.exe"
@@ -673,8 +680,9 @@ Section "-Perimand"
     !insertmacro FAIL "$(ServiceInstallFailed)" ${EXIT_SERVICE}
   ${EndIf}
   DetailPrint "$(StartingService)"
-  Call ServiceStart
-  ${If} $0 != 1
+  Push start
+  Call RunServiceCommand
+  ${If} $0 != 0
     Call RollBackFiles
     !insertmacro FAIL "$(ServiceStartFailed)" ${EXIT_SERVICE}
   ${EndIf}

@@ -11,10 +11,7 @@
 ; $0 = its exit code (0: taken), $1 = its one line.
 Function ServiceCheck
   Exch $R1
-  InitPluginsDir
-  ${IfNot} ${FileExists} "$PLUGINSDIR\VandrelService.exe"
-    File "/oname=$PLUGINSDIR\VandrelService.exe" "${SERVICE}"
-  ${EndIf}
+  Call ExtractServiceProgram
   nsExec::ExecToStack '"$PLUGINSDIR\VandrelService.exe" check $R1'
   Pop $0
   Pop $1

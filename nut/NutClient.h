@@ -9,6 +9,7 @@
 #include <string>
 
 #include "contract/StatusBlock.h"
+#include "win32/SecretString.h"
 
 namespace nut {
 
@@ -30,10 +31,10 @@ std::string ParseUpsAddress(std::string const& text, UpsAddress& out);
 std::string FormatUpsAddress(UpsAddress const& address);
 
 // A NUT secondary's user from upsd.users and its password. No user: the
-// client only reads.
+// client only reads. Every copy wipes its password when it goes.
 struct Credentials {
     std::string user;
-    std::string password;
+    SecretString password;
 };
 
 // Whether the connection has logged in.

@@ -143,23 +143,51 @@ std::string CheckCredential(std::string const& value, char const* what) {
     return std::string();
 }
 
-std::string QuoteArgument(std::string const& value) {
+namespace {
+
+// Appends `value` as QuoteArgument gives it.
+void AppendArgument(std::string& out, std::string const& value) {
     bool const plain = !value.empty() && std::none_of(value.begin(), value.end(), [](char c) {
         return c == ' ' || c == '\t' || c == '"' || c == '\\' || c == '#';
     });
-    if (plain) return value;
-    std::string quoted = "\"";
-    for (char const c : value) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
+    if (plain) {
+        out += value;
+        return;
     }
-    return quoted + '"';
+    out += '"';
+    for (char const c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+// "<verb><argument>\n" built where it stays, with room for the worst
+// quoting reserved first: no growth or temporary leaves a copy of the
+// argument (a password) in memory given back. Its holder wipes it.
+void BuildRequest(std::string& out, char const* verb, std::string const& argument) {
+    std::string const prefix = verb;
+    out.reserve(prefix.size() + 2 * argument.size() + 3);
+    out += prefix;
+    AppendArgument(out, argument);
+    out += '\n';
+}
+
+}  // namespace
+
+std::string QuoteArgument(std::string const& value) {
+    std::string quoted;
+    AppendArgument(quoted, value);
+    return quoted;
 }
 
 std::vector<std::string> FormatLoginRequests(std::string const& user, std::string const& password,
                                              std::string const& ups) {
-    return {"USERNAME " + QuoteArgument(user) + "\n", "PASSWORD " + QuoteArgument(password) + "\n",
-            "LOGIN " + ups + "\n"};
+    std::vector<std::string> requests(3);
+    BuildRequest(requests[0], "USERNAME ", user);
+    BuildRequest(requests[1], "PASSWORD ", password);
+    requests[2] = "LOGIN " + ups + "\n";
+    return requests;
 }
 
 CommandReply ParseCommandReply(std::string const& line) {

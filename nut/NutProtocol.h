@@ -67,7 +67,9 @@ std::string CheckCredential(std::string const& value, char const* what);
 std::string QuoteArgument(std::string const& value);
 
 // "USERNAME <user>\n", "PASSWORD <password>\n", "LOGIN <ups>\n", in the
-// order they are sent; the values must have passed CheckCredential.
+// order they are sent; the values must have passed CheckCredential. Each
+// line is built in its place without copies: wiping the lines once sent
+// leaves no trace of the password.
 std::vector<std::string> FormatLoginRequests(std::string const& user, std::string const& password,
                                              std::string const& ups);
 

@@ -6,6 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
+
+#include "win32/ScopeExit.h"
+#include "win32/SecretString.h"
 
 namespace nut {
 
@@ -251,7 +255,12 @@ std::string Session::Ask(std::string const& ups, std::string const& var, ULONGLO
 
 std::string Session::Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline,
                            HANDLE stop, CommandReply& reply) {
-    for (std::string const& request : FormatLoginRequests(credentials.user, credentials.password, ups)) {
+    std::vector<std::string> requests = FormatLoginRequests(credentials.user, credentials.password.get(), ups);
+    // The PASSWORD line holds the password in clear.
+    ScopeExit wipe([&requests] {
+        for (std::string& request : requests) WipeString(request);
+    });
+    for (std::string const& request : requests) {
         std::string line;
         std::string const failure = Exchange(request, line, deadline, stop);
         if (!failure.empty()) return failure;
@@ -266,7 +275,7 @@ std::string Session::LogInAs(Credentials const& credentials, std::string const& 
                              HANDLE stop, LoginOutcome& outcome, std::string& problem) {
     // Refused here rather than sent: it could not be said on one line.
     std::string checked = CheckCredential(credentials.user, "login user");
-    if (checked.empty()) checked = CheckCredential(credentials.password, "password");
+    if (checked.empty()) checked = CheckCredential(credentials.password.get(), "password");
     if (!checked.empty()) {
         outcome = LoginOutcome::Refused;
         problem = checked;

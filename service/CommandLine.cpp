@@ -27,7 +27,8 @@ std::string ParseInvocation(std::vector<std::string> const& args, Invocation& ou
         Named const commands[] = {{"install", Command::Install}, {"config", Command::Config},
                                   {"status", Command::Status},   {"uninstall", Command::Uninstall},
                                   {"console", Command::Console}, {"run", Command::Run},
-                                  {"check", Command::Check},
+                                  {"check", Command::Check},     {"start", Command::Start},
+                                  {"stop", Command::Stop},
                                   {"help", Command::Help},       {"/?", Command::Help}};
         bool known = false;
         for (Named const& entry : commands) {
@@ -44,6 +45,7 @@ std::string ParseInvocation(std::vector<std::string> const& args, Invocation& ou
         invocation.options.clear();
     }
     if ((invocation.command == Command::Status || invocation.command == Command::Uninstall ||
+         invocation.command == Command::Start || invocation.command == Command::Stop ||
          invocation.command == Command::Help) &&
         !invocation.options.empty())
         return "\"" + args.front() + "\" takes no options";

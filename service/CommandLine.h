@@ -14,7 +14,7 @@ int const kExitOk = 0;
 int const kExitFailed = 1;
 int const kExitUsage = 2;
 
-enum class Command { Help, Install, Config, Status, Uninstall, Console, Run, Check };
+enum class Command { Help, Install, Config, Status, Uninstall, Console, Run, Check, Start, Stop };
 
 struct Invocation {
     Command command = Command::Run;

@@ -14,8 +14,9 @@
 #include "service/Registration.h"
 #include "service/settings/StoredPassword.h"
 #include "service/StateKey.h"
+#include "win32/ScopeExit.h"
+#include "win32/SecretString.h"
 #include "win32/ServiceControl.h"
-#include "win32/UniqueHandle.h"
 #include "win32/Win32Error.h"
 
 namespace vandrel {
@@ -59,25 +60,59 @@ int NotInstalled() {
     return kExitFailed;
 }
 
-// The installed service, opened with `access`. Returns kExitOk, or the exit
-// code of a failure it has already reported.
-int OpenInstalled(DWORD access, OpenedService& opened) {
-    ScmResult const result = OpenScmService(Seam<ServiceControlApi>::Current(), kServiceName, access, opened);
+// Every call to the Service Control Manager goes through its seam.
+ServiceControlApi& Scm() { return Seam<ServiceControlApi>::Current(); }
+
+// Says why the manager or the service did not open; kExitOk when both did.
+int OpenFailed(ScmResult const& result) {
     if (result.failed == ScmStep::OpenManager) return Fail("cannot open the Service Control Manager", result.error);
     if (result.failed == ScmStep::OpenService)
         return result.error == ERROR_SERVICE_DOES_NOT_EXIST ? NotInstalled() : Fail("cannot open the service", result.error);
     return kExitOk;
 }
 
-// Says why the service could not be brought to STOPPED.
-int StopFailed(ScmResult const& result) {
+// The installed service, opened with `access`. Returns kExitOk, or the exit
+// code of a failure it has already reported.
+int OpenInstalled(DWORD access, OpenedService& opened) {
+    return OpenFailed(OpenScmService(Scm(), kServiceName, access, opened));
+}
+
+// Says why a stop or a start (`verb`) did not bring the service there.
+int NotBrought(ScmResult const& result, std::string const& verb) {
     if (result.failed == ScmStep::Query) return Fail("cannot query the service", result.error);
-    if (result.error != ERROR_SERVICE_REQUEST_TIMEOUT) return Fail("cannot stop the service", result.error);
-    std::fprintf(stderr,
-                 IsServicePending(result.state) ? "VandrelService: the service stays pending (state %lu) without progress\n"
-                                                : "VandrelService: the service did not stop (state %lu)\n",
-                 static_cast<unsigned long>(result.state));
+    if (result.error != ERROR_SERVICE_REQUEST_TIMEOUT)
+        return Fail(("cannot " + verb + " the service").c_str(), result.error);
+    if (IsServicePending(result.state))
+        std::fprintf(stderr, "VandrelService: the service stays pending (state %lu) without progress\n",
+                     static_cast<unsigned long>(result.state));
+    else
+        std::fprintf(stderr, "VandrelService: the service did not %s (state %lu)\n", verb.c_str(),
+                     static_cast<unsigned long>(result.state));
     return kExitFailed;
+}
+
+// Creates the registration, or brings one made earlier (an older version's,
+// a portable copy's) up to date in place; `created` says which. kExitOk, or
+// the exit code of a failure it has already reported.
+int Register(std::string const& binaryPath, OpenedService& opened, bool& created) {
+    ServiceControlApi& scm = Scm();
+    SC_HANDLE const manager = scm.OpenSCManager(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE);
+    if (manager == nullptr) return Fail("cannot open the Service Control Manager", ::GetLastError());
+    opened.manager.reset({manager, &scm});
+    DWORD const access = SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS | DELETE;
+    SC_HANDLE service =
+        scm.CreateService(manager, kServiceName, kServiceName, access, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                          SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr, nullptr, kServiceAccount, "");
+    created = service != nullptr;
+    if (!created) {
+        DWORD const error = ::GetLastError();
+        if (error != ERROR_SERVICE_EXISTS) return Fail("cannot create the service", error);
+        service = scm.OpenService(manager, kServiceName, access);
+        if (service == nullptr) return Fail("cannot open the service", ::GetLastError());
+    }
+    opened.service.reset({service, &scm});
+    if (!created && !Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
+    return kExitOk;
 }
 
 char const* StateName(DWORD state) {
@@ -109,27 +144,21 @@ bool PrintNutReading(nut::UpsAddress const& ups) {
 
 // Reads the password a command asks for, before anything changes. kExitOk,
 // or the exit code of a refusal it has already reported.
-int TakePassword(PasswordRequest request, std::string& password) {
+int TakePassword(PasswordRequest request, SecretString& password) {
     if (request != PasswordRequest::FromStdin) return kExitOk;
     std::string problem = ReadPasswordLine(password, nut::kMaxCredentialBytes);
-    if (problem.empty()) problem = nut::CheckCredential(password, "password");
+    if (problem.empty()) problem = nut::CheckCredential(password.get(), "password");
     if (problem.empty()) return kExitOk;
     std::fprintf(stderr, "VandrelService: %s\n", problem.c_str());
     return kExitUsage;
 }
 
-unsigned long ApplyPassword(PasswordRequest request, std::string const& password) {
+unsigned long ApplyPassword(PasswordRequest request, SecretString const& password) {
     switch (request) {
-    case PasswordRequest::FromStdin: return StorePassword(password);
+    case PasswordRequest::FromStdin: return StorePassword(password.get());
     case PasswordRequest::Remove: return DeleteCredentials();
     default: return ERROR_SUCCESS;
     }
-}
-
-// The copy read from standard input, once stored.
-void Forget(std::string& password) {
-    if (!password.empty()) ::SecureZeroMemory(&password[0], password.size());
-    password.clear();
 }
 
 void PrintSimulatedReading(SimulationSettings const& simulation) {
@@ -158,48 +187,27 @@ bool IsAdministrator() {
 int Install(ServiceSettings const& settings, PasswordRequest passwordRequest) {
     // A fresh set of settings without a login leaves no password behind.
     if (settings.protection.login.empty()) passwordRequest = PasswordRequest::Remove;
-    std::string password;
+    SecretString password;
     if (int const refused = TakePassword(passwordRequest, password)) return refused;
     std::string binaryPath;
     if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
-    UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
-    if (!manager) return Fail("cannot open the Service Control Manager", ::GetLastError());
-
-    DWORD const access = SERVICE_CHANGE_CONFIG | SERVICE_QUERY_STATUS | DELETE;
-    UniqueServiceHandle service(::CreateServiceA(manager.get(), kServiceName, kServiceName, access,
-                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                                 binaryPath.c_str(), nullptr, nullptr, nullptr, kServiceAccount, ""));
-    bool const created = static_cast<bool>(service);
-    if (!created) {
-        DWORD const error = ::GetLastError();
-        if (error != ERROR_SERVICE_EXISTS) return Fail("cannot create the service", error);
-        // An older or a portable registration: bring it up to date in place.
-        service.reset(::OpenServiceA(manager.get(), kServiceName, access));
-        if (!service) return Fail("cannot open the service", ::GetLastError());
-        if (!Registered(UpdateRegistration(service.get(), binaryPath))) return kExitFailed;
-    }
-    // A fresh registration without its settings or its recovery would run
-    // on defaults or stay down after a crash: take it back.
+    OpenedService opened;
+    bool created = false;
+    if (int const failed = Register(binaryPath, opened, created)) return failed;
+    // A fresh registration without its settings, its recovery, its state key
+    // or its password would run on defaults or stay down after a crash: take
+    // it back unless all of them are written.
+    ScopeExit takeBack([&] {
+        if (created) Scm().DeleteService(opened.service.get());
+    });
     unsigned long const written = Seam<RegistrationApi>::Current().WriteSettings(settings);
-    if (written != ERROR_SUCCESS) {
-        if (created) ::DeleteService(service.get());
-        return Fail("cannot write the service's settings", written);
-    }
-    if (created && !Registered(ApplyServiceExtras(service.get()))) {
-        ::DeleteService(service.get());
-        return kExitFailed;
-    }
+    if (written != ERROR_SUCCESS) return Fail("cannot write the service's settings", written);
+    if (created && !Registered(ApplyServiceExtras(opened.service.get()))) return kExitFailed;
     unsigned long const stateKey = CreateStateKey();
-    if (stateKey != ERROR_SUCCESS) {
-        if (created) ::DeleteService(service.get());
-        return Fail("cannot create the service's state key", stateKey);
-    }
+    if (stateKey != ERROR_SUCCESS) return Fail("cannot create the service's state key", stateKey);
     unsigned long const stored = ApplyPassword(passwordRequest, password);
-    Forget(password);
-    if (stored != ERROR_SUCCESS) {
-        if (created) ::DeleteService(service.get());
-        return Fail("cannot store the login's password", stored);
-    }
+    if (stored != ERROR_SUCCESS) return Fail("cannot store the login's password", stored);
+    takeBack.Release();
     RegisterEventSourceOrNote();
     std::printf("%s \"%s\": %s\n", created ? "installed" : "updated", kServiceName,
                 DescribeSettings(settings).c_str());
@@ -223,7 +231,7 @@ int Configure(std::vector<std::string> const& options) {
             return kExitUsage;
         }
     }
-    std::string password;
+    SecretString password;
     if (int const refused = TakePassword(passwordRequest, password)) return refused;
     // The registration follows the copy that configures it: setup runs the
     // installed one, so a service first registered from elsewhere moves there.
@@ -232,7 +240,6 @@ int Configure(std::vector<std::string> const& options) {
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
     // The password first: a running service reads it when the settings change.
     unsigned long const stored = ApplyPassword(passwordRequest, password);
-    Forget(password);
     if (stored != ERROR_SUCCESS) return Fail("cannot store the login's password", stored);
     // Without options the settings stay exactly as they are, unusable ones
     // included: a guess written back would hide them.
@@ -243,7 +250,7 @@ int Configure(std::vector<std::string> const& options) {
     RegisterEventSourceOrNote();
 
     SERVICE_STATUS status{};
-    bool const running = ::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
+    bool const running = Scm().QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
     std::printf("configured \"%s\": %s%s\n", kServiceName,
                 read.clean() || !options.empty() ? DescribeSettings(settings).c_str() : "settings unusable",
                 running ? " (the running service takes them at once)" : "");
@@ -255,7 +262,7 @@ int PrintStatus() {
     if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS, opened)) return failed;
     SC_HANDLE const service = opened.service.get();
     SERVICE_STATUS status{};
-    if (!::QueryServiceStatus(service, &status)) return Fail("cannot query the service", ::GetLastError());
+    if (!Scm().QueryServiceStatus(service, &status)) return Fail("cannot query the service", ::GetLastError());
 
     ServiceSettings settings;
     SettingsRead const read = ReadServiceSettings(settings);
@@ -308,9 +315,9 @@ int Uninstall() {
     if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS | SERVICE_STOP | DELETE, opened)) return failed;
     SC_HANDLE const service = opened.service.get();
 
-    ScmResult const stopped = StopAndWait(Seam<ServiceControlApi>::Current(), service, kServicePollRule);
-    if (!stopped) return StopFailed(stopped);
-    if (!::DeleteService(service)) {
+    ScmResult const stopped = StopAndWait(Scm(), service, kServicePollRule);
+    if (!stopped) return NotBrought(stopped, "stop");
+    if (!Scm().DeleteService(service)) {
         DWORD const error = ::GetLastError();
         if (!DeleteErrorMeansDeleted(error)) return Fail("cannot delete the service", error);
     }
@@ -321,6 +328,30 @@ int Uninstall() {
     removed = UnregisterEventSource();
     if (removed != ERROR_SUCCESS) return Fail("the service is removed, but not its Event Log source", removed);
     std::printf("uninstalled \"%s\"\n", kServiceName);
+    return kExitOk;
+}
+
+int Start() {
+    OpenedService opened;
+    if (int const failed = OpenInstalled(SERVICE_QUERY_STATUS | SERVICE_START, opened)) return failed;
+    ScmResult const started = StartAndWait(Scm(), opened.service.get(), kServicePollRule);
+    if (!started) return NotBrought(started, "start");
+    std::printf("\"%s\" is running\n", kServiceName);
+    return kExitOk;
+}
+
+int Stop() {
+    OpenedService opened;
+    ScmResult const found = OpenScmService(Scm(), kServiceName, SERVICE_QUERY_STATUS | SERVICE_STOP, opened);
+    // What is not registered does not run: nothing is in the way of whoever asked.
+    if (found.failed == ScmStep::OpenService && found.error == ERROR_SERVICE_DOES_NOT_EXIST) {
+        std::printf("\"%s\" is not installed: nothing to stop\n", kServiceName);
+        return kExitOk;
+    }
+    if (int const failed = OpenFailed(found)) return failed;
+    ScmResult const stopped = StopAndWait(Scm(), opened.service.get(), kServicePollRule);
+    if (!stopped) return NotBrought(stopped, "stop");
+    std::printf("\"%s\" is stopped\n", kServiceName);
     return kExitOk;
 }
 

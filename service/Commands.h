@@ -1,6 +1,6 @@
-// The commands that act on the registration: install, config, status and
-// uninstall. Each prints what went wrong and returns a non-zero exit code on
-// failure.
+// The commands that act on the registration: install, config, status,
+// uninstall, start and stop. Each prints what went wrong and returns a
+// non-zero exit code on failure.
 #pragma once
 
 #include <string>
@@ -31,6 +31,13 @@ int PrintStatus();
 // Stops the service if it runs, then deletes it, its settings and the
 // stored password.
 int Uninstall();
+
+// Starts the service and waits until it runs, by ServiceControl's rule.
+int Start();
+
+// Stops the service and waits until it has stopped, by the same rule. A
+// service that is stopped already, or not registered at all, is no failure.
+int Stop();
 
 // Whether the token is an administrator's with the group enabled, i.e.
 // elevated where UAC filters it.

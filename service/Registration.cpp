@@ -3,6 +3,7 @@
 #include <iterator>
 #include <vector>
 
+#include "win32/ServiceControl.h"
 #include "win32/Win32Error.h"
 
 namespace vandrel {
@@ -56,8 +57,9 @@ RegistrationResult ApplyServiceExtras(SC_HANDLE service) {
 }
 
 RegistrationResult UpdateRegistration(SC_HANDLE service, std::string const& binaryPath) {
-    if (!::ChangeServiceConfigA(service, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                binaryPath.c_str(), nullptr, nullptr, nullptr, kServiceAccount, "", nullptr))
+    ServiceControlApi& scm = Seam<ServiceControlApi>::Current();
+    if (!scm.ChangeServiceConfig(service, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                 binaryPath.c_str(), nullptr, nullptr, nullptr, kServiceAccount, "", nullptr))
         return {Failed("cannot update the service's registration"), {}};
     return ApplyServiceExtras(service);
 }

@@ -18,7 +18,9 @@ namespace vandrel {
 char const kServiceAccount[] = "NT AUTHORITY\\LocalService";
 
 // What tests cannot make happen or see on a real system: Wine keeps no
-// failure actions, and a settings write never fails there.
+// failure actions, and a settings write never fails there. (The rest of the
+// registration goes through the Service Control Manager's own seam,
+// ServiceControlApi.)
 class RegistrationApi {
 public:
     virtual ~RegistrationApi() = default;

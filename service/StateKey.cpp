@@ -1,10 +1,10 @@
 #include "service/StateKey.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <utility>
 
+#include "win32/ProtectedKey.h"
 #include "win32/UniqueHandle.h"
 
 namespace vandrel {
@@ -19,20 +19,8 @@ char const kStateKeySddl[] = "D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)(A;OICI;0x2001b
 }  // namespace
 
 unsigned long CreateStateKey() {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kStateKeySddl, SDDL_REVISION_1, &descriptor,
-                                                                nullptr))
-        return ::GetLastError();
-    UniqueLocalMemory const owned(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueRegistryKey key;
-    DWORD disposition = 0;
-    LONG status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kStateKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    WRITE_DAC, &attributes, key.put(), &disposition);
-    // A key from an older install keeps its access: give it ours.
-    if (status == ERROR_SUCCESS && disposition == REG_OPENED_EXISTING_KEY)
-        status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
-    return static_cast<unsigned long>(status);
+    return win32::CreateProtectedKey(kStateKeyPath, kStateKeySddl, 0, key);
 }
 
 void WriteFailedWrites(uint32_t count) {

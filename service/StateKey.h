@@ -10,7 +10,8 @@
 
 namespace vandrel {
 
-// Creates the key (install and config), writable by the service's account.
+// Creates the key (install and config) under the service's, writable by
+// the service's account; without the service's key, ERROR_FILE_NOT_FOUND.
 unsigned long CreateStateKey();
 
 // The service: writes of the block that failed since it started.

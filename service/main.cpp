@@ -19,6 +19,9 @@ char const kUsage[] =
     "       VandrelService config  (the options of install; those not given keep their value)\n"
     "       VandrelService status\n"
     "       VandrelService uninstall\n"
+    "       VandrelService start   (waits until the service runs)\n"
+    "       VandrelService stop    (waits until it has stopped; exit 0 also when it was stopped\n"
+    "                              already or is not installed)\n"
     "       VandrelService console [options of install]   (runs here until Ctrl+C)\n"
     "       VandrelService check [--nut ups@host[:port]] [options of install]\n"
     "                              (whether install would take them; prints the address as stored)\n"
@@ -87,6 +90,10 @@ int main(int argc, char** argv) {
         return vandrel::PrintStatus();
     case Command::Uninstall:
         return vandrel::Uninstall();
+    case Command::Start:
+        return vandrel::Start();
+    case Command::Stop:
+        return vandrel::Stop();
     case Command::Check: {
         std::string address;
         std::string const bad = vandrel::CheckArguments(invocation.options, address);

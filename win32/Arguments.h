@@ -1,4 +1,4 @@
-// Command-line helpers shared by the companion tools.
+// Command-line helpers shared by the service, the configuration program and the tools.
 #pragma once
 
 #include <cstdint>

@@ -19,6 +19,19 @@ public:
     BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) override {
         return ::ControlService(service, control, status);
     }
+    SC_HANDLE CreateService(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD serviceType,
+                            DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
+                            DWORD* tagId, LPCSTR dependencies, LPCSTR account, LPCSTR password) override {
+        return ::CreateServiceA(manager, name, displayName, access, serviceType, startType, errorControl, binaryPath,
+                                loadOrderGroup, tagId, dependencies, account, password);
+    }
+    BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                             LPCSTR binaryPath, LPCSTR loadOrderGroup, DWORD* tagId, LPCSTR dependencies,
+                             LPCSTR account, LPCSTR password, LPCSTR displayName) override {
+        return ::ChangeServiceConfigA(service, serviceType, startType, errorControl, binaryPath, loadOrderGroup,
+                                      tagId, dependencies, account, password, displayName);
+    }
+    BOOL DeleteService(SC_HANDLE service) override { return ::DeleteService(service); }
     BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
     void Sleep(DWORD milliseconds) override { ::Sleep(milliseconds); }
 };

@@ -1,6 +1,6 @@
-// Driving a service through the Service Control Manager: the one seam the
-// agent and the companions call it through, an owner for its handles, and
-// the steps they share, so tests can script what the manager answers.
+// Driving a service through the Service Control Manager: the one seam every
+// program calls it through, an owner for its handles, and the steps they
+// share, so tests can script what the manager answers.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +19,15 @@ public:
     virtual BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) = 0;
     virtual BOOL StartService(SC_HANDLE service, DWORD argc, LPCSTR* argv) = 0;
     virtual BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) = 0;
+    // Registering: the service's own install and config.
+    virtual SC_HANDLE CreateService(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
+                                    DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPath,
+                                    LPCSTR loadOrderGroup, DWORD* tagId, LPCSTR dependencies, LPCSTR account,
+                                    LPCSTR password) = 0;
+    virtual BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                                     LPCSTR binaryPath, LPCSTR loadOrderGroup, DWORD* tagId, LPCSTR dependencies,
+                                     LPCSTR account, LPCSTR password, LPCSTR displayName) = 0;
+    virtual BOOL DeleteService(SC_HANDLE service) = 0;
     virtual BOOL CloseServiceHandle(SC_HANDLE handle) = 0;
     virtual void Sleep(DWORD milliseconds) = 0;
 };
@@ -65,12 +74,13 @@ struct PollRule {
     DWORD stallFloorMs;  // 0: the cap alone
 };
 
-// The companions' rule, setup's included (it gets these as generated
-// defines): at most the manager's own 30 s time-out for a start or a stop.
-inline constexpr DWORD kCompanionPollIntervalMs = 250;
-inline constexpr DWORD kCompanionWaitCapMs = 30000;
-inline constexpr DWORD kCompanionStallFloorMs = 5000;
-PollRule const kServicePollRule{kCompanionPollIntervalMs, kCompanionWaitCapMs, kCompanionStallFloorMs};
+// The rule every program waits by for a start or a stop, setup's included
+// (it runs the service's own start and stop commands): at most the
+// manager's own 30 s time-out.
+inline constexpr DWORD kServiceWaitPollMs = 250;
+inline constexpr DWORD kServiceWaitCapMs = 30000;
+inline constexpr DWORD kServiceWaitStallFloorMs = 5000;
+PollRule const kServicePollRule{kServiceWaitPollMs, kServiceWaitCapMs, kServiceWaitStallFloorMs};
 
 // How a step ended: the first step that failed and the system's reason. A
 // wait given up on reports ERROR_SERVICE_REQUEST_TIMEOUT.

@@ -1,6 +1,8 @@
 // Move-only owners for Win32 resources. Each kind of resource is a traits
 // class naming its type, the value that means "nothing" and how to let go
-// of it; the aliases at the bottom are what the rest of the code uses.
+// of it; the aliases at the bottom are what the rest of the code uses. A
+// hand-written traits class is for a kind whose invalid value or close is
+// unusual (a socket, a handle closed through a seam).
 #pragma once
 
 #include <windows.h>
@@ -54,66 +56,35 @@ private:
 
 namespace handle_traits {
 
-// OpenMutex, OpenFileMapping, CreateThread...: NULL on failure.
-struct Kernel {
-    using type = HANDLE;
+// A handle of type H that is null when invalid and given back by `Close`:
+// most kinds are one line of this.
+template <class H, auto Close>
+struct NullOrClosedBy {
+    using type = H;
     static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::CloseHandle(h); }
+    static void close(type h) noexcept { Close(h); }
 };
 
-// CreateFile: INVALID_HANDLE_VALUE on failure.
-struct File {
+// The calls that fail with INVALID_HANDLE_VALUE rather than NULL
+// (CreateFile, FindFirstFile...).
+template <auto Close>
+struct InvalidOrClosedBy {
     using type = HANDLE;
     static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { ::CloseHandle(h); }
-};
-
-struct MappedView {
-    using type = void const*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type view) noexcept { ::UnmapViewOfFile(view); }
-};
-
-struct Service {
-    using type = SC_HANDLE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::CloseServiceHandle(h); }
-};
-
-struct Menu {
-    using type = HMENU;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DestroyMenu(h); }
-};
-
-// Memory the system hands out with LocalAlloc (security descriptors, messages).
-struct LocalMemory {
-    using type = HLOCAL;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type memory) noexcept { ::LocalFree(memory); }
-};
-
-struct RegistryKey {
-    using type = HKEY;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type key) noexcept { ::RegCloseKey(key); }
-};
-
-// Not a handle to close but ownership of a mutex to give back: the value is
-// the mutex handle, which stays open afterwards.
-struct MutexOwnership {
-    using type = HANDLE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::ReleaseMutex(h); }
+    static void close(type h) noexcept { Close(h); }
 };
 
 }  // namespace handle_traits
 
-using UniqueKernelHandle = UniqueHandle<handle_traits::Kernel>;
-using UniqueFileHandle = UniqueHandle<handle_traits::File>;
-using UniqueMappedView = UniqueHandle<handle_traits::MappedView>;
-using UniqueServiceHandle = UniqueHandle<handle_traits::Service>;
-using UniqueMenuHandle = UniqueHandle<handle_traits::Menu>;
-using UniqueLocalMemory = UniqueHandle<handle_traits::LocalMemory>;
-using UniqueRegistryKey = UniqueHandle<handle_traits::RegistryKey>;
-using MutexLock = UniqueHandle<handle_traits::MutexOwnership>;
+// OpenMutex, OpenFileMapping, CreateThread...: NULL on failure.
+using UniqueKernelHandle = UniqueHandle<handle_traits::NullOrClosedBy<HANDLE, &::CloseHandle>>;
+using UniqueFileHandle = UniqueHandle<handle_traits::InvalidOrClosedBy<&::CloseHandle>>;
+using UniqueMappedView = UniqueHandle<handle_traits::NullOrClosedBy<void const*, &::UnmapViewOfFile>>;
+using UniqueServiceHandle = UniqueHandle<handle_traits::NullOrClosedBy<SC_HANDLE, &::CloseServiceHandle>>;
+using UniqueMenuHandle = UniqueHandle<handle_traits::NullOrClosedBy<HMENU, &::DestroyMenu>>;
+// Memory the system hands out with LocalAlloc (security descriptors, messages).
+using UniqueLocalMemory = UniqueHandle<handle_traits::NullOrClosedBy<HLOCAL, &::LocalFree>>;
+using UniqueRegistryKey = UniqueHandle<handle_traits::NullOrClosedBy<HKEY, &::RegCloseKey>>;
+// Not a handle to close but ownership of a mutex to give back: the value is
+// the mutex handle, which stays open afterwards.
+using MutexLock = UniqueHandle<handle_traits::NullOrClosedBy<HANDLE, &::ReleaseMutex>>;

@@ -1,4 +1,4 @@
-// Win32 error codes in words, for the companions' one-line messages.
+// Win32 error codes in words, for the programs' one-line messages.
 #pragma once
 
 #include <string>

@@ -17,7 +17,7 @@ std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings) {
         ProtectionSettings const& protection = settings.protection;
         if (protection.mode != ShutdownMode::Critical || protection.login.empty())
             return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs);
-        nut::Credentials credentials{protection.login, std::string()};
+        nut::Credentials credentials{protection.login, SecretString()};
         unsigned long const error = ReadPassword(credentials.password);
         if (error != ERROR_SUCCESS)
             return std::make_unique<NutUpsSource>(

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 #include <dpapi.h>
-#include <sddl.h>
 
 #include <vector>
 
-#include "service/settings/ServiceSettings.h"
+#include "win32/ProtectedKey.h"
 #include "win32/UniqueHandle.h"
 
 namespace vandrel {
@@ -41,26 +40,14 @@ unsigned long StorePassword(std::string const& password, char const* keyPath) {
         return ::GetLastError();
     UniqueLocalMemory const sealedOwner(sealed.pbData);
 
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kCredentialsKeySddl, SDDL_REVISION_1, &descriptor,
-                                                                nullptr))
-        return ::GetLastError();
-    UniqueLocalMemory const descriptorOwner(descriptor);
-
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueRegistryKey key;
-    LONG status = static_cast<LONG>(CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE | WRITE_DAC, &attributes, key));
-    // Set again in any case: a key someone made by hand may let others read,
-    // and Wine creates a key with the default DACL whatever it is given.
-    if (status == ERROR_SUCCESS)
-        status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                     descriptor);
-    if (status == ERROR_SUCCESS)
-        status = ::RegSetValueExA(key.get(), kPasswordValue, 0, REG_BINARY, sealed.pbData, sealed.cbData);
-    return static_cast<unsigned long>(status);
+    unsigned long const created = win32::CreateProtectedKey(keyPath, kCredentialsKeySddl, KEY_SET_VALUE, key);
+    if (created != ERROR_SUCCESS) return created;
+    return static_cast<unsigned long>(
+        ::RegSetValueExA(key.get(), kPasswordValue, 0, REG_BINARY, sealed.pbData, sealed.cbData));
 }
 
-unsigned long ReadPassword(std::string& password, char const* keyPath) {
+unsigned long ReadPassword(SecretString& password, char const* keyPath) {
     std::vector<BYTE> sealed(kMaxBlobBytes);
     DWORD size = kMaxBlobBytes;
     LONG const status = ::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, kPasswordValue, RRF_RT_REG_BINARY, nullptr,
@@ -72,9 +59,16 @@ unsigned long ReadPassword(std::string& password, char const* keyPath) {
     if (!::CryptUnprotectData(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &clear))
         return ::GetLastError();
     UniqueLocalMemory const clearOwner(clear.pbData);
-    password.assign(reinterpret_cast<char const*>(clear.pbData), clear.cbData);
+    password.Assign(reinterpret_cast<char const*>(clear.pbData), clear.cbData);
     Wipe(clear.pbData, clear.cbData);
     return ERROR_SUCCESS;
+}
+
+unsigned long ReadPassword(std::string& password, char const* keyPath) {
+    SecretString secret;
+    unsigned long const read = ReadPassword(secret, keyPath);
+    if (read == ERROR_SUCCESS) password = secret.get();
+    return read;
 }
 
 unsigned long long PasswordStamp(char const* keyPath) {
@@ -92,7 +86,7 @@ unsigned long DeleteCredentials(char const* keyPath) {
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<unsigned long>(status);
 }
 
-std::string ReadPasswordLine(std::string& password, size_t maxBytes) {
+std::string ReadPasswordLine(SecretString& password, size_t maxBytes) {
     HANDLE const input = ::GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return "no password on standard input";
     // Typed at a console: not shown on the screen.
@@ -101,7 +95,7 @@ std::string ReadPasswordLine(std::string& password, size_t maxBytes) {
     if (console) ::SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
 
     // A byte at a time: what follows the line stays for whoever reads next.
-    std::string line;
+    SecretString line;
     bool any = false;
     bool tooLong = false;
     for (;;) {
@@ -110,22 +104,18 @@ std::string ReadPasswordLine(std::string& password, size_t maxBytes) {
         if (!::ReadFile(input, &c, 1, &read, nullptr) || read == 0) break;
         any = true;
         if (c == '\n') break;
-        if (line.size() <= maxBytes)
-            line += c;  // one more than allowed: room for a '\r'
+        if (line.get().size() <= maxBytes)
+            line.Append(&c, 1);  // one more than allowed: room for a '\r'
         else
             tooLong = true;
     }
     if (console) ::SetConsoleMode(input, mode);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string problem;
-    if (!any)
-        problem = "no password on standard input";
-    else if (tooLong || line.size() > maxBytes)
-        problem = "the password is longer than " + std::to_string(maxBytes) + " bytes";
-    else
-        password = line;
-    if (!line.empty()) Wipe(&line[0], line.size());
-    return problem;
+    size_t length = line.get().size();
+    if (length != 0 && line.get().back() == '\r') --length;
+    if (!any) return "no password on standard input";
+    if (tooLong || length > maxBytes) return "the password is longer than " + std::to_string(maxBytes) + " bytes";
+    password.Assign(line.get().data(), length);
+    return std::string();
 }
 
 }  // namespace vandrel

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "contract/ServiceContract.h"
+#include "win32/SecretString.h"
 
 namespace vandrel {
 
@@ -19,6 +20,8 @@ namespace vandrel {
 unsigned long StorePassword(std::string const& password, char const* keyPath = kCredentialsKeyPath);
 
 // Reads and unprotects it; `password` is written only on success.
+unsigned long ReadPassword(SecretString& password, char const* keyPath = kCredentialsKeyPath);
+// The same into a plain string, for a caller that wipes its copy itself.
 unsigned long ReadPassword(std::string& password, char const* keyPath = kCredentialsKeyPath);
 
 // When the password was last stored (the key's last write), 0 when there is
@@ -32,6 +35,6 @@ unsigned long DeleteCredentials(char const* keyPath = kCredentialsKeyPath);
 // Reads one line (without its end) of at most `maxBytes` from standard
 // input, with the console's echo off when it is a console. Empty on
 // success, else why not ("no password on standard input"...).
-std::string ReadPasswordLine(std::string& password, size_t maxBytes);
+std::string ReadPasswordLine(SecretString& password, size_t maxBytes);
 
 }  // namespace vandrel

@@ -96,6 +96,21 @@ public:
         status->dwCurrentState = stateFromControl;
         return Succeeds(controlSucceeds);
     }
+    // Registering is left to the real manager's tests: these only say they were asked.
+    SC_HANDLE CreateService(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, DWORD*, LPCSTR,
+                            LPCSTR, LPCSTR) override {
+        calls.push_back("create service");
+        return ServiceHandle();
+    }
+    BOOL ChangeServiceConfig(SC_HANDLE, DWORD, DWORD, DWORD, LPCSTR, LPCSTR, DWORD*, LPCSTR, LPCSTR, LPCSTR,
+                             LPCSTR) override {
+        calls.push_back("change config");
+        return TRUE;
+    }
+    BOOL DeleteService(SC_HANDLE) override {
+        calls.push_back("delete service");
+        return TRUE;
+    }
     BOOL CloseServiceHandle(SC_HANDLE handle) override {
         calls.push_back(handle == ManagerHandle()   ? "close manager"
                         : handle == ServiceHandle() ? "close service"

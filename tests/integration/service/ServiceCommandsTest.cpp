@@ -78,6 +78,13 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_NE(std::string::npos, running.out.find("is running; settings: nut rack@127.0.0.1:34940")) << running.out;
     EXPECT_NE(std::string::npos, running.out.find("-> word 4\npublished: word 4, charge 0")) << running.out;
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), WaitForState(SERVICE_RUNNING));
+    // stop and start return once the service is there.
+    SERVICE_STATUS now{};
+    EXPECT_EQ(0u, Service("stop").exitCode);
+    EXPECT_TRUE(::QueryServiceStatus(service_.get(), &now) && now.dwCurrentState == SERVICE_STOPPED);
+    EXPECT_EQ(0u, Service("stop").exitCode) << "stopped already";
+    EXPECT_EQ(0u, Service("start").exitCode);
+    EXPECT_TRUE(::QueryServiceStatus(service_.get(), &now) && now.dwCurrentState == SERVICE_RUNNING);
 
     service_.reset();
     RunResult const uninstall = Service("uninstall");
@@ -90,6 +97,8 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     EXPECT_EQ("VandrelService: the service \"Vandrel Service\" is not installed\n", gone.err);
     EXPECT_EQ(kExitFailed, Service("uninstall").exitCode);
     EXPECT_EQ(kExitFailed, Service("config --simulate").exitCode);
+    EXPECT_EQ(kExitFailed, Service("start").exitCode);
+    EXPECT_EQ(0u, Service("stop").exitCode) << "not installed: nothing to stop";
 }
 
 // Every value's name and data under HKLM\<path>, its subkeys' included.

@@ -7,24 +7,14 @@
 
 namespace e2e {
 
-namespace traits {
+using handle_traits::NullOrClosedBy;
 
-// A handle of type H that is null when invalid and given back by `Close`.
-template <class H, auto Close>
-struct NullOrClosedBy {
-    using type = H;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { Close(h); }
-};
-
-}  // namespace traits
-
-using UniqueWindow = UniqueHandle<traits::NullOrClosedBy<HWND, &::DestroyWindow>>;
-using UniqueWinEventHook = UniqueHandle<traits::NullOrClosedBy<HWINEVENTHOOK, &::UnhookWinEvent>>;
-using UniqueWindowsHook = UniqueHandle<traits::NullOrClosedBy<HHOOK, &::UnhookWindowsHookEx>>;
-using UniqueModule = UniqueHandle<traits::NullOrClosedBy<HMODULE, &::FreeLibrary>>;
-using UniqueMenu = UniqueHandle<traits::NullOrClosedBy<HMENU, &::DestroyMenu>>;
-using UniqueGdiObject = UniqueHandle<traits::NullOrClosedBy<HGDIOBJ, &::DeleteObject>>;
-using UniqueIcon = UniqueHandle<traits::NullOrClosedBy<HICON, &::DestroyIcon>>;
+using UniqueWindow = UniqueHandle<NullOrClosedBy<HWND, &::DestroyWindow>>;
+using UniqueWinEventHook = UniqueHandle<NullOrClosedBy<HWINEVENTHOOK, &::UnhookWinEvent>>;
+using UniqueWindowsHook = UniqueHandle<NullOrClosedBy<HHOOK, &::UnhookWindowsHookEx>>;
+using UniqueModule = UniqueHandle<NullOrClosedBy<HMODULE, &::FreeLibrary>>;
+using UniqueMenu = UniqueMenuHandle;
+using UniqueGdiObject = UniqueHandle<NullOrClosedBy<HGDIOBJ, &::DeleteObject>>;
+using UniqueIcon = UniqueHandle<NullOrClosedBy<HICON, &::DestroyIcon>>;
 
 }  // namespace e2e

@@ -1,0 +1,35 @@
+#include "win32/ProtectedKey.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <string>
+#include <utility>
+
+namespace win32 {
+
+unsigned long CreateProtectedKey(char const* keyPath, char const* sddl, unsigned long access, UniqueRegistryKey& out) {
+    std::string const path = keyPath;
+    size_t const slash = path.rfind('\\');
+    if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return ::GetLastError();
+    UniqueLocalMemory const descriptorOwner(descriptor);
+
+    UniqueRegistryKey parent;
+    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_CREATE_SUB_KEY,
+                                  parent.put());
+    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    UniqueRegistryKey key;
+    status = ::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               access | WRITE_DAC, &attributes, key.put(), nullptr);
+    if (status == ERROR_SUCCESS)
+        status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                     descriptor);
+    if (status == ERROR_SUCCESS) out = std::move(key);
+    return static_cast<unsigned long>(status);
+}
+
+}  // namespace win32

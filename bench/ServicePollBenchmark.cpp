@@ -50,14 +50,6 @@ namespace {
 
 using UniqueSocket = UniqueHandle<nut::handle_traits::Socket>;
 
-namespace handle_traits {
-struct Find {
-    using type = HANDLE;
-    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { ::FindClose(h); }
-};
-}  // namespace handle_traits
-using UniqueFind = UniqueHandle<handle_traits::Find>;
 
 constexpr int kDefaultRounds = 5;
 constexpr int kDefaultPolls = 20;
@@ -324,7 +316,7 @@ public:
     void Find() {
         if (!UnderWine() || FromKernel()) return;
         WIN32_FIND_DATAA found;
-        UniqueFind const search(::FindFirstFileA("Z:\\proc\\*", &found));
+        UniqueFindHandle const search(::FindFirstFileA("Z:\\proc\\*", &found));
         if (!search) return;
         do {
             char const* name = found.cFileName;
@@ -344,7 +336,7 @@ public:
         if (FromKernel()) {
             double total = 0;
             WIN32_FIND_DATAA found;
-            UniqueFind const search(::FindFirstFileA((unixProcess_ + "\\task\\*").c_str(), &found));
+            UniqueFindHandle const search(::FindFirstFileA((unixProcess_ + "\\task\\*").c_str(), &found));
             if (!search) return -1;
             do {
                 if (found.cFileName[0] < '0' || found.cFileName[0] > '9') continue;

@@ -3,7 +3,7 @@
 #include "configurator/Privileges.h"
 #include "configurator/resource.h"
 #include "configurator/ServiceRestart.h"
-#include "configurator/Wipe.h"
+#include "win32/SecretString.h"
 #include "framework/AfxString.h"
 #include "service/settings/StoredPassword.h"
 #include "win32/Win32Error.h"
@@ -211,9 +211,8 @@ void CConfigDlg::OnTestConnection() {
     if (!errors.empty()) return;
     // With protection on and a user, the test also logs in: the password
     // typed, or else the stored one. Off, this PC is no secondary to ask about.
-    // The test takes a copy of its own.
+    // The test takes a copy of its own; each wipes itself.
     nut::Credentials login;
-    ScopedWipe const wipeLogin(login.password);
     bool const logIn = form.shutdown && !form.login.empty();
     if (logIn) {
         login.user = form.login;

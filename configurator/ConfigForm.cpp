@@ -1,7 +1,7 @@
 #include "configurator/ConfigForm.h"
 
 #include "configurator/resource.h"
-#include "configurator/Wipe.h"
+#include "win32/SecretString.h"
 #include "nut/NutProtocol.h"
 #include "service/settings/ServiceSettings.h"
 

@@ -1,38 +1,9 @@
 #include "configurator/ConnectionTest.h"
 
+#include <optional>
 #include <utility>
 
-#include "configurator/Wipe.h"
-
 namespace dellomark {
-
-namespace {
-
-// The job's copy of the login. The job is moved and copied on its way to
-// its thread; each copy wipes its password as it goes, the moved-from ones
-// too (a short string leaves its bytes behind when moved).
-class LoginCopy {
-public:
-    explicit LoginCopy(nut::Credentials const* login) : given_(login != nullptr) {
-        if (given_) {
-            login_.user = login->user;
-            login_.password = login->password;
-        }
-    }
-    LoginCopy(LoginCopy const&) = default;
-    LoginCopy(LoginCopy&&) = default;
-    LoginCopy& operator=(LoginCopy const&) = delete;
-    LoginCopy& operator=(LoginCopy&&) = delete;
-    ~LoginCopy() { Wipe(login_.password); }
-
-    nut::Credentials const* get() const { return given_ ? &login_ : nullptr; }
-
-private:
-    bool given_;
-    nut::Credentials login_;
-};
-
-}  // namespace
 
 ConnectionTest::ConnectionTest(Query query) : query_(std::move(query)) {}
 
@@ -40,9 +11,15 @@ bool ConnectionTest::Start(HWND target, UINT message, nut::UpsAddress const& add
                            unsigned timeoutMs) {
     nut::UpsReading failed;
     failed.failure = "internal error";
+    // The job is copied and moved on its way to its thread; each copy of the
+    // password wipes itself as it goes.
+    std::optional<nut::Credentials> copy;
+    if (login != nullptr) copy = *login;
     return job_.Start(
         target, message,
-        [query = query_, address, copy = LoginCopy(login), timeoutMs] { return query(address, timeoutMs, copy.get()); },
+        [query = query_, address, copy = std::move(copy), timeoutMs] {
+            return query(address, timeoutMs, copy ? &*copy : nullptr);
+        },
         failed);
 }
 

@@ -73,22 +73,27 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     return {};
 }
 
-std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,
-                                   PasswordRequest& password) {
-    ServiceSettings result = settings;
-    bool sawNut = false, sawSimulate = false, sawStatus = false, sawScript = false;
-    bool sawLogin = false, sawPassword = false, sawShutdown = false;
+namespace {
+
+// What a command line named, for the rules between options.
+struct OptionsSeen {
+    bool nut = false, simulate = false, status = false, script = false;
+    bool login = false, password = false, shutdown = false;
     std::string nutOption;       // the first option only --nut takes
     std::string simulateOption;  // the first option only --simulate takes
+};
+
+// Takes each option into `result` by its row of the settings table.
+std::string TakeOptions(std::vector<std::string> const& args, ServiceSettings& result, OptionsSeen& seen) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string const& name = args[i];
         if (name == kSimulateOption) {
-            sawSimulate = true;
+            seen.simulate = true;
             continue;
         }
         if (name == kPasswordOption) {
-            sawPassword = true;
-            if (nutOption.empty()) nutOption = name;
+            seen.password = true;
+            if (seen.nutOption.empty()) seen.nutOption = name;
             continue;
         }
         bool const isAddress = name == kNutOption;
@@ -97,47 +102,66 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
         if (i + 1 >= args.size()) return "missing value after " + name;
         std::string const& value = args[++i];
         if (isAddress) {
-            sawNut = true;
+            seen.nut = true;
             nut::UpsAddress address;
             std::string const error = nut::ParseUpsAddress(value, address);
             if (!error.empty()) return error;
             result.ups = address;
             continue;
         }
-        if (row->optionScope == FieldScope::Nut && nutOption.empty()) nutOption = name;
-        if (row->optionScope == FieldScope::Simulate && simulateOption.empty()) simulateOption = name;
-        sawStatus = sawStatus || row->field == SettingsField::StatusWord;
-        sawScript = sawScript || row->field == SettingsField::Script;
-        sawLogin = sawLogin || row->field == SettingsField::Login;
-        sawShutdown = sawShutdown || row->field == SettingsField::Shutdown;
+        if (row->optionScope == FieldScope::Nut && seen.nutOption.empty()) seen.nutOption = name;
+        if (row->optionScope == FieldScope::Simulate && seen.simulateOption.empty()) seen.simulateOption = name;
+        seen.status = seen.status || row->field == SettingsField::StatusWord;
+        seen.script = seen.script || row->field == SettingsField::Script;
+        seen.login = seen.login || row->field == SettingsField::Login;
+        seen.shutdown = seen.shutdown || row->field == SettingsField::Shutdown;
         SettingsProblem const problem = SetFieldFromText(result, row->field, value);
         if (problem.failed()) return name + ": " + problem.message;
         // A fixed word replaces a script the settings held.
         if (row->field == SettingsField::StatusWord) SetFieldFromText(result, SettingsField::Script, "");
     }
-    if (sawNut && sawSimulate) return "--nut and --simulate exclude each other";
-    if (sawStatus && sawScript) return "--status and --script exclude each other";
+    return {};
+}
+
+// The rules between options, once each has been taken; sets the source.
+std::string CheckCombination(OptionsSeen const& seen, bool loginCleared, ServiceSettings& result) {
+    if (seen.nut && seen.simulate) return "--nut and --simulate exclude each other";
+    if (seen.status && seen.script) return "--status and --script exclude each other";
     // The password is never a command-line word: others can read those.
-    bool const loginCleared = sawLogin && result.protection.login.empty();
-    if (sawLogin && !loginCleared && !sawPassword)
+    if (seen.login && !loginCleared && !seen.password)
         return "--login needs --password-stdin (the password is read from standard input)";
-    if (sawPassword && result.protection.login.empty()) return "--password-stdin needs a login user (--login USER)";
-    if (sawNut) result.source = SourceKind::Nut;
-    if (sawSimulate) result.source = SourceKind::Simulate;
-    if (result.source == SourceKind::Nut && !simulateOption.empty())
-        return simulateOption + " is an option of --simulate, not of --nut";
-    if (result.source == SourceKind::Simulate && !nutOption.empty())
-        return nutOption + " is an option of --nut, not of --simulate";
+    if (seen.password && result.protection.login.empty()) return "--password-stdin needs a login user (--login USER)";
+    if (seen.nut) result.source = SourceKind::Nut;
+    if (seen.simulate) result.source = SourceKind::Simulate;
+    if (result.source == SourceKind::Nut && !seen.simulateOption.empty())
+        return seen.simulateOption + " is an option of --simulate, not of --nut";
+    if (result.source == SourceKind::Simulate && !seen.nutOption.empty())
+        return seen.nutOption + " is an option of --nut, not of --simulate";
     // Asked for now, not merely kept from before (a protection kept beside a
     // simulation waits for the server to come back): the service never lets
     // a simulation shut the PC down, so the pair would be a silent no.
-    if (sawShutdown && result.source == SourceKind::Simulate &&
-        result.protection.mode == ShutdownMode::Critical)
+    if (seen.shutdown && result.source == SourceKind::Simulate && result.protection.mode == ShutdownMode::Critical)
         return "--shutdown critical needs a real UPS (--nut): a simulation never shuts the PC down";
+    return {};
+}
+
+}  // namespace
+
+std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,
+                                   PasswordRequest& password) {
+    ServiceSettings result = settings;
+    OptionsSeen seen;
+    std::string error = TakeOptions(args, result, seen);
+    if (!error.empty()) return error;
+    bool const loginCleared = seen.login && result.protection.login.empty();
+    error = CheckCombination(seen, loginCleared, result);
+    if (!error.empty()) return error;
     SettingsProblem const problem = ValidateSettings(result);
     if (problem.failed()) return problem.message;
     settings = result;
-    password = sawPassword ? PasswordRequest::FromStdin : loginCleared ? PasswordRequest::Remove : PasswordRequest::Keep;
+    password = seen.password ? PasswordRequest::FromStdin
+               : loginCleared ? PasswordRequest::Remove
+                              : PasswordRequest::Keep;
     return {};
 }
 

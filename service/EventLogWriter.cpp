@@ -14,16 +14,10 @@ wchar_t const kEventSourceName[] = L"Vandrel Service";
 // Errors, warnings and information: the three types the source reports.
 DWORD const kTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
-struct EventSourceTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::DeregisterEventSource(h); }
-};
-
 // Opened at the first report and kept for the life of the process; a
 // failed open is tried again at the next report.
 std::mutex g_sourceLock;
-UniqueHandle<EventSourceTraits> g_source;
+UniqueHandle<handle_traits::NullOrClosedBy<HANDLE, &::DeregisterEventSource>> g_source;
 
 HANDLE Source() {
     std::lock_guard<std::mutex> lock(g_sourceLock);

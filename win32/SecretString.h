@@ -20,6 +20,20 @@ inline void WipeString(std::string& text) noexcept {
     text.clear();
 }
 
+// Wipes a plain string when the scope ends, whichever way it ends, for text
+// that must pass through a std::string (a dialog's field). The string must
+// outlive it.
+class ScopedWipe {
+public:
+    explicit ScopedWipe(std::string& secret) : secret_(secret) {}
+    ~ScopedWipe() { WipeString(secret_); }
+    ScopedWipe(ScopedWipe const&) = delete;
+    ScopedWipe& operator=(ScopedWipe const&) = delete;
+
+private:
+    std::string& secret_;
+};
+
 class SecretString {
 public:
     SecretString() = default;

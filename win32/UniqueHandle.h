@@ -79,6 +79,7 @@ struct InvalidOrClosedBy {
 // OpenMutex, OpenFileMapping, CreateThread...: NULL on failure.
 using UniqueKernelHandle = UniqueHandle<handle_traits::NullOrClosedBy<HANDLE, &::CloseHandle>>;
 using UniqueFileHandle = UniqueHandle<handle_traits::InvalidOrClosedBy<&::CloseHandle>>;
+using UniqueFindHandle = UniqueHandle<handle_traits::InvalidOrClosedBy<&::FindClose>>;
 using UniqueMappedView = UniqueHandle<handle_traits::NullOrClosedBy<void const*, &::UnmapViewOfFile>>;
 using UniqueServiceHandle = UniqueHandle<handle_traits::NullOrClosedBy<SC_HANDLE, &::CloseServiceHandle>>;
 using UniqueMenuHandle = UniqueHandle<handle_traits::NullOrClosedBy<HMENU, &::DestroyMenu>>;

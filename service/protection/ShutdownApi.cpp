@@ -36,12 +36,7 @@ WarningTexts const kJapanese = {
     {L"Windows は ", L" 秒後に休止状態に入ります。"},
 };
 
-struct SessionListTraits {
-    using type = WTS_SESSION_INFOW*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type list) noexcept { ::WTSFreeMemory(list); }
-};
-using UniqueSessionList = UniqueHandle<SessionListTraits>;
+using UniqueSessionList = UniqueHandle<handle_traits::NullOrClosedBy<WTS_SESSION_INFOW*, &::WTSFreeMemory>>;
 
 // SeShutdownPrivilege, enabled for this scope only.
 class ShutdownPrivilege {

@@ -10,6 +10,7 @@
 
 #include "nut/NutProtocol.h"
 #include "win32/Arguments.h"
+#include "win32/ProtectedKey.h"
 #include "win32/UniqueHandle.h"
 #include "win32/Win32Error.h"
 
@@ -322,33 +323,36 @@ bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
            a.protection == b.protection;
 }
 
-char const* SourceName(SourceKind source) { return source == SourceKind::Nut ? "nut" : "simulate"; }
+namespace {
 
-// People type registry values by hand: the case does not matter.
-bool ParseSourceName(std::string const& text, SourceKind& out) {
-    if (EqualsIgnoringAsciiCase(text, "nut")) {
-        out = SourceKind::Nut;
+// Each of a choice's values is one of two names; people type registry
+// values by hand, so the case does not matter.
+template <typename Choice>
+bool ParseChoice(std::string const& text, char const* firstName, Choice first, char const* secondName, Choice second,
+                 Choice& out) {
+    if (EqualsIgnoringAsciiCase(text, firstName)) {
+        out = first;
         return true;
     }
-    if (EqualsIgnoringAsciiCase(text, "simulate")) {
-        out = SourceKind::Simulate;
+    if (EqualsIgnoringAsciiCase(text, secondName)) {
+        out = second;
         return true;
     }
     return false;
 }
 
+}  // namespace
+
+char const* SourceName(SourceKind source) { return source == SourceKind::Nut ? "nut" : "simulate"; }
+
+bool ParseSourceName(std::string const& text, SourceKind& out) {
+    return ParseChoice(text, "nut", SourceKind::Nut, "simulate", SourceKind::Simulate, out);
+}
+
 char const* ShutdownModeName(ShutdownMode mode) { return mode == ShutdownMode::Critical ? "critical" : "off"; }
 
 bool ParseShutdownModeName(std::string const& text, ShutdownMode& out) {
-    if (EqualsIgnoringAsciiCase(text, "off")) {
-        out = ShutdownMode::Off;
-        return true;
-    }
-    if (EqualsIgnoringAsciiCase(text, "critical")) {
-        out = ShutdownMode::Critical;
-        return true;
-    }
-    return false;
+    return ParseChoice(text, "off", ShutdownMode::Off, "critical", ShutdownMode::Critical, out);
 }
 
 char const* ShutdownActionName(ShutdownAction action) {
@@ -356,15 +360,7 @@ char const* ShutdownActionName(ShutdownAction action) {
 }
 
 bool ParseShutdownActionName(std::string const& text, ShutdownAction& out) {
-    if (EqualsIgnoringAsciiCase(text, "shutdown")) {
-        out = ShutdownAction::Shutdown;
-        return true;
-    }
-    if (EqualsIgnoringAsciiCase(text, "hibernate")) {
-        out = ShutdownAction::Hibernate;
-        return true;
-    }
-    return false;
+    return ParseChoice(text, "shutdown", ShutdownAction::Shutdown, "hibernate", ShutdownAction::Hibernate, out);
 }
 
 std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs) {
@@ -512,23 +508,9 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath) {
     return result;
 }
 
-unsigned long CreateKeyUnderExistingParent(char const* keyPath, unsigned long access, SECURITY_ATTRIBUTES* security,
-                                           UniqueRegistryKey& out) {
-    std::string const path = keyPath;
-    size_t const slash = path.rfind('\\');
-    if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;
-    UniqueRegistryKey parent;
-    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, slash).c_str(), 0, KEY_CREATE_SUB_KEY,
-                                  parent.put());
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
-    return static_cast<unsigned long>(::RegCreateKeyExA(parent.get(), path.substr(slash + 1).c_str(), 0, nullptr,
-                                                        REG_OPTION_NON_VOLATILE, access, security, out.put(),
-                                                        nullptr));
-}
-
 unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath) {
     UniqueRegistryKey key;
-    unsigned long const created = CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE, nullptr, key);
+    unsigned long const created = win32::CreateKeyUnderExistingParent(keyPath, KEY_SET_VALUE, nullptr, key);
     if (created != ERROR_SUCCESS) return created;
     for (FieldDescriptor const& row : kFields) {
         LONG const status = WriteValue(key.get(), row, settings);

@@ -255,13 +255,6 @@ SettingsRead ReadServiceSettings(ServiceSettings& out, char const* keyPath = kPa
 // code, ERROR_SUCCESS when all were written.
 unsigned long WriteServiceSettings(ServiceSettings const& settings, char const* keyPath = kParametersKeyPath);
 
-// Opens HKLM\<keyPath> for `access`, creating it (with `security`, may be
-// null) only under an existing parent: a key of the service's must not
-// conjure up the service's own key for a service that is not installed.
-// A Win32 error code.
-unsigned long CreateKeyUnderExistingParent(char const* keyPath, unsigned long access, SECURITY_ATTRIBUTES* security,
-                                           UniqueRegistryKey& out);
-
 // Removes the key and everything under it; a missing key is success.
 unsigned long DeleteServiceSettings(char const* keyPath = kParametersKeyPath);
 

@@ -10,15 +10,9 @@ namespace e2e {
 
 namespace {
 
-struct FindTraits {
-    using type = HANDLE;
-    static type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(type h) noexcept { ::FindClose(h); }
-};
-
 void RemoveTree(std::string const& folder) {
     WIN32_FIND_DATAA entry{};
-    UniqueHandle<FindTraits> search(FindFirstFileA((folder + "\\*").c_str(), &entry));
+    UniqueFindHandle search(FindFirstFileA((folder + "\\*").c_str(), &entry));
     if (search) {
         do {
             std::string const name = entry.cFileName;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "contract/StatusBlock.h"
+#include "nut/TlsPolicy.h"
 #include "win32/SecretString.h"
 
 namespace nut {
@@ -52,6 +53,7 @@ struct UpsReading {
     std::uint32_t statusWord = kWordNoConnection;  // the word to publish (LB/FSD, OB, OL, else no connection)
     LoginOutcome login = LoginOutcome::NotAsked;  // of the connection the reading came on
     std::string loginProblem;    // LoginOutcome::Refused: why, "wrong password"...
+    LinkState link;              // of the connection the reading came on (or was refused)
 };
 
 // Connects, asks for ups.status and battery.charge, says LOGOUT and closes,
@@ -62,5 +64,10 @@ struct UpsReading {
 // test asking whether the primary would wait for this machine), and the
 // LOGOUT lets the primary forget it again.
 UpsReading QueryOnce(UpsAddress const& address, unsigned timeoutMs, Credentials const* login = nullptr);
+
+// QueryOnce over the link `tls` asks for (Session::Connect); the reading's
+// `link` says how it came out, and a refused link is the reading's failure.
+UpsReading QueryOnceWithTls(UpsAddress const& address, unsigned timeoutMs, Credentials const* login,
+                            TlsPolicy const& tls);
 
 }  // namespace nut

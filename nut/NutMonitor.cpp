@@ -13,8 +13,13 @@ NutMonitor::NutMonitor(UpsAddress address, MonitorTimeouts timeouts, Clock clock
     : NutMonitor(std::move(address), Credentials(), timeouts, std::move(clock)) {}
 
 NutMonitor::NutMonitor(UpsAddress address, Credentials credentials, MonitorTimeouts timeouts, Clock clock)
+    : NutMonitor(std::move(address), std::move(credentials), TlsPolicy(), timeouts, std::move(clock)) {}
+
+NutMonitor::NutMonitor(UpsAddress address, Credentials credentials, TlsPolicy tls, MonitorTimeouts timeouts,
+                       Clock clock)
     : address_(std::move(address)),
       credentials_(std::move(credentials)),
+      tls_(std::move(tls)),
       timeouts_(timeouts),
       clock_(std::move(clock)),
       session_(new Session) {
@@ -42,6 +47,7 @@ UpsReading NutMonitor::Poll(HANDLE stop) {
     reading.statusWord = logic_.Decide(reading, clock_());
     reading.login = login_;
     reading.loginProblem = loginProblem_;
+    reading.link = session_->Link();
     return reading;
 }
 
@@ -63,7 +69,7 @@ UpsReading NutMonitor::Ask(HANDLE stop) {
     if (!session_->Connected()) {
         // Backing off: say why the last try failed, at once.
         if (!logic_.ConnectDue(clock_())) return FailedReading(lastFailure_);
-        std::string const failure = session_->Connect(address_, ::GetTickCount64() + timeouts_.connectMs, stop);
+        std::string const failure = session_->Connect(address_, ::GetTickCount64() + timeouts_.connectMs, stop, tls_);
         if (failure == kStoppedFailure) return FailedReading(failure);
         if (!failure.empty()) {
             logic_.OnConnectionFailed(clock_());

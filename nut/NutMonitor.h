@@ -20,6 +20,8 @@
 //    in every reading of that connection (LoginOutcome::Refused and why)
 //    but the connection stays for reading; the login is tried again only
 //    on the next connection, so a wrong password does not fill upsd's log.
+//  - Given a TLS policy, each new connection asks for TLS first; a link the
+//    policy refuses is a failed connect, backed off like any other.
 //  - The destructor says LOGOUT and closes: upsd forgets the login.
 #pragma once
 
@@ -33,6 +35,7 @@
 
 #include "nut/NutClient.h"
 #include "nut/NutProtocol.h"
+#include "nut/TlsPolicy.h"
 
 namespace nut {
 
@@ -56,6 +59,10 @@ public:
     // A monitor that logs in as `credentials` (none when the user is empty).
     NutMonitor(UpsAddress address, Credentials credentials, MonitorTimeouts timeouts = MonitorTimeouts(),
                Clock clock = &NutMonitor::SteadyClockMs);
+    // A monitor whose connections ask for TLS as `tls` says; each reading's
+    // `link` tells how the last connection's link came out.
+    NutMonitor(UpsAddress address, Credentials credentials, TlsPolicy tls,
+               MonitorTimeouts timeouts = MonitorTimeouts(), Clock clock = &NutMonitor::SteadyClockMs);
     ~NutMonitor();
 
     NutMonitor(NutMonitor const&) = delete;
@@ -84,6 +91,7 @@ private:
 
     UpsAddress address_;
     Credentials credentials_;
+    TlsPolicy tls_;
     MonitorTimeouts timeouts_;
     Clock clock_;
     std::unique_ptr<Session> session_;

@@ -11,6 +11,9 @@
 #include "win32/ScopeExit.h"
 #include "win32/SecretString.h"
 
+#include "nut/StartTls.h"
+#include "nut/TlsChannel.h"
+
 namespace nut {
 
 namespace {
@@ -110,6 +113,21 @@ std::string Resolve(UpsAddress const& address, ULONGLONG deadline, HANDLE stop, 
 
 }  // namespace
 
+// The socket as TLS's transport, with the waits of the request it serves.
+class Session::Raw final : public TlsChannel::Transport {
+public:
+    Raw(Session& session, ULONGLONG deadline, HANDLE stop) : session_(session), deadline_(deadline), stop_(stop) {}
+    std::string Send(std::string const& bytes) override { return session_.SendRaw(bytes, deadline_, stop_); }
+    std::string Receive(std::string& into, std::size_t most) override {
+        return session_.ReceiveRaw(into, most, deadline_, stop_);
+    }
+
+private:
+    Session& session_;
+    ULONGLONG deadline_;
+    HANDLE stop_;
+};
+
 Session::Session() {
     WSADATA data;
     winsock_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -144,8 +162,9 @@ Session::Wait Session::WaitFor(bool forWrite, ULONGLONG deadline, HANDLE stop) {
     }
 }
 
-std::string Session::Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop) {
+std::string Session::Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop, TlsPolicy const& tls) {
     Close();
+    link_ = LinkState();
     if (!winsock_) return "Winsock is not available";
     AddressList addresses;
     std::string const failure = Resolve(address, deadline, stop, addresses);
@@ -196,10 +215,33 @@ std::string Session::Connect(UpsAddress const& address, ULONGLONG deadline, HAND
     }
     if (!socket_) return last;
     lines_.Clear();
-    return std::string();
+    return tls.mode == TlsMode::Off ? std::string() : SecureLink(address, tls, deadline, stop);
+}
+
+std::string Session::SecureLink(UpsAddress const& address, TlsPolicy const& tls, ULONGLONG deadline,
+                                HANDLE stop) {
+    Raw raw(*this, deadline, stop);
+    std::string failure = StartTls(raw, address.host, tls, tls_, link_);
+    // A first request over the new link, so that a server that could not
+    // take it fails the connection here rather than the caller's request.
+    std::string answer;
+    if (failure.empty() && tls_) failure = Exchange("VER\n", answer, deadline, stop);
+    if (failure.empty()) return std::string();
+    // Not even LOGOUT: the server is not the one asked for, or not on the
+    // terms asked for.
+    socket_.reset();
+    tls_.reset();
+    lines_.Clear();
+    return failure;
 }
 
 std::string Session::SendAll(std::string const& data, ULONGLONG deadline, HANDLE stop) {
+    if (!tls_) return SendRaw(data, deadline, stop);
+    Raw raw(*this, deadline, stop);
+    return tls_->Send(data, raw);
+}
+
+std::string Session::SendRaw(std::string const& data, ULONGLONG deadline, HANDLE stop) {
     std::size_t sent = 0;
     while (sent < data.size()) {
         int const count = ::send(socket_.get(), data.data() + sent, static_cast<int>(data.size() - sent), 0);
@@ -217,17 +259,32 @@ std::string Session::SendAll(std::string const& data, ULONGLONG deadline, HANDLE
 }
 
 std::string Session::ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop) {
-    char buffer[kReceiveChunk];
     for (;;) {
         switch (lines_.Next(line)) {
         case LineAssembler::Result::Line: return std::string();
         case LineAssembler::Result::TooLong: return "reply too long";
         case LineAssembler::Result::NeedMore: break;
         }
-        int const count = ::recv(socket_.get(), buffer, sizeof buffer, 0);
+        std::string received;
+        std::string const failure = ReceiveSome(received, deadline, stop);
+        if (!failure.empty()) return failure;
+        lines_.Append(received.data(), received.size());
+    }
+}
+
+std::string Session::ReceiveSome(std::string& into, ULONGLONG deadline, HANDLE stop) {
+    if (!tls_) return ReceiveRaw(into, kReceiveChunk, deadline, stop);
+    Raw raw(*this, deadline, stop);
+    return tls_->Receive(into, raw);
+}
+
+std::string Session::ReceiveRaw(std::string& into, std::size_t most, ULONGLONG deadline, HANDLE stop) {
+    char buffer[kReceiveChunk];
+    for (;;) {
+        int const count = ::recv(socket_.get(), buffer, static_cast<int>(std::min(most, sizeof buffer)), 0);
         if (count > 0) {
-            lines_.Append(buffer, static_cast<std::size_t>(count));
-            continue;
+            into.append(buffer, static_cast<std::size_t>(count));
+            return std::string();
         }
         if (count == 0) return "connection closed by the server";
         if (::WSAGetLastError() != WSAEWOULDBLOCK) return "connection lost";
@@ -298,10 +355,13 @@ void Session::Close() {
     if (!socket_) return;
     // One try and no wait: the send buffer is empty between requests, and a
     // stopping service must not linger for a goodbye.
-    static char const logout[] = "LOGOUT\n";
-    ::send(socket_.get(), logout, sizeof logout - 1, 0);
+    std::string goodbye = "LOGOUT\n";
+    // Over TLS: sealed, and followed by the close_notify alert.
+    if (tls_) goodbye = tls_->Farewell(goodbye);
+    ::send(socket_.get(), goodbye.data(), static_cast<int>(goodbye.size()), 0);
     ::shutdown(socket_.get(), SD_SEND);
     socket_.reset();
+    tls_.reset();
     lines_.Clear();
 }
 

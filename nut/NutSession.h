@@ -1,19 +1,24 @@
 // One TCP connection to upsd, on Winsock. Every wait in it is bounded by a
 // deadline (GetTickCount64 time) and, when given, ends early once a stop
 // event is set, so a server that accepts and then says nothing costs a
-// time-out, never a hang.
+// time-out, never a hang. Given a TLS policy, the connection asks for TLS
+// (StartTls.h) and from then on every request and reply is encrypted.
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "nut/NutClient.h"
 #include "nut/NutProtocol.h"
+#include "nut/TlsPolicy.h"
 #include "win32/UniqueHandle.h"
 
 namespace nut {
+
+class TlsChannel;
 
 namespace handle_traits {
 struct Socket {
@@ -35,7 +40,14 @@ public:
 
     // Resolves and connects. Empty on success, else why not: "connection
     // refused", "no answer", "unknown host", kStoppedFailure...
-    std::string Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop);
+    // With `tls` of mode Try or Require, the connection then asks for TLS
+    // and, on a link the policy refuses, or without TLS under Require, fails
+    // having sent nothing but STARTTLS.
+    std::string Connect(UpsAddress const& address, ULONGLONG deadline, HANDLE stop,
+                        TlsPolicy const& tls = TlsPolicy());
+
+    // How the last Connect's link came out, also when it failed.
+    LinkState const& Link() const { return link_; }
 
     // Sends "GET VAR <ups> <var>" and reads one reply line into `reply`
     // (which may be malformed). Empty on success; otherwise the connection
@@ -65,12 +77,20 @@ private:
     Wait WaitFor(bool forWrite, ULONGLONG deadline, HANDLE stop);
     std::string SendAll(std::string const& data, ULONGLONG deadline, HANDLE stop);
     std::string ReadLine(std::string& line, ULONGLONG deadline, HANDLE stop);
+    // The socket itself, under TLS too.
+    class Raw;
+    std::string SendRaw(std::string const& data, ULONGLONG deadline, HANDLE stop);
+    std::string ReceiveRaw(std::string& into, std::size_t most, ULONGLONG deadline, HANDLE stop);
+    std::string ReceiveSome(std::string& into, ULONGLONG deadline, HANDLE stop);
+    std::string SecureLink(UpsAddress const& address, TlsPolicy const& tls, ULONGLONG deadline, HANDLE stop);
     // One request and the one line that answers it.
     std::string Exchange(std::string const& request, std::string& line, ULONGLONG deadline, HANDLE stop);
 
     bool winsock_ = false;
     UniqueHandle<handle_traits::Socket> socket_;
     LineAssembler lines_;
+    std::unique_ptr<TlsChannel> tls_;  // while the link is encrypted
+    LinkState link_;
 };
 
 }  // namespace nut

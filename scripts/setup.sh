@@ -17,6 +17,7 @@ packages=(
     nsis                    # makensis: the setup program (the zip beside it needs only cmake)
     nut-server              # the real NUT peer of the tests (upsd, dummy-ups)
     nut-client              # upsc, and upsmon as the peer's primary
+    libnss3-tools           # certutil: the peer's certificates for STARTTLS
     clang libclang-rt-14-dev  # tests/native: sanitizers and libFuzzer
 )
 

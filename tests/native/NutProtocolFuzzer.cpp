@@ -1,10 +1,13 @@
 // libFuzzer target: arbitrary bytes as server output (cut into lines in
-// chunks the input chooses) and as a UPS address typed by a person.
+// chunks the input chooses), as a UPS address typed by a person, and as a
+// CA certificate file or a fingerprint given to the TLS policy.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "nut/NutProtocol.h"
+#include "nut/TlsPolicy.h"
 
 namespace {
 
@@ -61,11 +64,24 @@ void FuzzCredential(std::uint8_t const* data, std::size_t size) {
         Check(request.find('\n') == request.size() - 1);
 }
 
+// What the policy takes is a certificate's one DER sequence, and a
+// fingerprint it reads back in the spelling it prints.
+void FuzzTlsPolicy(std::uint8_t const* data, std::size_t size) {
+    std::string const text(reinterpret_cast<char const*>(data), size);
+    std::vector<std::uint8_t> der;
+    if (nut::ParseCertificatePem(text, der).empty()) Check(der.size() >= 2 && der[0] == 0x30);
+    nut::Sha256 pin{};
+    if (!nut::ParseSha256Pin(text, pin).empty()) return;
+    nut::Sha256 again{};
+    Check(nut::ParseSha256Pin(nut::FormatFingerprint(pin), again).empty() && again == pin);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
     FuzzServerOutput(data, size);
     FuzzAddress(data, size);
     FuzzCredential(data, size);
+    FuzzTlsPolicy(data, size);
     return 0;
 }

@@ -52,6 +52,18 @@ std::string TakeSilentServerReceived() {
     return received;
 }
 
+void SetSilentServerStartTlsAnswer(std::string const& bytes) {
+    // Written whole under another name, then renamed: the server may read it any time.
+    std::string const path = PeerFile("silent.starttls");
+    {
+        std::ofstream file(path + ".new", std::ios::binary | std::ios::trunc);
+        file << bytes;
+    }
+    if (!::MoveFileExA((path + ".new").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
 bool HasFile(std::string const& name) {
     return ::GetFileAttributesA(PeerFile(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

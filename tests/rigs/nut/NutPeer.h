@@ -31,6 +31,10 @@ void Run(std::string const& command, std::string const& arguments = std::string(
 // What clients have sent the silent server since the last call.
 std::string TakeSilentServerReceived();
 
+// The bytes the silent server answers STARTTLS with from now on, until
+// Reset(); by default it refuses as a upsd without certificates does.
+void SetSilentServerStartTlsAnswer(std::string const& bytes);
+
 // Whether the peer's folder holds `name` ("primary-shutdown", which the
 // primary's shutdown command creates), and its text ("upsmon.log"), empty
 // when there is none.

@@ -15,8 +15,19 @@
 #   nut-peer.sh start-driver DIR
 #   nut-peer.sh freeze DIR | thaw DIR             SIGSTOP/SIGCONT the driver (ERR DATA-STALE after MAXAGE)
 #   nut-peer.sh stop-server DIR | start-server DIR
-#   nut-peer.sh silent-server DIR PORT            a listener that accepts and never answers; what
-#                                                 it receives goes to DIR/silent.received
+#   nut-peer.sh silent-server DIR PORT            a listener that accepts and never answers but to
+#                                                 STARTTLS, which it refuses as a upsd without
+#                                                 certificates does, or answers with the bytes of
+#                                                 DIR/silent.starttls when there is one (reset
+#                                                 removes it); what it receives goes to
+#                                                 DIR/silent.received
+#   nut-peer.sh serve-tls DIR [forged]            restart upsd offering STARTTLS (DISABLE_WEAK_SSL) with
+#                                                 the certificate CN=localhost of "Test CA"; "forged": with
+#                                                 one of another CA of the same name and serial. The
+#                                                 certificates are made once per DIR, in DIR/tls: ca.pem,
+#                                                 forged-ca.pem, server.sha256 and forged-server.sha256
+#                                                 (SHA-256 of each server certificate's DER, hex). reset
+#                                                 and start-server bring back plain upsd
 #   nut-peer.sh wait-status DIR STATUS|ERR-CODE   wait until upsd answers that
 #   nut-peer.sh wait-clients DIR COUNT            wait until COUNT clients are logged in to the UPS
 #   nut-peer.sh reset DIR                         back to a running driver and upsd serving OL, charge 100,
@@ -28,6 +39,7 @@
 #   nut-peer.sh wait-file DIR NAME [SECONDS]      wait until DIR/NAME exists (default 30 s)
 #
 # NUT_PEER_MAXAGE: upsd's MAXAGE in seconds (default 5).
+# Connect to a TLS upsd as "localhost": the certificate names no address.
 set -euo pipefail
 
 die_name=nut-peer.sh
@@ -43,7 +55,7 @@ primary_password=adminsecret
 monitor_pidfile=/run/nut/upsmon.pid
 wait_limit=30   # seconds any state change may take
 
-[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|reset|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|wait-status|wait-clients|start-primary|wait-file DIR [args]"
+[[ $# -ge 2 ]] || die "usage: nut-peer.sh start|stop|reset|set-status|kill-driver|start-driver|freeze|thaw|stop-server|start-server|silent-server|serve-tls|wait-status|wait-clients|start-primary|wait-file DIR [args]"
 command=$1
 dir=$2
 shift 2
@@ -169,6 +181,57 @@ wait_listening() {
     die "$what does not listen on port $port (see $dir/$name.log)"
 }
 
+# upsd.conf: in clear, or with the NSS database DIR/tls/$1 ("real" or
+# "forged") for STARTTLS.
+write_server_config() {
+    local certificates=${1:-}
+    {
+        echo "LISTEN 127.0.0.1 $(port)"
+        echo "MAXAGE ${NUT_PEER_MAXAGE:-5}"
+        if [[ -n $certificates ]]; then
+            echo "CERTPATH $dir/tls/$certificates"
+            echo "CERTIDENT \"nutserver\" \"$(cat "$dir/tls/password")\""
+            echo "DISABLE_WEAK_SSL true"   # else this upsd also speaks TLS 1.0
+        fi
+    } >"$dir/upsd.conf"
+    chmod 600 "$dir/upsd.conf"
+}
+
+# An NSS database DIR/tls/NAME holding a CA "CN=Test CA" (serial 1001) and
+# the server certificate "nutserver", CN=localhost (serial 1002) signed by
+# it. Each call makes a new CA key: "forged" shares the real CA's name and
+# serial and nothing else, as a forger's would. certutil gives two
+# certificates the same serial unless told, and then refuses the second.
+make_authority() {
+    local db=$dir/tls/$1 prefix=$2
+    local common=(-d "$db" -f "$dir/tls/password" -z "$dir/tls/noise")
+    mkdir -p "$db"
+    chmod 700 "$db"   # upsd warns about a readable key database
+    certutil -N -d "$db" -f "$dir/tls/password" || return
+    printf 'y\n0\ny\n' | certutil -S -x -n "Test CA" -s "CN=Test CA" -m 1001 -t "CT,," "${common[@]}" \
+        -2 --keyUsage certSigning,crlSigning || return
+    certutil -S -n nutserver -s CN=localhost -c "Test CA" -m 1002 -t ",," "${common[@]}" \
+        --extSAN dns:localhost || return
+    certutil -L -d "$db" -n "Test CA" -a >"$dir/tls/${prefix}ca.pem" || return
+    local digest
+    digest=$(certutil -L -d "$db" -n nutserver -r | sha256sum) || return
+    echo "${digest%% *}" >"$dir/tls/${prefix}server.sha256"
+}
+
+# Once per peer folder: key generation takes a while.
+make_certificates() {
+    [[ -f $dir/tls/made ]] && return 0
+    command -v certutil >/dev/null || die "certutil missing; install libnss3-tools (scripts/setup.sh)"
+    rm -rf "$dir/tls"
+    mkdir -p "$dir/tls"
+    chmod 700 "$dir/tls"
+    echo "peer-db-$RANDOM$RANDOM" >"$dir/tls/password"
+    head -c 2048 /dev/urandom >"$dir/tls/noise"
+    make_authority real "" >"$dir/tls/certutil.log" 2>&1 || die "certutil failed (see $dir/tls/certutil.log)"
+    make_authority forged forged- >>"$dir/tls/certutil.log" 2>&1 || die "certutil failed (see $dir/tls/certutil.log)"
+    touch "$dir/tls/made"
+}
+
 start_server() {
     spawn server "$server" -u root -F
     wait_listening server upsd "$(port)"
@@ -233,10 +296,7 @@ case $command in
     port = $ups.dev
     pollinterval = 1
 CONF
-        cat >"$dir/upsd.conf" <<CONF
-LISTEN 127.0.0.1 $1
-MAXAGE ${NUT_PEER_MAXAGE:-5}
-CONF
+        write_server_config
         cat >"$dir/upsd.users" <<CONF
 [mon]
     password = secret
@@ -264,11 +324,16 @@ CONF
         ;;
     reset)
         end_primary
+        rm -f "$dir/silent.starttls"
         running driver && kill -CONT "$(pid_of driver)"
         write_definition OL 100
         running driver || start_driver
         # Only a new upsd forgets a forced shutdown.
         [[ " $(ask_status) " == *" FSD "* ]] && end server
+        if grep -q CERTPATH "$dir/upsd.conf"; then
+            end server
+            write_server_config
+        fi
         running server || start_server
         wait_for OL
         ;;
@@ -306,7 +371,17 @@ CONF
         ;;
     start-server)
         running server && die "upsd already runs"
+        write_server_config
         start_server
+        ;;
+    serve-tls)
+        certificates=real
+        [[ ${1:-} == forged ]] && certificates=forged
+        make_certificates
+        end server
+        write_server_config "$certificates"
+        start_server
+        wait_for OL
         ;;
     silent-server)
         [[ $# -ge 1 ]] || die "silent-server needs a port"
@@ -320,15 +395,27 @@ listener.bind(("127.0.0.1", int(sys.argv[1])))
 listener.listen(16)
 def record(connection):
     # Never answers; keeps what clients say, so tests can see their goodbye.
+    # STARTTLS alone is answered, so a client that requires TLS can be seen
+    # to stop there, or be given a handshake that stalls or is garbage.
+    pending = b""
     while True:
         data = connection.recv(512)
         if not data:
             return
         with open(sys.argv[2], "ab") as received:
             received.write(data)
+        pending += data
+        while b"\n" in pending:
+            line, pending = pending.split(b"\n", 1)
+            if line.rstrip(b"\r") == b"STARTTLS":
+                try:
+                    with open(sys.argv[3], "rb") as answer:
+                        connection.sendall(answer.read())
+                except FileNotFoundError:
+                    connection.sendall(b"ERR FEATURE-NOT-CONFIGURED\n")
 while True:
     threading.Thread(target=record, args=(listener.accept()[0],), daemon=True).start()
-' "$1" "$dir/silent.received"
+' "$1" "$dir/silent.received" "$dir/silent.starttls"
         wait_listening silent "the silent server" "$1"
         ;;
     start-primary)

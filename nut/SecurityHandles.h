@@ -20,22 +20,11 @@ namespace nut {
 
 namespace handle_traits {
 
-struct CertContext {
-    using type = PCCERT_CONTEXT;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type context) noexcept { ::CertFreeCertificateContext(context); }
-};
-
+// These close with a second argument, so they cannot be one-liners.
 struct CertStore {
     using type = HCERTSTORE;
     static type invalid() noexcept { return nullptr; }
     static void close(type store) noexcept { ::CertCloseStore(store, 0); }
-};
-
-struct CertChain {
-    using type = PCCERT_CHAIN_CONTEXT;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type chain) noexcept { ::CertFreeCertificateChain(chain); }
 };
 
 struct HashAlgorithm {
@@ -44,19 +33,7 @@ struct HashAlgorithm {
     static void close(type algorithm) noexcept { ::BCryptCloseAlgorithmProvider(algorithm, 0); }
 };
 
-struct Hash {
-    using type = BCRYPT_HASH_HANDLE;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type hash) noexcept { ::BCryptDestroyHash(hash); }
-};
-
-// What InitializeSecurityContext allocates for its tokens (ISC_REQ_ALLOCATE_MEMORY).
-struct ContextBuffer {
-    using type = void*;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type buffer) noexcept { ::FreeContextBuffer(buffer); }
-};
-
+// For UniqueSecHandle below.
 struct Credentials {
     static void close(SecHandle* handle) noexcept { ::FreeCredentialsHandle(handle); }
 };
@@ -67,12 +44,13 @@ struct SecurityContext {
 
 }  // namespace handle_traits
 
-using UniqueCertContext = UniqueHandle<handle_traits::CertContext>;
+using UniqueCertContext = UniqueHandle<::handle_traits::NullOrClosedBy<PCCERT_CONTEXT, &::CertFreeCertificateContext>>;
 using UniqueCertStore = UniqueHandle<handle_traits::CertStore>;
-using UniqueCertChain = UniqueHandle<handle_traits::CertChain>;
+using UniqueCertChain = UniqueHandle<::handle_traits::NullOrClosedBy<PCCERT_CHAIN_CONTEXT, &::CertFreeCertificateChain>>;
 using UniqueHashAlgorithm = UniqueHandle<handle_traits::HashAlgorithm>;
-using UniqueHash = UniqueHandle<handle_traits::Hash>;
-using UniqueContextBuffer = UniqueHandle<handle_traits::ContextBuffer>;
+using UniqueHash = UniqueHandle<::handle_traits::NullOrClosedBy<BCRYPT_HASH_HANDLE, &::BCryptDestroyHash>>;
+// What InitializeSecurityContext allocates for its tokens (ISC_REQ_ALLOCATE_MEMORY).
+using UniqueContextBuffer = UniqueHandle<::handle_traits::NullOrClosedBy<void*, &::FreeContextBuffer>>;
 
 // CredHandle and CtxtHandle are two-word values, not pointers, that SSPI
 // marks invalid with all bits set: UniqueHandle cannot hold them.

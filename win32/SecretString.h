@@ -39,6 +39,7 @@ public:
     SecretString() = default;
     // Not explicit: a struct holding one is filled from a plain string.
     SecretString(std::string const& text) { Append(text.data(), text.size()); }
+    SecretString(char const* text) { Append(text, std::char_traits<char>::length(text)); }
     SecretString(SecretString const& other) { Append(other.text_.data(), other.text_.size()); }
     SecretString(SecretString&& other) noexcept : text_(std::move(other.text_)) { WipeString(other.text_); }
     ~SecretString() { WipeString(text_); }

@@ -18,6 +18,7 @@
 #include "win32/SecretString.h"
 #include "win32/ServiceControl.h"
 #include "win32/Win32Error.h"
+#include "win32/WritableByUsers.h"
 
 namespace vandrel {
 namespace {
@@ -37,13 +38,43 @@ bool Registered(RegistrationResult const& result) {
     return result.failure.empty();
 }
 
-// The quoted path of this executable, as the Service Control Manager runs it.
-bool ThisBinaryPath(std::string& out) {
-    char path[1024] = {};
-    DWORD const length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return false;
-    out = BuildBinaryPath(path);
+// The path of this executable, and quoted as the Service Control Manager
+// runs it.
+bool ThisProgramPath(std::string& path, std::string& binaryPath) {
+    char module[1024] = {};
+    DWORD const length = ::GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length == 0 || length >= sizeof module) return false;
+    path = module;
+    binaryPath = BuildBinaryPath(module);
     return true;
+}
+
+// The service runs whatever sits at its path, as LocalService, which reads
+// the stored password, publishes the state and may shut the PC down: a copy
+// that ordinary users can replace (a portable one in Downloads) is never
+// registered. kExitOk, or the exit code of a refusal it has already reported.
+int RefuseUserChangeable(std::string const& programPath) {
+    win32::UserChangeable const changeable = win32::FindUserChangeable(programPath);
+    if (changeable.error != ERROR_SUCCESS) {
+        std::fprintf(stderr, "VandrelService: cannot tell who may change \"%s\": %s\n", changeable.path.c_str(),
+                     win32::DescribeWin32Error(changeable.error).c_str());
+        return kExitFailed;
+    }
+    if (changeable.path.empty()) return kExitOk;
+    std::fprintf(stderr,
+                 "VandrelService: ordinary users can change \"%s\", so a service registered from there would run "
+                 "whatever they put in its place; use a copy in a folder only administrators can change "
+                 "(setup's, in Program Files)\n",
+                 changeable.path.c_str());
+    return kExitFailed;
+}
+
+// This program's quoted path for the registration, once it is one users
+// cannot change. kExitOk, or the exit code of a failure it has reported.
+int RegistrablePath(std::string& binaryPath) {
+    std::string path;
+    if (!ThisProgramPath(path, binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
+    return RefuseUserChangeable(path);
 }
 
 // The service runs without its Event Log source, whose texts the Event
@@ -187,10 +218,10 @@ bool IsAdministrator() {
 int Install(ServiceSettings const& settings, PasswordRequest passwordRequest) {
     // A fresh set of settings without a login leaves no password behind.
     if (settings.protection.login.empty()) passwordRequest = PasswordRequest::Remove;
+    std::string binaryPath;
+    if (int const refused = RegistrablePath(binaryPath)) return refused;
     SecretString password;
     if (int const refused = TakePassword(passwordRequest, password)) return refused;
-    std::string binaryPath;
-    if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
     OpenedService opened;
     bool created = false;
     if (int const failed = Register(binaryPath, opened, created)) return failed;
@@ -231,12 +262,12 @@ int Configure(std::vector<std::string> const& options) {
             return kExitUsage;
         }
     }
-    SecretString password;
-    if (int const refused = TakePassword(passwordRequest, password)) return refused;
     // The registration follows the copy that configures it: setup runs the
     // installed one, so a service first registered from elsewhere moves there.
     std::string binaryPath;
-    if (!ThisBinaryPath(binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
+    if (int const refused = RegistrablePath(binaryPath)) return refused;
+    SecretString password;
+    if (int const refused = TakePassword(passwordRequest, password)) return refused;
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;
     // The password first: a running service reads it when the settings change.
     unsigned long const stored = ApplyPassword(passwordRequest, password);

@@ -16,12 +16,14 @@ namespace vandrel {
 // registration to that, and writes `settings` (already validated) to its
 // Parameters key. The login's password comes from standard input when
 // `password` says so; settings without a login user leave none stored.
+// Refuses, changing nothing, when ordinary users can change this
+// executable or its folder.
 int Install(ServiceSettings const& settings, PasswordRequest password);
 
 // Applies install's options onto the installed service's settings (reading
 // the password from standard input for --password-stdin) and points
-// the registration at this executable, as install does. A running service
-// picks them up by itself at once.
+// the registration at this executable, as install does, and refuses the
+// same copies. A running service picks them up by itself at once.
 int Configure(std::vector<std::string> const& options);
 
 // Prints the service's state, its settings and what its source says now.

@@ -9,11 +9,25 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "contract/ServiceContract.h"
+#include "win32/Seam.h"
 #include "win32/SecretString.h"
 
 namespace vandrel {
+
+// The sealing, through a seam: Wine runs every program as one user, so
+// unsealing there cannot tell a blob sealed for the machine from one sealed
+// for whoever stored it; a test watches the flags instead.
+class PasswordSealApi {
+public:
+    virtual ~PasswordSealApi() = default;
+    // CryptProtectData of `clear` with `entropy` and `flags`, the blob into
+    // `sealed`. A Win32 error code.
+    virtual unsigned long Seal(std::string const& clear, std::string const& entropy, unsigned long flags,
+                               std::vector<unsigned char>& sealed) = 0;
+};
 
 // Protects and stores `password`, creating the key under its existing
 // parent (or giving an older key our DACL). A Win32 error code.
@@ -33,8 +47,13 @@ unsigned long long PasswordStamp(char const* keyPath = kCredentialsKeyPath);
 unsigned long DeleteCredentials(char const* keyPath = kCredentialsKeyPath);
 
 // Reads one line (without its end) of at most `maxBytes` from standard
-// input, with the console's echo off when it is a console. Empty on
+// input as UTF-8, whatever typed it: a console's is read as Unicode with its
+// echo off and converted; a pipe's or a file's bytes are taken as they are,
+// without a leading UTF-8 byte-order mark, and must be UTF-8. Empty on
 // success, else why not ("no password on standard input"...).
 std::string ReadPasswordLine(SecretString& password, size_t maxBytes);
 
 }  // namespace vandrel
+
+template <>
+vandrel::PasswordSealApi* Seam<vandrel::PasswordSealApi>::current_;

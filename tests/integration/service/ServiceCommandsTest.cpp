@@ -2,6 +2,7 @@
 // registry: install, status, config on a running service, uninstall, and
 // how refusals come out of the executable.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "service/settings/ServiceSettings.h"
 #include "service/settings/StoredPassword.h"
 #include "tests/doubles/status/StatusBlockDouble.h"
+#include "tests/rigs/e2e/Process.h"
 #include "tests/rigs/e2e/TempFolder.h"
 #include "tests/rigs/service/InstalledService.h"
 
@@ -122,6 +124,22 @@ void CollectValues(std::string const& path, std::vector<std::string>& out) {
     for (std::string const& subkey : subkeys) CollectValues(subkey, out);
 }
 
+// The DACL of HKLM\<path> in SDDL, as the system writes it.
+std::string KeyDaclText(char const* path) {
+    UniqueRegistryKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL, key.put()) != ERROR_SUCCESS) return "no key";
+    DWORD size = 0;
+    ::RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> descriptor(size);
+    char* text = nullptr;
+    if (::RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size) != ERROR_SUCCESS ||
+        !::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                                DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "unreadable";
+    UniqueLocalMemory const textOwner(text);
+    return text;
+}
+
 TEST_F(VandrelServiceCommands, TheLoginsPasswordIsStoredProtectedReadableByTheServiceAndNeverShown) {
     std::string const password = "pa ss\"word#4711";
     Install(std::string("--nut ") + kNobodyListens + " --shutdown critical --login mon --password-stdin",
@@ -129,6 +147,9 @@ TEST_F(VandrelServiceCommands, TheLoginsPasswordIsStoredProtectedReadableByTheSe
     std::string clear;
     ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::ReadPassword(clear));
     EXPECT_EQ(password, clear);
+    // Wine runs everything as one user, so only the key's DACL can show who
+    // else could read the password.
+    EXPECT_EQ("D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)(A;OICI;KR;;;LS)", KeyDaclText(kCredentialsKeyPath));
     std::wstring const wide(password.begin(), password.end());
     std::string const utf16(reinterpret_cast<char const*>(wide.data()), wide.size() * sizeof(wchar_t));
     std::vector<std::string> values;
@@ -144,8 +165,15 @@ TEST_F(VandrelServiceCommands, TheLoginsPasswordIsStoredProtectedReadableByTheSe
         << status.out;
     EXPECT_EQ(std::string::npos, (status.out + status.err).find("4711"));
 
-    // A new password by config is the NUT peer test's, which logs in with it;
-    // no password on standard input is the bad-input test's.
+    // A new password by config, from a file Notepad saved: UTF-8 after its
+    // byte-order mark, as upsd.users is written. (The NUT peer test logs in
+    // with a new one; no password on standard input is the bad-input test's.)
+    std::string const utf8 = "p\xC3\xA4ss w\xC3\xB6rd \xE2\x82\xAC";
+    RunResult const config = Service("config --password-stdin", "\xEF\xBB\xBF" + utf8 + "\r\n");
+    EXPECT_EQ(0u, config.exitCode) << config.err;
+    ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::ReadPassword(clear));
+    EXPECT_EQ(utf8, clear);
+
     service_.reset();
     EXPECT_EQ(0u, Service("uninstall").exitCode);
     EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), vandrel::ReadPassword(clear));
@@ -159,16 +187,60 @@ QUERY_SERVICE_CONFIGA const* Config(SC_HANDLE service, std::vector<char>& buffer
     return ::QueryServiceConfigA(service, config, needed, &needed) ? config : nullptr;
 }
 
+// Gives `path` the Unix mode `mode` through its host path; Wine shows a
+// file's DACL by its mode, 0777 granting Everyone full access. Wine starts a
+// host program without a handle to wait on: a marker says when it is done.
+void SetUnixMode(std::string const& path, std::string const& mode) {
+    using UnixFileName = char*(CDECL*)(wchar_t const*);
+    auto const unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    ASSERT_NE(nullptr, unixFileName);
+    char* const unixPath = unixFileName(std::wstring(path.begin(), path.end()).c_str());
+    ASSERT_NE(nullptr, unixPath);
+    std::string const host = unixPath;
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    std::string const done = e2e::HostPathToWindows(host + ".mode-set");
+    std::string const script = "chmod " + mode + " '" + host + "' && touch '" + host + ".mode-set'";
+    e2e::Process const shell = e2e::Process::Start(e2e::HostPathToWindows("/bin/sh"), " -c \"" + script + "\"");
+    for (int waited = 0; ::GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 50) {
+        ASSERT_LT(waited, 10000) << "chmod " << mode << " " << host;
+        ::Sleep(50);
+    }
+    ::DeleteFileA(done.c_str());
+}
+
 TEST_F(VandrelServiceCommands, InstallTakesOverAnOlderRegistrationToStartWithWindowsAsLocalService) {
     // A demand-start registration of a copy in a folder users can write to.
+    char const portablePath[] = "C:\\users\\Public\\VandrelService.exe";
     UniqueServiceHandle portable(::CreateServiceA(manager_.get(), kServiceName, kServiceName,
                                                   SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                  SERVICE_ERROR_NORMAL, "C:\\users\\Public\\VandrelService.exe",
+                                                  SERVICE_ERROR_NORMAL, portablePath,
                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(portable);
-    portable.reset();
-    Install("--simulate");
     std::vector<char> buffer;
+    // Such a copy may not register itself, nor take the registration over.
+    e2e::TempFolder downloads("perimand downloads");
+    std::string const copy = downloads.CopyIn(e2e::HostPathToWindows(VANDREL_SERVICE_EXE), "VandrelService.exe");
+    std::string const folder = copy.substr(0, copy.rfind('\\'));
+    for (std::string const& changeable : {copy, folder}) {
+        SetUnixMode(changeable, "0777");
+        for (char const* command : {"install --simulate", "config --simulate"}) {
+            RunResult const refused = e2e::RunProgram(copy, command, kChangeTimeoutMs);
+            EXPECT_EQ(kExitFailed, refused.exitCode) << command;
+            EXPECT_EQ(0u, refused.err.find("VandrelService: ordinary users can change \"" + changeable + "\", "))
+                << command << ": " << refused.err;
+            EXPECT_EQ(refused.err.size() - 1, refused.err.find('\n')) << "one line: " << refused.err;
+        }
+    }
+    QUERY_SERVICE_CONFIGA const* unchanged = Config(portable.get(), buffer);
+    ASSERT_NE(nullptr, unchanged);
+    EXPECT_STREQ(portablePath, unchanged->lpBinaryPathName);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), unchanged->dwStartType);
+    vandrel::ServiceSettings none;
+    EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), vandrel::ReadServiceSettings(none).keyError);
+    portable.reset();
+
+    Install("--simulate");
     QUERY_SERVICE_CONFIGA const* config = Config(service_.get(), buffer);
     ASSERT_NE(nullptr, config);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
@@ -235,6 +307,11 @@ TEST_F(VandrelServiceCommands, BadInputGetsOneLineANonZeroExitAndChangesNothing)
     RunResult const badConfig = Service("config --poll-ms 100");
     EXPECT_EQ(kExitUsage, badConfig.exitCode);
     EXPECT_EQ(badConfig.err.size() - 1, badConfig.err.find('\n')) << "one line: " << badConfig.err;
+    // A file in the ANSI code page would never match upsd.users.
+    RunResult const ansi =
+        Service("config --nut rack@nas --shutdown critical --login mon --password-stdin", "caf\xE9\n");
+    EXPECT_EQ(kExitUsage, ansi.exitCode);
+    EXPECT_EQ("VandrelService: the password is not UTF-8 text (save its file as UTF-8)\n", ansi.err);
     vandrel::ServiceSettings stored;
     vandrel::ReadServiceSettings(stored);
     EXPECT_TRUE(stored == vandrel::ServiceSettings());

@@ -1,12 +1,16 @@
 // The settings in a real registry key: what is written reads back, and a key
 // that someone filled with garbage gives defaults and names the bad values.
+// The password is sealed for the machine.
 #include <windows.h>
+#include <dpapi.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "service/settings/ServiceSettings.h"
+#include "service/settings/StoredPassword.h"
 
 namespace {
 
@@ -113,6 +117,28 @@ TEST_F(SettingsKey, GarbageValuesFallBackOneByOneAndAreEachNamed) {
     ServiceSettings expected;  // the one good value, and defaults
     expected.ups.upsName = "rack";
     EXPECT_TRUE(read == expected) << vandrel::DescribeSettings(read);
+}
+
+// What StorePassword asks DPAPI for; it hands back a blob of its own.
+class RecordingSeal final : public vandrel::PasswordSealApi {
+public:
+    unsigned long Seal(std::string const&, std::string const&, unsigned long flags,
+                       std::vector<unsigned char>& sealed) override {
+        askedFlags = flags;
+        sealed = {0x5e, 0xa1, 0xed};
+        return ERROR_SUCCESS;
+    }
+    unsigned long askedFlags = 0;
+};
+
+TEST_F(SettingsKey, ThePasswordIsSealedForTheMachineWithoutAPrompt) {
+    RecordingSeal seal;
+    ScopedSeam<vandrel::PasswordSealApi> swap(seal);
+    std::string const credentials = parent_ + "\\Credentials";
+    ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::StorePassword("secret", credentials.c_str()));
+    // Sealed for the user storing it, the service's account could not unseal
+    // it; Wine, running all as one user, would not show that.
+    EXPECT_EQ(static_cast<unsigned long>(CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN), seal.askedFlags);
 }
 
 }  // namespace

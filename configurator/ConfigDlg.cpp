@@ -3,6 +3,7 @@
 #include "configurator/Privileges.h"
 #include "configurator/resource.h"
 #include "configurator/ServiceRestart.h"
+#include "win32/ScopeExit.h"
 #include "win32/SecretString.h"
 #include "framework/AfxString.h"
 #include "service/settings/StoredPassword.h"
@@ -42,6 +43,24 @@ bool PasswordStored() {
     std::string password;
     ScopedWipe const wipe(password);
     return vandrel::ReadPassword(password) == ERROR_SUCCESS;
+}
+
+// The password as NUT servers take it, UTF-8, whatever this PC's ANSI code
+// page. Every buffer it passes through is wiped.
+void ReadUtf8Text(HWND item, std::string& out) {
+    WipeString(out);
+    int const length = item != nullptr ? ::GetWindowTextLengthW(item) : 0;
+    if (length <= 0) return;
+    std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+    ScopeExit const wipeWide([&] {
+        wide.resize(wide.capacity());
+        ::SecureZeroMemory(&wide[0], wide.size() * sizeof(wchar_t));
+    });
+    int const copied = ::GetWindowTextW(item, &wide[0], length + 1);
+    int const size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), copied, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    out.assign(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), copied, &out[0], size, nullptr, nullptr);
 }
 
 // What the shared settings code says about a field, for the rare value the
@@ -141,7 +160,7 @@ void CConfigDlg::ReadForm(FormText& form) const {
                       ? vandrel::ShutdownAction::Hibernate
                       : vandrel::ShutdownAction::Shutdown;
     form.login = ItemText(IDC_LOGIN);
-    ReadItemText(IDC_PASSWORD, form.password);
+    ReadUtf8Text(::GetDlgItem(m_hWnd, IDC_PASSWORD), form.password);
     form.passwordStored = PasswordStored();
 }
 

@@ -47,7 +47,6 @@ protected:
 
 private:
     std::string ItemText(int id) const;
-    // Into `out` itself, for a password: no copy of it is left behind.
     void ReadItemText(int id, std::string& out) const;
     void SetItemText(int id, std::string const& text);
     void EnableItem(int id, bool enable);

@@ -57,7 +57,17 @@ RequestExecutionLevel admin
 !define EXIT_NOT_ADMIN 740        ; ERROR_ELEVATION_REQUIRED
 !define EXIT_ANOTHER_SETUP 1618   ; ERROR_INSTALL_ALREADY_RUNNING: deployment tools retry it
 !define EXIT_RESTART_NEEDED 3010  ; ERROR_SUCCESS_REBOOT_REQUIRED
-!define SETUP_MUTEX "Global\PerimandSetup"   ; held by a setup or uninstaller while it runs
+; Held by a setup or uninstaller while it runs, in a private namespace that
+; only administrators can create or open; the global name where Windows has
+; no private namespaces (Wine).
+!define SETUP_NAMESPACE "PerimandSetup"
+!define SETUP_MUTEX "${SETUP_NAMESPACE}\PerimandSetup"
+!define SETUP_MUTEX_GLOBAL "Global\PerimandSetup"
+!define SETUP_NAMESPACE_SDDL "D:P(A;;GA;;;BA)(A;;GA;;;SY)"   ; administrators and SYSTEM only
+!define WIN_BUILTIN_ADMINISTRATORS_SID 26
+!define SECURITY_MAX_SID_SIZE 68
+!define /math SECURITY_ATTRIBUTES_SIZE ${NSIS_PTR_SIZE} * 3   ; each member padded to a pointer
+!define ERROR_ALREADY_EXISTS 183
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -144,10 +154,50 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "${PUBLISHER}"
 
 !macro COMMON_FUNCTIONS un
 
+; $0 = the one-setup mutex's name, inside the private namespace, which we
+; create or open (another setup has it) and keep open while we run: its
+; names go with its last handle. An ordinary user can neither create it nor
+; open it, so cannot take the name first and block every setup. "" when we
+; get no namespace: we are no administrator, and RequireAdmin ends us next.
+; Wine has no private namespaces: its CreateBoundaryDescriptorW returns NULL
+; and the other calls end the process, so there it is the global name.
+Function ${un}SetupMutexName
+  StrCpy $0 "${SETUP_MUTEX_GLOBAL}"
+  System::Call 'kernel32::CreateBoundaryDescriptorW(w "${SETUP_NAMESPACE}", i 0) p.r2'
+  ${IfThen} $2 == 0 ${|} Return ${|}
+  System::Alloc ${SECURITY_MAX_SID_SIZE}
+  Pop $3
+  System::Call 'advapi32::CreateWellKnownSid(i ${WIN_BUILTIN_ADMINISTRATORS_SID}, p 0, p r3, *i ${SECURITY_MAX_SID_SIZE})'
+  System::Call 'kernel32::AddSIDToBoundaryDescriptor(*p r2r2, p r3)'
+  System::Free $3
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${SETUP_NAMESPACE_SDDL}", i 1, *p .r4, p 0)'
+  System::Call '*(p ${SECURITY_ATTRIBUTES_SIZE}, p r4, p 0) p.r5'
+  ; Twice, should the setup that has it end between our two calls.
+  ${For} $7 1 2
+    System::Call 'kernel32::CreatePrivateNamespaceW(p r5, p r2, w "${SETUP_NAMESPACE}") p.r6 ?e'
+    Pop $1
+    ${If} $6 == 0
+    ${AndIf} $1 == ${ERROR_ALREADY_EXISTS}
+      System::Call 'kernel32::OpenPrivateNamespaceW(p r2, w "${SETUP_NAMESPACE}") p.r6'
+    ${EndIf}
+    ${IfThen} $6 != 0 ${|} ${Break} ${|}
+  ${Next}
+  System::Free $5
+  System::Call 'kernel32::LocalFree(p r4)'
+  System::Call 'kernel32::DeleteBoundaryDescriptor(p r2)'
+  ${If} $6 == 0
+    StrCpy $0 ""
+  ${Else}
+    StrCpy $0 "${SETUP_MUTEX}"
+  ${EndIf}
+FunctionEnd
+
 ; One setup or uninstaller at a time, in any session: a second one ends
-; before it has touched anything. Windows closes the handle when we end.
+; before it has touched anything. Windows closes the handles when we end.
 Function ${un}RequireOnlySetup
-  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p.r0 ?e'
+  Call ${un}SetupMutexName
+  ${IfThen} $0 == "" ${|} Return ${|}
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w r0) p.r0 ?e'
   Pop $1
   ; 183: it exists; 5: it does, made by another account's setup
   ${If} $0 == 0

@@ -84,6 +84,13 @@ protected:
                                          kWaitMs));
     }
 
+    // As an input method puts it there: UTF-16, whatever the ANSI code page.
+    static void TypeWide(HWND dialog, int id, wchar_t const* text) {
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(::SendMessageTimeoutW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text),
+                                          SMTO_NORMAL, kWaitMs, &ignored));
+    }
+
     static void Click(HWND dialog, int id) {
         ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, id), BM_CLICK, 0, 0, kWaitMs).has_value());
     }
@@ -117,8 +124,8 @@ protected:
 // The service takes two seconds to stop: the dialog keeps answering and
 // says how the restart went once it is over. The Shutdown group, greyed for
 // the simulation, opens up for a server; its values go in with the rest,
-// its password into the protected store, and what the form does not show
-// stays as it was.
+// its password into the protected store (in UTF-8, as upsd.users holds it),
+// and what the form does not show stays as it was.
 TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService) {
     ASSERT_EQ("", InstallService("--status 3 --stop-delay-ms 2000 --hostsync 120"));
     ASSERT_TRUE(StartServiceNow());
@@ -135,7 +142,7 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     Type(dialog, IDC_GRACE, "45");
     ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
     Type(dialog, IDC_LOGIN, "mon");
-    Type(dialog, IDC_PASSWORD, "secret");
+    TypeWide(dialog, IDC_PASSWORD, L"s\u00e9cret-\u65e5\u672c");  // in code page 1252 and outside it
     Click(dialog, IDC_SAVE);
 
     HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
@@ -161,7 +168,7 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
     std::string password;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
-    EXPECT_EQ("secret", password);
+    EXPECT_EQ("s\xC3\xA9" "cret-\xE6\x97\xA5\xE6\x9C\xAC", password);
     for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR, IDC_CHARGE_BELOW_ERROR,
                    IDC_PASSWORD_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));

@@ -54,6 +54,7 @@ struct UpsReading {
     LoginOutcome login = LoginOutcome::NotAsked;  // of the connection the reading came on
     std::string loginProblem;    // LoginOutcome::Refused: why, "wrong password"...
     LinkState link;              // of the connection the reading came on (or was refused)
+    bool loginSent = false;      // this round sent a new connection's login (its user and password)
 };
 
 // Connects, asks for ups.status and battery.charge, says LOGOUT and closes,

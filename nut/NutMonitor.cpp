@@ -48,6 +48,8 @@ UpsReading NutMonitor::Poll(HANDLE stop) {
     reading.login = login_;
     reading.loginProblem = loginProblem_;
     reading.link = session_->Link();
+    reading.loginSent = loginSent_;
+    loginSent_ = false;
     return reading;
 }
 
@@ -59,6 +61,7 @@ void NutMonitor::Drop() {
 
 std::string NutMonitor::LogIn(HANDLE stop) {
     if (credentials_.user.empty()) return std::string();
+    loginSent_ = true;
     return session_->LogInAs(credentials_, address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, login_,
                              loginProblem_);
 }

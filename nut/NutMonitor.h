@@ -96,6 +96,7 @@ private:
     Clock clock_;
     std::unique_ptr<Session> session_;
     MonitorLogic logic_;
+    bool loginSent_ = false;      // since the last reading
     std::string addressProblem_;  // the address is checked once
     std::string lastFailure_;
     LoginOutcome login_ = LoginOutcome::NotAsked;  // of the open connection

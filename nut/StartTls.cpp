@@ -39,13 +39,17 @@ std::string StartTls(TlsChannel::Transport& raw, std::string const& host, TlsPol
     std::string answer;
     if (failure.empty()) failure = ReadAnswer(raw, answer);
     if (!failure.empty()) return failure;
-    StartTlsDecision const decision = DecideStartTls(policy.mode, answer);
+    // A server asked to prove itself has to, whatever the mode says.
+    TlsMode const mode = policy.check == TlsCheck::None ? policy.mode : TlsMode::Require;
+    StartTlsDecision const decision = DecideStartTls(mode, answer);
+    if (decision.step == StartTlsStep::Fail) link.refusal = decision.failure;
     if (decision.step != StartTlsStep::Handshake) return decision.failure;
 
     std::string const name = policy.serverName.empty() ? host : policy.serverName;
     std::wstring const wideName = Widened(name);
     auto tls = std::make_unique<TlsChannel>();
     failure = tls->Handshake(wideName, raw);
+    if (!failure.empty()) link.refusal = failure;
     UniqueCertContext certificate;
     if (failure.empty()) failure = tls->RemoteCertificate(certificate);
     ServerFacts facts;

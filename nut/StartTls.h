@@ -16,8 +16,11 @@ namespace nut {
 // unless the policy names another. Empty on success, with `channel` holding
 // the link, or left empty when Try found no TLS on offer; otherwise why not
 // (the refusal itself when the certificate was refused), and the caller
-// must drop the connection without another word. `link` says how it went
-// in every case that reached a certificate.
+// must drop the connection without another word. A policy with a check
+// takes no server in clear, whatever its mode. `link` says how it went in
+// every case that reached a certificate, and its refusal why a server that
+// answered was not taken (no TLS on offer, a failed handshake, a refused
+// certificate).
 std::string StartTls(TlsChannel::Transport& raw, std::string const& host, TlsPolicy const& policy,
                      std::unique_ptr<TlsChannel>& channel, LinkState& link);
 

@@ -66,6 +66,20 @@ bool IsOneDerSequence(std::vector<std::uint8_t> const& der) {
     return der.size() - header == length;
 }
 
+char const kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string EncodeBase64(std::vector<std::uint8_t> const& bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::size_t const count = bytes.size() - i < 3 ? bytes.size() - i : 3;
+        std::uint32_t group = 0;
+        for (std::size_t j = 0; j < 3; ++j) group = (group << 8) | (j < count ? bytes[i + j] : 0u);
+        for (std::size_t j = 0; j < 4; ++j)
+            text += j <= count ? kBase64Digits[(group >> (18 - 6 * j)) & 0x3f] : '=';
+    }
+    return text;
+}
+
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -106,6 +120,13 @@ std::string ParseCertificatePem(std::string const& pem, std::vector<std::uint8_t
     return std::string();
 }
 
+std::string FormatCertificatePem(std::vector<std::uint8_t> const& der) {
+    std::string const digits = EncodeBase64(der);
+    std::string pem = "-----BEGIN CERTIFICATE-----\n";
+    for (std::size_t at = 0; at < digits.size(); at += 64) pem += digits.substr(at, 64) + "\n";
+    return pem + kEndCertificate + "\n";
+}
+
 std::string ParseSha256Pin(std::string const& text, Sha256& pin) {
     std::string const trimmed = Trimmed(text);
     bool const paired = trimmed.find(':') != std::string::npos;
@@ -135,6 +156,11 @@ std::string FormatFingerprint(Sha256 const& digest) {
         text += hex[byte & 0x0f];
     }
     return text;
+}
+
+bool operator==(TlsPolicy const& a, TlsPolicy const& b) {
+    return a.mode == b.mode && a.check == b.check && a.caDer == b.caDer && a.pin == b.pin &&
+           a.serverName == b.serverName;
 }
 
 StartTlsDecision DecideStartTls(TlsMode mode, std::string const& reply) {

@@ -30,6 +30,9 @@ struct TlsPolicy {
     std::string serverName;           // the name the certificate must carry; empty: the address's host
 };
 
+bool operator==(TlsPolicy const& a, TlsPolicy const& b);
+inline bool operator!=(TlsPolicy const& a, TlsPolicy const& b) { return !(a == b); }
+
 // How a connection's link came out. A refused one still names the
 // certificate, so a person can decide to trust it.
 struct LinkState {
@@ -46,6 +49,10 @@ struct LinkState {
 // else one line saying what is wrong ("the PEM holds a PRIVATE KEY, not a
 // certificate"...); `der` is written only on success.
 std::string ParseCertificatePem(std::string const& pem, std::vector<std::uint8_t>& der);
+
+// The PEM text of a DER certificate, 64 base64 digits a line, as
+// ParseCertificatePem reads it back.
+std::string FormatCertificatePem(std::vector<std::uint8_t> const& der);
 
 // A SHA-256 fingerprint: 64 hex digits in either case, bare or in pairs
 // separated by ':', blanks around it allowed. Empty on success, else why not.

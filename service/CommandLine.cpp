@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "nut/NutClient.h"
+#include "win32/UniqueHandle.h"
+#include "win32/Win32Error.h"
 
 namespace vandrel {
 namespace {
@@ -12,6 +16,27 @@ namespace {
 char const kNutOption[] = "--nut";            // ups@host[:port]: the source and the address
 char const kSimulateOption[] = "--simulate";  // the source
 char const kPasswordOption[] = "--password-stdin";
+
+// A CA certificate's PEM is a few KB; a file far larger is not one.
+DWORD const kMaxCertificateFileBytes = 64 * 1024;
+
+// --tls-ca names a file; what is stored is its text.
+std::string ReadCertificateFile(std::string const& path, std::string& text) {
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size))
+        return "cannot read \"" + path + "\": " + win32::DescribeWin32Error(::GetLastError());
+    if (size.QuadPart > kMaxCertificateFileBytes) return "\"" + path + "\" is too large for a certificate";
+    std::string contents(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!contents.empty() &&
+        !::ReadFile(file.get(), &contents[0], static_cast<DWORD>(contents.size()), &read, nullptr))
+        return "cannot read \"" + path + "\": " + win32::DescribeWin32Error(::GetLastError());
+    contents.resize(read);
+    text = std::move(contents);
+    return {};
+}
 
 }  // namespace
 
@@ -78,7 +103,7 @@ namespace {
 // What a command line named, for the rules between options.
 struct OptionsSeen {
     bool nut = false, simulate = false, status = false, script = false;
-    bool login = false, password = false, shutdown = false;
+    bool login = false, password = false, shutdown = false, tlsCa = false, tlsPin = false;
     std::string nutOption;       // the first option only --nut takes
     std::string simulateOption;  // the first option only --simulate takes
 };
@@ -100,7 +125,7 @@ std::string TakeOptions(std::vector<std::string> const& args, ServiceSettings& r
         FieldDescriptor const* const row = FindFieldByOption(name);
         if (row == nullptr && !isAddress) return "unknown option \"" + name + "\"";
         if (i + 1 >= args.size()) return "missing value after " + name;
-        std::string const& value = args[++i];
+        std::string value = args[++i];
         if (isAddress) {
             seen.nut = true;
             nut::UpsAddress address;
@@ -115,8 +140,15 @@ std::string TakeOptions(std::vector<std::string> const& args, ServiceSettings& r
         seen.script = seen.script || row->field == SettingsField::Script;
         seen.login = seen.login || row->field == SettingsField::Login;
         seen.shutdown = seen.shutdown || row->field == SettingsField::Shutdown;
+        seen.tlsCa = seen.tlsCa || row->field == SettingsField::TlsCa;
+        seen.tlsPin = seen.tlsPin || row->field == SettingsField::TlsPin;
+        std::string const file = row->field == SettingsField::TlsCa ? value : std::string();
+        if (!file.empty()) {
+            std::string const unread = ReadCertificateFile(file, value);
+            if (!unread.empty()) return name + ": " + unread;
+        }
         SettingsProblem const problem = SetFieldFromText(result, row->field, value);
-        if (problem.failed()) return name + ": " + problem.message;
+        if (problem.failed()) return name + ": " + (file.empty() ? "" : "\"" + file + "\": ") + problem.message;
         // A fixed word replaces a script the settings held.
         if (row->field == SettingsField::StatusWord) SetFieldFromText(result, SettingsField::Script, "");
     }
@@ -127,6 +159,7 @@ std::string TakeOptions(std::vector<std::string> const& args, ServiceSettings& r
 std::string CheckCombination(OptionsSeen const& seen, bool loginCleared, ServiceSettings& result) {
     if (seen.nut && seen.simulate) return "--nut and --simulate exclude each other";
     if (seen.status && seen.script) return "--status and --script exclude each other";
+    if (seen.tlsCa && seen.tlsPin) return "--tls-ca and --tls-pin exclude each other: the server proves itself one way";
     // The password is never a command-line word: others can read those.
     if (seen.login && !loginCleared && !seen.password)
         return "--login needs --password-stdin (the password is read from standard input)";

@@ -42,7 +42,8 @@ enum class PasswordRequest {
 };
 
 // Applies [--nut ups@host[:port]] [--poll-ms N] [--login USER
-// --password-stdin] or [--simulate] [--status N | --script W,W@ms]
+// --password-stdin] [--tls off|try|require] [--tls-ca FILE | --tls-pin
+// SHA256] [--tls-name NAME] or [--simulate] [--status N | --script W,W@ms]
 // [--stop-delay-ms N] [--start-delay-ms N], and either way [--shutdown
 // off|critical] [--on-battery-limit S] [--grace S] [--action
 // shutdown|hibernate] [--final-delay S] [--hostsync S] [--charge-below
@@ -50,7 +51,8 @@ enum class PasswordRequest {
 // service's current settings). The source stays as it was unless --nut or
 // --simulate names one; options of the other source are refused. A new
 // login user comes with its password. --shutdown critical with --simulate is
-// refused. Empty on success, else one line;
+// refused. --tls-ca reads its file (its text is what is stored; "" clears
+// it), the one thing here that is not a decision. Empty on success, else one line;
 // `settings` and `password` are written only on success, and only with
 // settings that validate.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings,

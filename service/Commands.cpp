@@ -157,10 +157,24 @@ char const* StateName(DWORD state) {
     }
 }
 
-// "ups@host:3493 OL CHRG charge=100 -> word 3"; false when the server gave
-// no status.
-bool PrintNutReading(nut::UpsAddress const& ups) {
-    nut::UpsReading const reading = nut::QueryOnce(ups, kQueryTimeoutMs);
+// How the link to the server came out, for the status's "link: " line.
+std::string DescribeLink(nut::UpsReading const& reading, bool loginSet) {
+    nut::LinkState const& link = reading.link;
+    if (!link.refusal.empty()) return "refused: " + link.refusal;
+    if (!link.encrypted) {
+        if (!reading.answered && !reading.failure.empty()) return "none (" + reading.failure + ")";
+        return loginSet ? "not encrypted; the password travels in clear" : "not encrypted";
+    }
+    std::string const encrypted = "encrypted (" + link.protocol + "), ";
+    if (link.verified) return encrypted + "certificate verified (" + link.subject + ")";
+    return encrypted + "certificate not checked (" + link.subject + ", SHA-256 fingerprint " + link.fingerprint + ")";
+}
+
+// "ups@host:3493 OL CHRG charge=100 -> word 3", then the link; false when
+// the server gave no status.
+bool PrintNutReading(ServiceSettings const& settings) {
+    nut::UpsAddress const& ups = settings.ups;
+    nut::UpsReading const reading = nut::QueryOnceWithTls(ups, kQueryTimeoutMs, nullptr, settings.tls);
     std::string line = nut::FormatUpsAddress(ups) + " ";
     if (reading.answered) {
         line += reading.status.empty() ? "(empty status)" : reading.status;
@@ -169,7 +183,9 @@ bool PrintNutReading(nut::UpsAddress const& ups) {
         line += reading.failure.empty() ? "no answer" : reading.failure;
     }
     line += " -> word " + std::to_string(reading.statusWord);
-    std::printf("%s\n", line.c_str());
+    ProtectionSettings const& protection = settings.protection;
+    bool const loginSet = protection.mode == ShutdownMode::Critical && !protection.login.empty();
+    std::printf("%s\nlink: %s\n", line.c_str(), DescribeLink(reading, loginSet).c_str());
     return reading.answered;
 }
 
@@ -312,7 +328,7 @@ int PrintStatus() {
     if (!reading)
         std::printf("settings unusable -> word 4\n");
     else if (settings.source == SourceKind::Nut)
-        reading = PrintNutReading(settings.ups);
+        reading = PrintNutReading(settings);
     else
         PrintSimulatedReading(settings.simulation);
     StatusBlockRead const block = ReadStatusBlock();

@@ -39,6 +39,8 @@ DWORD MessageOf(ServiceEvent event) {
     case ServiceEvent::ShutdownInitiated: return MSG_SHUTDOWN_INITIATED;
     case ServiceEvent::ShutdownCancelled: return MSG_SHUTDOWN_CANCELLED;
     case ServiceEvent::ShutdownRefused: return MSG_SHUTDOWN_REFUSED;
+    case ServiceEvent::LinkRefused: return MSG_LINK_REFUSED;
+    case ServiceEvent::LoginInClear: return MSG_LOGIN_IN_CLEAR;
     }
     return MSG_SERVICE_STOPPED;  // not reached: every event is listed
 }

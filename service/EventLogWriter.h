@@ -20,6 +20,8 @@ enum class ServiceEvent {
     ShutdownInitiated,
     ShutdownCancelled,
     ShutdownRefused,
+    LinkRefused,
+    LoginInClear,
 };
 
 // Records `event`, with `detail` for people (may be empty). Never fails

@@ -15,11 +15,12 @@ LoginState ToLoginState(nut::LoginOutcome outcome) {
 
 }  // namespace
 
-NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::Credentials credentials)
-    : monitor_(ups, std::move(credentials)), pollMs_(pollMs) {}
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::TlsPolicy const& tls,
+                           nut::Credentials credentials)
+    : monitor_(ups, std::move(credentials), tls), pollMs_(pollMs) {}
 
-NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem)
-    : monitor_(ups), pollMs_(pollMs), loginProblem_(std::move(problem)) {}
+NutUpsSource::NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::TlsPolicy const& tls, std::string problem)
+    : monitor_(ups, nut::Credentials(), tls), pollMs_(pollMs), loginProblem_(std::move(problem)) {}
 
 SourceReading NutUpsSource::Next(HANDLE stop) {
     nut::UpsReading const reading = monitor_.Poll(stop);
@@ -32,6 +33,9 @@ SourceReading NutUpsSource::Next(HANDLE stop) {
     alert_ = reading.answered && nut::NeedsAlertPolling(reading.status);
     out.login = ToLoginState(reading.login);
     out.loginProblem = reading.loginProblem;
+    out.failure = reading.failure;
+    out.link = reading.link;
+    out.loginSentInClear = reading.loginSent && !reading.link.encrypted;
     if (!loginProblem_.empty()) {
         out.login = LoginState::Refused;
         out.loginProblem = loginProblem_;

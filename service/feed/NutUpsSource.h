@@ -14,10 +14,11 @@ DWORD const kAlertPollMs = 5000;
 // as a secondary when given a user.
 class NutUpsSource final : public UpsSource {
 public:
-    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::Credentials credentials = nut::Credentials());
+    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::TlsPolicy const& tls,
+                 nut::Credentials credentials = nut::Credentials());
     // Logs in as nobody and says in every reading that the login was
     // refused for `problem` (a stored password that cannot be read).
-    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, std::string problem);
+    NutUpsSource(nut::UpsAddress const& ups, DWORD pollMs, nut::TlsPolicy const& tls, std::string problem);
     SourceReading Next(HANDLE stop) override;
     // Sooner than the poll when a WAIT is about to count as no connection,
     // and at most kAlertPollMs while the UPS is on battery or critical.

@@ -16,14 +16,14 @@ std::unique_ptr<UpsSource> MakeSource(ServiceSettings const& settings) {
     if (settings.source == SourceKind::Nut) {
         ProtectionSettings const& protection = settings.protection;
         if (protection.mode != ShutdownMode::Critical || protection.login.empty())
-            return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs);
+            return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs, settings.tls);
         nut::Credentials credentials{protection.login, SecretString()};
         unsigned long const error = ReadPassword(credentials.password);
         if (error != ERROR_SUCCESS)
             return std::make_unique<NutUpsSource>(
-                settings.ups, settings.pollMs,
+                settings.ups, settings.pollMs, settings.tls,
                 "the stored password cannot be read: " + win32::DescribeWin32Error(error));
-        return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs, std::move(credentials));
+        return std::make_unique<NutUpsSource>(settings.ups, settings.pollMs, settings.tls, std::move(credentials));
     }
     SimulationSettings const& simulation = settings.simulation;
     if (!simulation.script.empty())

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "contract/StatusBlock.h"
+#include "nut/TlsPolicy.h"
 
 namespace vandrel {
 
@@ -28,6 +29,9 @@ struct SourceReading {
     bool answered = false;   // false: no connection, or no usable reply
     LoginState login = LoginState::NotAsked;
     std::string loginProblem;  // LoginState::Refused: why, for people
+    std::string failure;       // not answered: why, for people
+    nut::LinkState link;       // of the connection to the NUT server, if any
+    bool loginSentInClear = false;  // this reading's connection just sent the password unencrypted
 };
 
 class UpsSource {

@@ -51,7 +51,7 @@ void ShutdownPolicy::Track(SourceReading const& reading, uint64_t nowMs, std::ve
         if (critical && !lowOnBattery_) lowSinceMs_ = nowMs;
         lowOnBattery_ = critical;
     } else {
-        if (reach_ != Reach::Silent) events.push_back({ServiceEvent::CommunicationLost, {}});
+        if (reach_ != Reach::Silent) events.push_back({ServiceEvent::CommunicationLost, reading.failure});
         reach_ = Reach::Silent;
         powerBack_ = false;
     }
@@ -59,6 +59,21 @@ void ShutdownPolicy::Track(SourceReading const& reading, uint64_t nowMs, std::ve
         events.push_back({ServiceEvent::LoginRefused, reading.loginProblem});
     login_ = reading.login;
     loginProblem_ = reading.loginProblem;
+    TrackLink(reading, events);
+}
+
+// A refusal is told once, until the link changes; a password sent in clear
+// once per connection that sent it.
+void ShutdownPolicy::TrackLink(SourceReading const& reading, std::vector<ProtectionEvent>& events) {
+    nut::LinkState const& link = reading.link;
+    if (!link.refusal.empty() && link.refusal != linkRefusal_) {
+        std::string detail = link.refusal;
+        if (!link.fingerprint.empty())
+            detail += " (certificate " + link.subject + ", SHA-256 fingerprint " + link.fingerprint + ")";
+        events.push_back({ServiceEvent::LinkRefused, detail});
+    }
+    linkRefusal_ = link.refusal;
+    if (reading.loginSentInClear) events.push_back({ServiceEvent::LoginInClear, {}});
 }
 
 std::string ShutdownPolicy::CriticalReason(SourceReading const& reading, uint64_t nowMs) const {

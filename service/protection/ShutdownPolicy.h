@@ -93,6 +93,7 @@ private:
     enum class Phase { Armed, Initiated, Refused, Cancelled };
 
     void Track(SourceReading const& reading, uint64_t nowMs, std::vector<ProtectionEvent>& events);
+    void TrackLink(SourceReading const& reading, std::vector<ProtectionEvent>& events);
     std::string CriticalReason(SourceReading const& reading, uint64_t nowMs) const;
     std::string EarlyReason(SourceReading const& reading, uint64_t nowMs) const;
     void Start(ProtectionStep& step, ShutdownUrgency urgency, std::string const& reason, uint64_t nowMs);
@@ -112,6 +113,7 @@ private:
     uint64_t onBatterySinceMs_ = 0;
     LoginState login_ = LoginState::NotAsked;
     std::string loginProblem_;
+    std::string linkRefusal_;  // the last reading's, told already
     Phase phase_ = Phase::Armed;
     ShutdownUrgency urgency_ = ShutdownUrgency::Early;
     std::string reason_;

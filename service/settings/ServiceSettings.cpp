@@ -17,8 +17,9 @@
 namespace vandrel {
 namespace {
 
-// Registry strings beyond this are garbage, not settings.
-DWORD const kMaxStringBytes = 4096;
+// Registry strings beyond this are garbage, not settings (a CA
+// certificate's PEM, the longest, takes a few KB).
+DWORD const kMaxStringBytes = 16384;
 
 std::string Trimmed(std::string const& text) {
     size_t begin = 0;
@@ -135,6 +136,63 @@ std::string ParseLogin(ServiceSettings& settings, std::string const& text, Field
     return problem;
 }
 
+std::string TlsText(ServiceSettings const& settings) { return TlsModeName(settings.tls.mode); }
+std::string ParseTls(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    if (ParseTlsModeName(text, settings.tls.mode)) return {};
+    return std::string(row.label) + " must be \"off\", \"try\" or \"require\", not \"" + text + "\"";
+}
+
+// One check at a time: a CA given drops a fingerprint, and the other way
+// round; an empty text clears its own check only.
+std::string CaText(ServiceSettings const& settings) {
+    return settings.tls.check == nut::TlsCheck::Ca ? nut::FormatCertificatePem(settings.tls.caDer) : std::string();
+}
+std::string ParseCa(ServiceSettings& settings, std::string const& text, FieldDescriptor const&) {
+    nut::TlsPolicy& tls = settings.tls;
+    std::vector<std::uint8_t> der;
+    if (!text.empty()) {
+        std::string const why = nut::ParseCertificatePem(text, der);
+        if (!why.empty()) return why;
+    } else if (tls.check != nut::TlsCheck::Ca) {
+        return {};
+    }
+    tls.check = der.empty() ? nut::TlsCheck::None : nut::TlsCheck::Ca;
+    tls.caDer = std::move(der);
+    tls.pin = nut::Sha256{};
+    return {};
+}
+
+std::string PinText(ServiceSettings const& settings) {
+    return settings.tls.check == nut::TlsCheck::Pin ? nut::FormatFingerprint(settings.tls.pin) : std::string();
+}
+std::string ParsePin(ServiceSettings& settings, std::string const& text, FieldDescriptor const&) {
+    nut::TlsPolicy& tls = settings.tls;
+    nut::Sha256 pin{};
+    if (!text.empty()) {
+        std::string const why = nut::ParseSha256Pin(text, pin);
+        if (!why.empty()) return why;
+    } else if (tls.check != nut::TlsCheck::Pin) {
+        return {};
+    }
+    tls.check = text.empty() ? nut::TlsCheck::None : nut::TlsCheck::Pin;
+    tls.pin = pin;
+    tls.caDer.clear();
+    return {};
+}
+
+std::string TlsNameText(ServiceSettings const& settings) { return settings.tls.serverName; }
+// A host name or an address as a certificate carries it; empty: the UPS's host.
+std::string ParseTlsName(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    bool usable = text.size() <= 253;
+    for (char const c : text) {
+        bool const alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        usable = usable && (alphanumeric || c == '.' || c == '-' || c == '_' || c == ':' || c == '*');
+    }
+    if (!usable) return std::string(row.label) + " must be a host name, not \"" + text + "\"";
+    settings.tls.serverName = text;
+    return {};
+}
+
 constexpr auto kUps = &ServiceSettings::ups;
 constexpr auto kSimulation = &ServiceSettings::simulation;
 constexpr auto kProtection = &ServiceSettings::protection;
@@ -185,6 +243,10 @@ FieldDescriptor const kFields[] = {
     Number<kProtection, &ProtectionSettings::runtimeBelowSeconds>(
         SettingsField::RuntimeBelow, "RuntimeBelowSeconds", "runtime threshold", "--runtime-below", kEither, kEither,
         0, kMaxRuntimeBelowSeconds, " s", kNever),
+    Text(SettingsField::Tls, "Tls", "TLS", "--tls", kNut, kNut, TlsText, ParseTls),
+    Text(SettingsField::TlsCa, "TlsCa", "CA certificate", "--tls-ca", kNut, kNut, CaText, ParseCa),
+    Text(SettingsField::TlsPin, "TlsPin", "certificate fingerprint", "--tls-pin", kNut, kNut, PinText, ParsePin),
+    Text(SettingsField::TlsName, "TlsName", "certificate name", "--tls-name", kNut, kNut, TlsNameText, ParseTlsName),
 };
 
 // "poll interval must be 500-60000 ms"; a number bounded only by 1 below
@@ -319,7 +381,7 @@ bool operator==(ProtectionSettings const& a, ProtectionSettings const& b) {
 
 bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
     return a.source == b.source && a.ups.upsName == b.ups.upsName && a.ups.host == b.ups.host &&
-           a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.simulation == b.simulation &&
+           a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.tls == b.tls && a.simulation == b.simulation &&
            a.protection == b.protection;
 }
 
@@ -361,6 +423,33 @@ char const* ShutdownActionName(ShutdownAction action) {
 
 bool ParseShutdownActionName(std::string const& text, ShutdownAction& out) {
     return ParseChoice(text, "shutdown", ShutdownAction::Shutdown, "hibernate", ShutdownAction::Hibernate, out);
+}
+
+namespace {
+
+struct TlsModeNamed {
+    char const* name;
+    nut::TlsMode mode;
+};
+TlsModeNamed const kTlsModes[] = {
+    {"off", nut::TlsMode::Off}, {"try", nut::TlsMode::Try}, {"require", nut::TlsMode::Require}};
+
+}  // namespace
+
+char const* TlsModeName(nut::TlsMode mode) {
+    for (TlsModeNamed const& named : kTlsModes)
+        if (named.mode == mode) return named.name;
+    return "try";
+}
+
+bool ParseTlsModeName(std::string const& text, nut::TlsMode& out) {
+    for (TlsModeNamed const& named : kTlsModes) {
+        if (EqualsIgnoringAsciiCase(text, named.name)) {
+            out = named.mode;
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string ParseScript(std::string const& text, std::vector<uint32_t>& words, uint32_t& stepMs) {
@@ -416,6 +505,11 @@ SettingsProblem ValidateSettings(ServiceSettings const& settings) {
                                      : SetFieldFromText(probe, row.field, row.text(settings));
         }
     }
+    if (!problem.failed() && onNut && settings.tls.mode == nut::TlsMode::Off &&
+        settings.tls.check != nut::TlsCheck::None)
+        return Problem(SettingsField::Tls,
+                       "TLS is off, so the server's certificate would never be checked: choose \"try\" or "
+                       "\"require\", or clear the CA certificate and the fingerprint");
     return problem;
 }
 
@@ -462,9 +556,19 @@ std::string DescribeProtection(ServiceSettings const& settings) {
     return text;
 }
 
+// ", TLS require, fingerprint 3f2a...", ", TLS try".
+std::string DescribeTls(nut::TlsPolicy const& tls) {
+    std::string text = std::string(", TLS ") + TlsModeName(tls.mode);
+    if (tls.check == nut::TlsCheck::Ca) text += ", CA certificate";
+    if (tls.check == nut::TlsCheck::Pin) text += ", fingerprint " + nut::FormatFingerprint(tls.pin);
+    if (!tls.serverName.empty()) text += ", certificate name " + tls.serverName;
+    return text;
+}
+
 std::string DescribeSource(ServiceSettings const& settings) {
     if (settings.source == SourceKind::Nut)
-        return "nut " + nut::FormatUpsAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms";
+        return "nut " + nut::FormatUpsAddress(settings.ups) + ", poll " + std::to_string(settings.pollMs) + " ms" +
+               DescribeTls(settings.tls);
     SimulationSettings const& simulation = settings.simulation;
     std::string text = "simulate ";
     text += simulation.script.empty() ? "--status " + std::to_string(simulation.statusWord)

@@ -85,11 +85,21 @@ struct ProtectionSettings {
 
 bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
 
+// TLS when the server offers it, no certificate check.
+inline nut::TlsPolicy DefaultTls() {
+    nut::TlsPolicy tls;
+    tls.mode = nut::TlsMode::Try;
+    return tls;
+}
+
 struct ServiceSettings {
     SourceKind source = SourceKind::Simulate;
     // The UPS's name on the NUT server, the server's host name or address, its port.
     nut::UpsAddress ups{kDefaultUpsName, kDefaultHost, nut::kDefaultPort};
     uint32_t pollMs = kDefaultPollMs;  // how often the NUT server is asked
+    // The link to it: TLS when the server offers it, unless told otherwise;
+    // a CA or a fingerprint makes the server prove itself.
+    nut::TlsPolicy tls = DefaultTls();
     SimulationSettings simulation;
     ProtectionSettings protection;
 };
@@ -120,6 +130,10 @@ enum class SettingsField {
     Hostsync,
     ChargeBelow,
     RuntimeBelow,
+    Tls,
+    TlsCa,
+    TlsPin,
+    TlsName,
 };
 
 // Which source a setting goes with, if either.
@@ -187,7 +201,8 @@ struct SettingsProblem {
 // judge: the NUT client's for the address, the script's bounds), then the
 // fields of either source, each in the table's order. The poll interval and
 // the login are checked either way (they are kept for when the source
-// changes back).
+// changes back). A certificate check with TLS off is refused: it would
+// never be made.
 SettingsProblem ValidateSettings(ServiceSettings const& settings);
 
 // Text as typed into a field (the command line, the configuration program's
@@ -209,6 +224,10 @@ char const* ShutdownModeName(ShutdownMode mode);
 bool ParseShutdownModeName(std::string const& text, ShutdownMode& out);
 char const* ShutdownActionName(ShutdownAction action);
 bool ParseShutdownActionName(std::string const& text, ShutdownAction& out);
+
+// "off" / "try" / "require", and back (any case).
+char const* TlsModeName(nut::TlsMode mode);
+bool ParseTlsModeName(std::string const& text, nut::TlsMode& out);
 
 // "nut ups@host:3493, poll 2000 ms" / "simulate --status 3" for people,
 // then the protection when it is on: ", shutdown critical (shutdown, grace

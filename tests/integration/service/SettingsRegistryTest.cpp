@@ -64,6 +64,12 @@ TEST_F(SettingsKey, WrittenSettingsReadBackWhole) {
     nut.simulation.stopDelayMs = 40;
     nut.protection = {vandrel::ShutdownMode::Critical, 600, 45, vandrel::ShutdownAction::Hibernate, "mon", 9, 40, 25,
                       300};
+    // A CA's PEM is many lines and longer than any other value.
+    nut.tls.mode = nut::TlsMode::Require;
+    nut.tls.check = nut::TlsCheck::Ca;
+    nut.tls.caDer = {0x30, 0x82, 0x06, 0x00};
+    nut.tls.caDer.resize(4 + 0x600, 0x5a);
+    nut.tls.serverName = "ups.lan";
     ASSERT_EQ(static_cast<unsigned long>(ERROR_SUCCESS), vandrel::WriteServiceSettings(nut, path_.c_str()));
     ServiceSettings read;
     SettingsRead const result = vandrel::ReadServiceSettings(read, path_.c_str());

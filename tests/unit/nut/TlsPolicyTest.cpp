@@ -38,6 +38,16 @@ TEST(CertificatePem, TheCertificateIsReadWhateverSurroundsIt) {
     for (int group = 2; group < 44; ++group) body += "q6ur";
     ASSERT_EQ("", ParseCertificatePem(Pem(body), der));
     EXPECT_EQ(der, longForm);
+
+    // What is stored is written back as PEM: each padding, and lines of 64.
+    std::vector<std::uint8_t> const nullInside = {0x30, 0x02, 0x05, 0x00};
+    for (std::vector<std::uint8_t> const& original : {kTinyDer, nullInside, longForm}) {
+        std::vector<std::uint8_t> again;
+        ASSERT_EQ("", ParseCertificatePem(FormatCertificatePem(original), again));
+        EXPECT_EQ(again, original);
+    }
+    EXPECT_EQ(FormatCertificatePem(kTinyDer), Pem("MAMCAQU="));
+    EXPECT_EQ(FormatCertificatePem(longForm).find('\n', 28), 28u + 64);
 }
 
 TEST(CertificatePem, WhatIsNotOneCertificateIsRefusedAndSaysWhy) {

@@ -94,6 +94,12 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
         {{"--on-battery-limit", "86401"}, "on-battery limit must be 0-86400 s (0: never)"},
         {{"--final-delay", "16"}, "final delay must be 0-15 s"},
         {{"--simulate", "--shutdown", "critical"}, "--shutdown critical needs a real UPS (--nut)"},
+        {{"--nut", "rack@nas", "--tls", "always"}, "--tls: TLS must be \"off\", \"try\" or \"require\""},
+        {{"--nut", "rack@nas", "--tls-pin", "ab:cd"}, "--tls-pin: the fingerprint must be 64 hex digits"},
+        {{"--nut", "rack@nas", "--tls-ca", "no such.pem"}, "--tls-ca: cannot read \"no such.pem\""},
+        {{"--nut", "rack@nas", "--tls-ca", "", "--tls-pin", std::string(64, 'a')}, "--tls-ca and --tls-pin exclude"},
+        {{"--nut", "rack@nas", "--tls", "off", "--tls-pin", std::string(64, 'a')}, "TLS is off, so the server's"},
+        {{"--simulate", "--tls", "require"}, "--tls is an option of --nut, not of --simulate"},
     };
     for (Case const& c : cases) {
         ServiceSettings settings;
@@ -113,7 +119,7 @@ TEST(ServiceCommandLine, ProtectionOptionsAndALoginWhosePasswordComesFromStandar
                                                    "120", "--final-delay", "10", "--hostsync", "30"},
                                                   settings, password));
     EXPECT_EQ(vandrel::PasswordRequest::FromStdin, password);
-    EXPECT_EQ("nut rack@nas:3493, poll 2000 ms, shutdown critical (hibernate, grace 60 s, or after 300 s on battery, "
+    EXPECT_EQ("nut rack@nas:3493, poll 2000 ms, TLS try, shutdown critical (hibernate, grace 60 s, or after 300 s on battery, "
               "or below 30 % charge, or below 120 s runtime, final delay 10 s, hostsync 30 s), login mon",
               vandrel::DescribeSettings(settings));
     // A new password alone, for the user the service has.
@@ -215,9 +221,9 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
 // Two events sharing a message would say the wrong thing in the log.
 TEST(ServiceEvents, EachEventHasAMessageOfItsOwn) {
     std::set<unsigned long> ids;
-    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::ShutdownRefused); ++i)
+    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::LoginInClear); ++i)
         ids.insert(vandrel::RecordOf(static_cast<vandrel::ServiceEvent>(i)).messageId);
-    EXPECT_EQ(12u, ids.size());
+    EXPECT_EQ(14u, ids.size());
 }
 
 vandrel::SourceReading ChargeOnly(uint32_t charge) {

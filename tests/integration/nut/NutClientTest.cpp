@@ -215,12 +215,14 @@ TEST_F(NutServer, RequireWithTheRightCaReadsAndLogsInOverTls) {
     EXPECT_EQ(link.subject, "CN=localhost");
     EXPECT_EQ(link.fingerprint, PeerFingerprint("server"));
 
-    // The fingerprint shown pins the server; a monitor keeps its link over polls.
-    nut::NutMonitor monitor(Localhost(), nut::Credentials(), Pinned(link.fingerprint));
+    // The fingerprint shown pins the server; a monitor keeps its link, and
+    // its login, over polls.
+    nut::NutMonitor monitor(Localhost(), kSecondary, Pinned(link.fingerprint));
     for (int poll = 0; poll < 2; ++poll) {
         reading = monitor.Poll(nullptr);
         EXPECT_EQ(reading.statusWord, kWordOnLine) << reading.failure;
         EXPECT_TRUE(reading.link.verified) << reading.link.refusal;
+        EXPECT_EQ(reading.loginSent, poll == 0);
     }
     EXPECT_TRUE(monitor.Connected());
 
@@ -264,6 +266,11 @@ TEST_F(NutServer, TryReadsAServerWithoutTlsInClearAndRequireStopsAtStartTls) {
     nut::TlsPolicy const require = Policy(nut::TlsMode::Require);
     reading = nut::QueryOnceWithTls(Localhost(), kQueryTimeoutMs, &kSecondary, require);
     EXPECT_EQ(reading.failure, "the server does not offer TLS");
+    // A server asked to prove itself cannot be read in clear under try either.
+    nut::TlsPolicy pinnedTry = Pinned(std::string(64, 'a'));
+    pinnedTry.mode = nut::TlsMode::Try;
+    reading = nut::QueryOnceWithTls(Localhost(), kQueryTimeoutMs, &kSecondary, pinnedTry);
+    EXPECT_EQ(reading.link.refusal, "the server does not offer TLS");
 
     // The recording server refuses STARTTLS as that upsd does: nothing
     // follows it, not the login, not even a goodbye.

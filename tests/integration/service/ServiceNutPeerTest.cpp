@@ -47,7 +47,22 @@ TEST_F(ServiceWithNutServer, StatusPrintsWhatTheServerSays) {
     e2e::RunResult const status = service_test::Service("status");
     EXPECT_EQ(0u, status.exitCode) << status.out << status.err;
     std::string const line = nut::FormatUpsAddress(nut_peer::Address()) + " OL charge=100 -> word 3";
-    EXPECT_NE(std::string::npos, status.out.find(line)) << status.out;
+    EXPECT_NE(std::string::npos, status.out.find(line + "\nlink: not encrypted\n")) << status.out;
+
+    // The peer's certificate names localhost, not the address's 127.0.0.1.
+    nut_peer::Run("serve-tls");
+    auto const linkAfter = [](std::string const& options) {
+        e2e::RunResult const config = service_test::Service("config --tls-name localhost " + options);
+        EXPECT_EQ(0u, config.exitCode) << config.err;
+        std::string const out = service_test::Service("status").out;
+        size_t const at = out.find("\nlink: ");
+        return at == std::string::npos ? out : out.substr(at + 7, out.find('\n', at + 1) - at - 7);
+    };
+    EXPECT_EQ("encrypted (TLS 1.2), certificate verified (CN=localhost)",
+              linkAfter("--tls require --tls-ca \"" + nut_peer::FilePath("tls/ca.pem") + "\""));
+    std::string const otherPin = nut_peer::FileText("tls/forged-server.sha256").substr(0, 64);
+    EXPECT_EQ("refused: fingerprint does not match", linkAfter("--tls-pin " + otherPin));
+    EXPECT_EQ(0u, linkAfter("--tls try --tls-pin \"\"").find("encrypted (TLS 1.2), certificate not checked (CN=localhost"));
 }
 
 TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {

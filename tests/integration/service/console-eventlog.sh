@@ -81,5 +81,13 @@ expect "$out" '^shutdown: initiated \(battery low\), Windows refused: error 120'
 peer set-status OL 90
 record 'trace:eventlog:ReportEventW L"OL"'
 end_console
+
+# A server whose certificate is not the pinned one is refused, and the
+# record names the certificate it showed.
+peer serve-tls
+start_console --nut "testups@127.0.0.1:$PERIMAND_NUT_PEER_PORT" --poll-ms 500 --tls-name localhost \
+    --tls-pin "$(head -c 64 "$PERIMAND_NUT_PEER_DIR/tls/forged-server.sha256")"
+record 'err:eventlog:ReportEventW L"fingerprint does not match \(certificate CN=localhost, SHA-256 fingerprint'
+end_console
 peer reset
 exit $((failures > 0))

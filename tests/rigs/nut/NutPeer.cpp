@@ -35,18 +35,18 @@ std::string ReadFile(std::string const& path) {
     return text.str();
 }
 
-std::string PeerFile(std::string const& name) {
+}  // namespace
+
+std::string FilePath(std::string const& name) {
     return e2e::HostPathToWindows(Environment("PERIMAND_NUT_PEER_DIR") + "/" + name);
 }
-
-}  // namespace
 
 nut::UpsAddress Address() { return OnPort("PERIMAND_NUT_PEER_PORT"); }
 nut::UpsAddress SilentAddress() { return OnPort("PERIMAND_NUT_SILENT_PORT"); }
 nut::UpsAddress ClosedAddress() { return OnPort("PERIMAND_NUT_CLOSED_PORT"); }
 
 std::string TakeSilentServerReceived() {
-    std::string const path = PeerFile("silent.received");
+    std::string const path = FilePath("silent.received");
     std::string const received = ReadFile(path);
     ::DeleteFileA(path.c_str());
     return received;
@@ -54,7 +54,7 @@ std::string TakeSilentServerReceived() {
 
 void SetSilentServerStartTlsAnswer(std::string const& bytes) {
     // Written whole under another name, then renamed: the server may read it any time.
-    std::string const path = PeerFile("silent.starttls");
+    std::string const path = FilePath("silent.starttls");
     {
         std::ofstream file(path + ".new", std::ios::binary | std::ios::trunc);
         file << bytes;
@@ -65,10 +65,10 @@ void SetSilentServerStartTlsAnswer(std::string const& bytes) {
 }
 
 bool HasFile(std::string const& name) {
-    return ::GetFileAttributesA(PeerFile(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesA(FilePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string FileText(std::string const& name) { return ReadFile(PeerFile(name)); }
+std::string FileText(std::string const& name) { return ReadFile(FilePath(name)); }
 
 void Run(std::string const& command, std::string const& arguments) {
     std::string const script = Environment("PERIMAND_NUT_PEER_SCRIPT");

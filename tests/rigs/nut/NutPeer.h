@@ -40,6 +40,7 @@ void SetSilentServerStartTlsAnswer(std::string const& bytes);
 // when there is none.
 bool HasFile(std::string const& name);
 std::string FileText(std::string const& name);
+std::string FilePath(std::string const& name);  // as a Windows path
 
 // Back to a running driver and upsd serving OL, charge 100, with no
 // primary and no forced shutdown.

@@ -177,11 +177,16 @@ TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
     SourceReading refused = Ups("OL");
     refused.login = vandrel::LoginState::Refused;
     refused.loginProblem = "ERR ACCESS-DENIED";
+    SourceReading pinRefused;
+    pinRefused.link.refusal = "fingerprint does not match";
+    SourceReading inClear = Ups("OB LB");
+    inClear.loginSentInClear = true;
     using E = ServiceEvent;
     std::pair<SourceReading, std::vector<E>> const steps[] = {
         {Ups("OL"), {}},          {refused, {E::LoginRefused}},     {refused, {}},
         {Ups("OB"), {E::OnBattery}}, {Ups("OB"), {}},              {kSilent, {E::CommunicationLost}},
-        {kSilent, {}},            {Ups("OB LB"), {E::CommunicationBack, E::BatteryLow}},
+        {kSilent, {}},            {pinRefused, {E::LinkRefused}},  {pinRefused, {}},
+        {inClear, {E::CommunicationBack, E::BatteryLow, E::LoginInClear}},
         {Ups("OL"), {E::PowerBack}},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "contract/StatusBlock.h"
+#include "contract/StatusRecord.h"
 
 struct StatusBlockRead {
     enum Outcome {
@@ -23,3 +24,12 @@ DWORD const kStatusLockAttemptMs = 100;
 // The mutex is released before this returns, so whatever the caller does
 // next (call the shell) never runs while the writer is locked out.
 StatusBlockRead ReadStatusBlock();
+
+// The same read, and the service's record of its last reading after the
+// words when there is one (a block of kRead without it: `hasRecord` false).
+struct StatusRecordRead {
+    StatusBlockRead block;
+    bool hasRecord = false;
+    ReadingRecord record;
+};
+StatusRecordRead ReadStatusBlockWithRecord();

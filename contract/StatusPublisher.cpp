@@ -117,13 +117,25 @@ CreateError StatusPublisher::Open(StatusSnapshot const& first, bool holdMutex) {
     return {};
 }
 
-bool StatusPublisher::Write(StatusSnapshot const& words, DWORD timeoutMs) {
+void StatusPublisher::Store(StatusSnapshot const& words, ReadingRecord const* record) {
+    StoreWords(view_.get(), size_, words);
+    if (record == nullptr || size_ < kStatusBlockWithRecordSize) return;
+    // The view was mapped for writing; UniqueMappedView only holds it as const.
+    unsigned char* const block = static_cast<unsigned char*>(const_cast<void*>(view_.get()));
+    EncodeReadingRecord(*record, block + kReadingRecordOffset);
+}
+
+bool StatusPublisher::Write(StatusSnapshot const& words, ReadingRecord const* record, DWORD timeoutMs) {
     if (!view_) return false;
-    if (!mutex_) return !Open(words, false).failed();
+    if (!mutex_) {
+        // No reader can lock the block before the mutex exists.
+        Store(words, record);
+        return !Open(words, false).failed();
+    }
     DWORD const wait = ::WaitForSingleObject(mutex_.get(), timeoutMs);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
     MutexLock const lock(mutex_.get());
-    StoreWords(view_.get(), size_, words);
+    Store(words, record);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "contract/StatusBlock.h"
+#include "contract/StatusRecord.h"
 #include "win32/UniqueHandle.h"
 
 namespace status_block {
@@ -65,7 +66,10 @@ public:
     // and releases it; after Reserve, stores them and creates the mutex.
     // False when the words did not reach the block: the mutex could not be
     // had in time, or could not be created.
-    bool Write(StatusSnapshot const& words, DWORD timeoutMs);
+    bool Write(StatusSnapshot const& words, DWORD timeoutMs) { return Write(words, nullptr, timeoutMs); }
+    // The same, and the reading's record after the words, in the same hold
+    // of the mutex, when the mapping has room for it.
+    bool Write(StatusSnapshot const& words, ReadingRecord const* record, DWORD timeoutMs);
 
     // Ends the hold begun by Options::holdMutex. Call on the creating thread.
     void ReleaseHold();
@@ -79,6 +83,7 @@ public:
 private:
     // Stores `first` in the reserved mapping, then creates the mutex.
     CreateError Open(StatusSnapshot const& first, bool holdMutex);
+    void Store(StatusSnapshot const& words, ReadingRecord const* record);
 
     UniqueKernelHandle mapping_;
     UniqueMappedView view_;

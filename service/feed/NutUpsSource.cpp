@@ -34,6 +34,7 @@ SourceReading NutUpsSource::Next(HANDLE stop) {
     out.login = ToLoginState(reading.login);
     out.loginProblem = reading.loginProblem;
     out.failure = reading.failure;
+    out.server = nut::FormatUpsAddress(monitor_.Address());
     out.link = reading.link;
     out.loginSentInClear = reading.loginSent && !reading.link.encrypted;
     if (!loginProblem_.empty()) {

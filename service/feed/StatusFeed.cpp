@@ -13,6 +13,36 @@ StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount) {
     return words;
 }
 
+ReadingRecord RecordFor(SourceReading const& reading, std::string const& protectionLine, uint64_t readAtUtc) {
+    ReadingRecord record;
+    record.readAtUtc = readAtUtc;
+    auto const flag = [&record](bool set, ReadingFlag which) {
+        if (set) record.flags |= which;
+    };
+    flag(reading.answered, kReadingAnswered);
+    flag(reading.charge >= 0, kReadingHasCharge);
+    flag(reading.runtimeSeconds >= 0, kReadingHasRuntime);
+    flag(reading.link.encrypted, kReadingEncrypted);
+    flag(reading.link.verified, kReadingVerified);
+    flag(reading.login == LoginState::LoggedIn, kReadingLoggedIn);
+    record.charge = reading.charge >= 0 ? static_cast<uint32_t>(reading.charge) : 0;
+    record.runtimeSeconds = reading.runtimeSeconds >= 0 ? static_cast<uint32_t>(reading.runtimeSeconds) : 0;
+    record.status = reading.upsStatus;
+    record.server = reading.server;
+    record.protection = protectionLine;
+    return record;
+}
+
+namespace {
+
+uint64_t UtcNow() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    return uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+}
+
+}  // namespace
+
 StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source, FeedObserver* observer)
     : source_(std::move(source)), observer_(observer) {}
 
@@ -23,7 +53,7 @@ status_block::CreateError StatusFeed::Start() {
     wake_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     done_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!quit_ || !wake_ || !done_) return {::GetLastError(), "the worker's events"};
-    status_block::CreateError const error = publisher_.Reserve();
+    status_block::CreateError const error = publisher_.Reserve(kStatusBlockWithRecordSize);
     if (error.failed()) return error;
     try {
         worker_ = std::thread(&StatusFeed::Run, this);
@@ -75,7 +105,9 @@ void StatusFeed::Run() {
 }
 
 void StatusFeed::Publish(SourceReading const& reading) {
-    if (publisher_.Write(WordsFor(reading, writes_ + 1), kWriteTimeoutMs)) {
+    ReadingRecord const record =
+        RecordFor(reading, observer_ != nullptr ? observer_->ProtectionLine() : std::string(), UtcNow());
+    if (publisher_.Write(WordsFor(reading, writes_ + 1), &record, kWriteTimeoutMs)) {
         ++writes_;
     } else {
         ++failedWrites_;

@@ -21,6 +21,10 @@ DWORD const kWriteTimeoutMs = 1000;
 // publishes status word 0, which readers take for "service stopped".
 StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount);
 
+// The record of a reading taken at `readAtUtc` (FILETIME ticks) that the
+// block carries after its words, with the protection's state line.
+ReadingRecord RecordFor(SourceReading const& reading, std::string const& protectionLine, uint64_t readAtUtc);
+
 // What the service does besides publishing (its record, its protection),
 // told on the feed's worker thread.
 class FeedObserver {
@@ -32,6 +36,9 @@ public:
     virtual void OnWriteFailed(uint32_t failedWrites) { (void)failedWrites; }
     // The machine woke from sleep; told before the first reading after it.
     virtual void OnResumed() {}
+    // Where the protection stands, for the record of the reading about to
+    // be published.
+    virtual std::string ProtectionLine() { return {}; }
 };
 
 class StatusFeed {

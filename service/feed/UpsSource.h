@@ -30,7 +30,8 @@ struct SourceReading {
     LoginState login = LoginState::NotAsked;
     std::string loginProblem;  // LoginState::Refused: why, for people
     std::string failure;       // not answered: why, for people
-    nut::LinkState link;       // of the connection to the NUT server, if any
+    std::string server;        // the NUT server read, "ups@host:3493"; empty for a simulation
+    nut::LinkState link;       // of the connection to it, if any
     bool loginSentInClear = false;  // this reading's connection just sent the password unencrypted
 };
 

@@ -31,6 +31,7 @@ public:
     // The feed's worker thread.
     void OnReading(SourceReading const& reading) override;
     void OnResumed() override;
+    std::string ProtectionLine() override { return publishedLine_; }
 
     // Once the feed's worker has ended: calls off an early shutdown that
     // Windows counts down, unless Windows itself is shutting down.

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 
+#include "contract/StatusBlockReader.h"
 #include "service/feed/SimulatedUpsSource.h"
 #include "service/feed/StatusFeed.h"
 #include "tests/doubles/status/SharedNamesLock.h"
@@ -80,6 +81,14 @@ TEST(StatusFeedWithBlock, TheBlockAppearsWithTheFirstReadingAndKeepsTheLastWordU
     EXPECT_FALSE(perimand_test::ReadLikeAgent().copied) << "no block before the source has answered";
     firstSource->Answer();
     EXPECT_EQ(1u, WaitForWord(1).word0) << "the first reading is the first write";
+    // Its record came in the same write.
+    StatusRecordRead const withRecord = ReadStatusBlockWithRecord();
+    ASSERT_TRUE(withRecord.hasRecord);
+    EXPECT_EQ(1u, withRecord.block.words.statusWord);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    uint64_t const nowTicks = uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+    EXPECT_LT(nowTicks - withRecord.record.readAtUtc, 60 * 10'000'000ull) << "read a minute ago at most";
 
     auto second = std::make_unique<GatedSource>(3);
     GatedSource* secondSource = second.get();

@@ -24,9 +24,10 @@ enum class ServiceEvent {
     LoginInClear,
 };
 
-// Records `event`, with `detail` for people (may be empty). Never fails
-// loudly: a service that cannot log still protects the PC. Any thread may
-// call it.
+// Records `event`, with `detail` for people (may be empty), in the Event
+// Log and among the State key's recent events (service/RecentEvents.h).
+// Never fails loudly: a service that cannot log still protects the PC. Any
+// thread may call it.
 void ReportServiceEvent(ServiceEvent event, std::string const& detail = std::string());
 
 // What ReportEventW is given for an event: its message in the table, and

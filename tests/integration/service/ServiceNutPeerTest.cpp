@@ -12,7 +12,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "contract/StatusBlockReader.h"
 #include "nut/NutClient.h"
+#include "service/RecentEvents.h"
 #include "tests/doubles/status/StatusBlockDouble.h"
 #include "tests/rigs/nut/NutPeer.h"
 #include "tests/rigs/service/InstalledService.h"
@@ -81,6 +83,20 @@ TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {
     words = WaitForWord(1);
     EXPECT_EQ(1u, words.statusWord);
     EXPECT_EQ(80u, words.word2);
+    // The reading's record in the block; the event among the recent ones.
+    StatusRecordRead const onBattery = ReadStatusBlockWithRecord();
+    ASSERT_TRUE(onBattery.hasRecord);
+    EXPECT_EQ("OB DISCHRG", onBattery.record.status);
+    EXPECT_EQ(nut::FormatUpsAddress(nut_peer::Address()), onBattery.record.server);
+    EXPECT_EQ(80u, onBattery.record.charge);
+    std::vector<vandrel::RecentEvent> events;
+    for (ULONGLONG const end = ::GetTickCount64() + 5000; ::GetTickCount64() < end; ::Sleep(100)) {
+        events = vandrel::ReadRecentEvents();
+        if (!events.empty() && events.front().kind == L"OnBattery") break;
+    }
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(L"OnBattery", events.front().kind);
+    EXPECT_EQ(L"The mains power failed: the UPS runs on battery. OB DISCHRG", events.front().text);
     nut_peer::Run("set-status", "'OB DISCHRG LB' 20");
     EXPECT_EQ(2u, WaitForWord(2).statusWord);
 

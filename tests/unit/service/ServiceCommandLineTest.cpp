@@ -10,6 +10,7 @@
 
 #include "service/CommandLine.h"
 #include "service/EventLogWriter.h"
+#include "service/RecentEvents.h"
 #include "service/feed/SimulatedUpsSource.h"
 #include "service/feed/StatusFeed.h"
 #include "service/Registration.h"
@@ -221,9 +222,33 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
 // Two events sharing a message would say the wrong thing in the log.
 TEST(ServiceEvents, EachEventHasAMessageOfItsOwn) {
     std::set<unsigned long> ids;
-    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::LoginInClear); ++i)
+    std::set<std::wstring> kinds;
+    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::LoginInClear); ++i) {
         ids.insert(vandrel::RecordOf(static_cast<vandrel::ServiceEvent>(i)).messageId);
+        kinds.insert(vandrel::EventKindName(static_cast<vandrel::ServiceEvent>(i)));
+    }
     EXPECT_EQ(14u, ids.size());
+    EXPECT_EQ(14u, kinds.size());
+    EXPECT_EQ(0u, kinds.count(L"Unknown"));
+}
+
+// The newest twenty, one line each, whatever the detail held.
+TEST(ServiceEvents, TheRecentListKeepsTheNewestTwentyOneLineEach) {
+    std::vector<std::wstring> entries;
+    for (int i = 0; i < 25; ++i)
+        entries = vandrel::WithNewest(entries, vandrel::FormatRecentEvent({L"t" + std::to_wstring(i), L"OnBattery",
+                                                                          L"line\tone\r\nline two"}));
+    ASSERT_EQ(vandrel::kMaxRecentEvents, entries.size());
+    std::vector<std::wstring> const stored = vandrel::SplitMultiString(vandrel::JoinMultiString(entries));
+    ASSERT_EQ(entries, stored);
+    vandrel::RecentEvent newest;
+    ASSERT_TRUE(vandrel::ParseRecentEvent(stored.front(), newest));
+    EXPECT_EQ(L"t24", newest.when);
+    EXPECT_EQ(L"line one  line two", newest.text);
+    vandrel::RecentEvent oldest;
+    ASSERT_TRUE(vandrel::ParseRecentEvent(stored.back(), oldest));
+    EXPECT_EQ(L"t5", oldest.when);
+    EXPECT_FALSE(vandrel::ParseRecentEvent(L"no tabs at all", oldest));
 }
 
 vandrel::SourceReading ChargeOnly(uint32_t charge) {

@@ -7,6 +7,8 @@
 ; ICON and the three programs as AGENT, CONFIGURATOR and SERVICE.
 ;
 ;   PerimandSetup.exe [/S] [/NUT=ups@host[:port] | /SIMULATE] [/D=folder]
+;                     [/TLS=off|try|require] [/TLSCA=file | /TLSPIN=SHA256]
+;                     [/TLSNAME=name]
 ;                     [/SHUTDOWN /LOGIN=user /PASSWORDFILE=file
 ;                      [/CHARGEBELOW=PERCENT] [/RUNTIMEBELOW=SECONDS]]
 ;   Uninstall.exe [/S]
@@ -21,6 +23,10 @@
 ; /CHARGEBELOW= and /RUNTIMEBELOW= (0: never), only with /SHUTDOWN, also
 ; shut down on battery below that charge or runtime; not given, the
 ; service keeps what it has.
+; /TLS= (try when never given), /TLSCA= (a CA certificate as PEM, whose text
+; the service keeps), /TLSPIN= (the server certificate's SHA-256) and
+; /TLSNAME= (the name its certificate carries) only with /NUT=; an upgrade
+; keeps what the service has for those not given.
 ;
 ; Exit codes, for /S: 0 done, 1 cancelled, 2 bad options, 3 the service could
 ; not be set up, stopped or removed, 4 a file in use (uninstall), 5 the files
@@ -99,6 +105,7 @@ Var Shutdown            ; 1: turn shutdown protection on with $Login, $Password
 Var Login
 Var Password            ; cleared once the service has it
 Var Thresholds          ; ' --charge-below "N" --runtime-below "N"', those given
+Var Tls                 ; ' --tls "W" --tls-pin "HEX"'..., those given, with /NUT= only
 
 ; --- pages and languages ---------------------------------------------------
 !define MUI_ICON "${ICON}"
@@ -404,6 +411,7 @@ Function .onInit
       ${EndIf}
     ${EndIf}
   ${EndIf}
+  Call ReadTlsOptions
   Call ReadProtectionOptions
 FunctionEnd
 
@@ -479,6 +487,40 @@ Function ReadProtectionOptions
     !insertmacro REFUSE_OPTIONS "$(BadPasswordFile)"
   ${EndIf}
   StrCpy $Shutdown 1
+FunctionEnd
+
+; /TLS=, /TLSCA=, /TLSPIN=, /TLSNAME=: judged by the service with the
+; address they go with. A relative /TLSCA= is taken from where setup was
+; started: the service reads it later from another folder.
+!macro READ_TLS_OPTION option serviceOption
+  ClearErrors
+  ${GetOptions} $R9 "${option}" $2
+  ${IfNot} ${Errors}
+    !if "${option}" == "/TLSCA="
+      ${If} $2 != ""
+        GetFullPathName $3 $2
+        ${IfThen} $3 != "" ${|} StrCpy $2 $3 ${|}
+      ${EndIf}
+    !endif
+    StrCpy $Tls '$Tls ${serviceOption} "$2"'
+  ${EndIf}
+!macroend
+Function ReadTlsOptions
+  StrCpy $Tls ""
+  !insertmacro READ_TLS_OPTION "/TLS=" "--tls"
+  !insertmacro READ_TLS_OPTION "/TLSCA=" "--tls-ca"
+  !insertmacro READ_TLS_OPTION "/TLSPIN=" "--tls-pin"
+  !insertmacro READ_TLS_OPTION "/TLSNAME=" "--tls-name"
+  ${IfThen} $Tls == "" ${|} Return ${|}
+  ${If} $Mode != nut
+    !insertmacro REFUSE_OPTIONS "$(TlsNeedsNut)"
+  ${EndIf}
+  Push '--nut "$Nut"$Tls'
+  Call ServiceCheck
+  ${If} $0 != 0
+    ${TrimNewLines} $1 $R0
+    !insertmacro REFUSE_OPTIONS "$(BadTls)"
+  ${EndIf}
 FunctionEnd
 
 ; A copy of this setup is the installed Uninstall.exe. NSIS's own uninstaller,
@@ -645,7 +687,7 @@ FunctionEnd
 ; $0 = VandrelService.exe's exit code, 0 when nothing was to be done.
 Function ConfigureService
   ${If} $Mode == nut
-    StrCpy $1 "--nut $Nut"
+    StrCpy $1 "--nut $Nut$Tls"
   ${Else}
     StrCpy $1 "--simulate"
   ${EndIf}

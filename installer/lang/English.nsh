@@ -18,6 +18,8 @@ LangString ShutdownOptions ${LANG_ENGLISH} "Give /SHUTDOWN together with /LOGIN=
 LangString ShutdownNeedsNut ${LANG_ENGLISH} "Shutting this PC down when the battery runs low needs a NUT server: give /NUT=ups@host[:port]."
 LangString BadPasswordFile ${LANG_ENGLISH} "The password cannot be read from $\"$R0$\": the file must exist and have the password on its first line."
 LangString BadThreshold ${LANG_ENGLISH} "Give /CHARGEBELOW= a charge in percent (0-100) and /RUNTIMEBELOW= a runtime in seconds (0-86400); 0 turns the rule off."
+LangString TlsNeedsNut ${LANG_ENGLISH} "/TLS=, /TLSCA=, /TLSPIN= and /TLSNAME= set up the link to the NUT server: give /NUT=ups@host[:port] with them."
+LangString BadTls ${LANG_ENGLISH} "Vandrel Service refuses these TLS options: $R0$\r$\nGive /TLS=off, try or require, and at most one of /TLSCA=file (a CA certificate in PEM) and /TLSPIN= (the SHA-256 of the server's certificate, 64 hex digits)."
 LangString NotAdmin ${LANG_ENGLISH} "Perimand Setup must be run by an administrator.$\r$\nRight-click the setup program and choose $\"Run as administrator$\"."
 LangString NotAdminUninstall ${LANG_ENGLISH} "Perimand can only be removed by an administrator."
 LangString BothSources ${LANG_ENGLISH} "Give either /NUT=ups@host[:port] or /SIMULATE, not both."

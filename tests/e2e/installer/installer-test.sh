@@ -7,7 +7,7 @@
 #            --configurator Dellomark.exe --service VandrelService.exe
 #            --publisher upsstatus-publish.exe --work DIR SCENARIO
 # SCENARIO is one of:
-#   silent-install      /S /NUT=... /SHUTDOWN puts the files, the service with
+#   silent-install      /S /NUT=... /TLS... /SHUTDOWN puts the files, the service with
 #                       those settings and its protected password, the Run value
 #                       and the uninstall entry in place, the password on no
 #                       command line; bad options, or another setup running,
@@ -16,7 +16,8 @@
 #                       and only then when setup ran in session 0
 #   upgrade             over a running agent and service: new files, both
 #                       running again, settings kept (replaced when /NUT= is
-#                       given); programs still in use elsewhere are replaced at
+#                       given, a relative /TLSCA= from where setup started);
+#                       programs still in use elsewhere are replaced at
 #                       the next restart (3010), protection kept without
 #                       /SHUTDOWN; a service that fails to start
 #                       gets its settings back, one that will not stop is a 3
@@ -141,11 +142,15 @@ wait_until() {   # bounded: a hang guard, not a speed check
 
 # Runs a Windows program and prints its whole exit code (a Unix status keeps
 # the low byte: 1618 reads 82), written by a batch file, where a quoted path
-# is not escaped as on cmd's own command line.
+# is not escaped as on cmd's own command line. $start_in: the folder it
+# starts in, when given.
 run_windows() {   # "program (Windows path)" options...
     local temp=$WINEPREFIX/drive_c/windows/temp
     rm -f "$temp/exit-code"
-    printf '@%s\r\n@echo %%errorlevel%% >C:\\windows\\temp\\exit-code\r\n' "$*" >"$temp/run.bat"
+    {
+        [[ -z ${start_in:-} ]] || printf '@cd /d "%s"\r\n' "$start_in"
+        printf '@%s\r\n@echo %%errorlevel%% >C:\\windows\\temp\\exit-code\r\n' "$*"
+    } >"$temp/run.bat"
     "$wine64" cmd /c 'C:\windows\temp\run.bat' </dev/null >/dev/null 2>&1 || true
     tr -d '\r\n ' <"$temp/exit-code" 2>/dev/null || echo "none"
 }
@@ -176,6 +181,8 @@ protection=(/SHUTDOWN /LOGIN=mon "/PASSWORDFILE=$password_file")
 protection_is_on() {
     [[ $(reg_value "$parameters_key" Shutdown) == critical && $(reg_value "$parameters_key" Login) == mon ]]
 }
+# A server certificate's SHA-256, as the service stores it.
+pin=3f2a9c04b1d7e8f6a5c3b2019e8d7c6b5a4f3e2d1c0b9a8f7e6d5c4b3a291807
 service_runs() { [[ $(service_state) == RUNNING ]]; }
 service_stopped() { [[ $(service_state) == STOPPED ]]; }
 configurator_running() { pgrep -fx 'C:\\Program Files\\Perimand\\Dellomark\.exe.*' >/dev/null; }
@@ -215,7 +222,9 @@ scenario_silent_install() {
     for options in "/NUT=ups@" "/NUT=ups@host:99999" "/NUT=host-only" "/NUT=test#ups@host" "/NUT=ups@host:1 /SIMULATE" "" \
             "/NUT=ups@host:1 /SHUTDOWN /PASSWORDFILE=$password_file" "/SIMULATE ${protection[*]}" \
             "/NUT=ups@host:1 /SHUTDOWN /LOGIN=mon /PASSWORDFILE=C:\secret\missing.txt" \
-            "/NUT=ups@host:1 ${protection[*]} /CHARGEBELOW=101" "/NUT=ups@host:1 /RUNTIMEBELOW=600"; do
+            "/NUT=ups@host:1 ${protection[*]} /CHARGEBELOW=101" "/NUT=ups@host:1 /RUNTIMEBELOW=600" \
+            "/NUT=ups@host:1 /TLSPIN=xyz" "/NUT=ups@host:1 /TLSCA=missing.pem" "/SIMULATE /TLS=require" \
+            "/NUT=ups@host:1 /TLS=off /TLSPIN=$pin"; do
         # shellcheck disable=SC2086
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
@@ -235,7 +244,8 @@ scenario_silent_install() {
         sleep 0.02
     done >"$work/command-lines" &
     local sampler=$!
-    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" /RUNTIMEBELOW=600 || { rm "$work/sampling"; return; }
+    install_silently /NUT=ups@127.0.0.1:34969 /TLS=require "/TLSPIN=$pin" "${protection[@]}" /RUNTIMEBELOW=600 ||
+        { rm "$work/sampling"; return; }
     rm "$work/sampling"
     wait "$sampler"
     check "setup's protection command was seen running" grep -qF -- --password-stdin "$work/command-lines"
@@ -255,6 +265,9 @@ scenario_silent_install() {
         grep -qiF "$folder\\VandrelService.exe" <<<"$(service_binary_path)"
     check "the service runs" wait_until 50 service_runs
     check "the service has the NUT settings given" nut_settings_are ups 127.0.0.1 34969
+    check "the service requires TLS from that server" [ "$(reg_value "$parameters_key" Tls)" = require ]
+    check "the service checks the server's certificate by the fingerprint given" \
+        [ "$(reg_value "$parameters_key" TlsPin)" = "$pin" ]
     check "the Run value is the quoted agent path" \
         [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
     check "the uninstall entry names Perimand" [ "$(reg_value "$uninstall_key" DisplayName)" = Perimand ]
@@ -371,8 +384,14 @@ scenario_upgrade() {
 
     # New settings given on an upgrade replace the old ones.
     # The service judges the address: NUT's own IPv6 form, stored bare.
-    install_silently /NUT=other@[::1]:3493 || return
+    # A relative /TLSCA= is the file in the folder setup was started in, not
+    # in the one the service is set up from.
+    mkdir -p "$WINEPREFIX/drive_c/certs"
+    printf '%s\r\n' -----BEGIN\ CERTIFICATE----- MAMCAQU= -----END\ CERTIFICATE----- >"$WINEPREFIX/drive_c/certs/ca.pem"
+    start_in='C:\certs' install_silently /NUT=other@[::1]:3493 /TLSCA=ca.pem || return
     check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other ::1 3493
+    check "a relative /TLSCA= gave the service the certificate in the folder setup started in" \
+        grep -qF MAMCAQU= <<<"$("$wine64" reg query "$parameters_key" /v TlsCa </dev/null 2>/dev/null)"
     check "an upgrade with /NUT= and no /SHUTDOWN keeps protection on" protection_is_on
     check "the service runs after that upgrade" wait_until 50 service_runs
 

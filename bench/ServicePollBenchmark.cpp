@@ -21,12 +21,23 @@
 //                   between polls (the service's StatusFeed)
 //   --monitor       the service's own NUT client (NutMonitor::Poll) and
 //                   nothing else of the service
+//   --tls-ca FILE   with --monitor: TLS required (STARTTLS), the server's
+//                   certificate issued by the CA in FILE (PEM) and naming
+//                   --tls-name (default localhost)
+//
+// Given --tls-ca, the parent also runs the plain NutMonitor and the one over
+// TLS, and prints TLS per poll beside plain and bare. The session stays open
+// across polls, so the handshake falls in the warm-up and the window sees
+// only sealed requests and replies.
 //
 // Usage (run under Wine with a NUT server up; bench/CMakeLists.txt starts one):
 //   service_poll_bench.exe --nut ups@host:port [--rounds 5] [--polls 20]
 //                          [--poll-ms 500] [--variants] [--service PATH]
+//                          [--tls-ca FILE [--tls-name NAME]]
 //   service_poll_bench.exe bare --nut ups@host:port --poll-ms N --block NAME
 //                          [--vars 1|2] [--sliced] [--worker] [--monitor]
+//                          [--tls-ca FILE [--tls-name NAME]]
+// FILE may be a host path ("/..."); under Wine it is read through Z:.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -44,6 +55,7 @@
 #include "nut/NutClient.h"
 #include "nut/NutMonitor.h"
 #include "nut/NutSession.h"  // the socket's owner
+#include "nut/TlsPolicy.h"
 #include "win32/UniqueHandle.h"
 
 namespace {
@@ -59,6 +71,10 @@ constexpr DWORD kReplyTimeoutMs = 3000;
 constexpr DWORD kSliceMs = 50;
 constexpr DWORD kWriteTimeoutMs = 1000;
 constexpr DWORD kBlockWaitMs = 15000;  // the child's start and first polls
+// The rig's certificate names localhost, and Wine matches DNS names only;
+// the address stays 127.0.0.1, as for the loops in clear.
+char const* const kDefaultTlsName = "localhost";
+constexpr double kTlsGoal = 1.3;  // TLS per poll against plain, at most
 
 // ---------------------------------------------------------------------------
 // The bare loop (child mode).
@@ -71,6 +87,7 @@ struct BareOptions {
     bool sliced = false;
     bool worker = false;
     bool monitor = false;
+    nut::TlsPolicy tls;  // --monitor only; mode Off: in clear
 };
 
 std::uint32_t WordForStatus(char const* status) {
@@ -99,6 +116,7 @@ public:
         std::uint32_t charge = 0;
         if (options_.monitor) {
             nut::UpsReading const reading = monitor_.Poll(stop);
+            SayWhenFailureChanges(reading.failure);
             status = reading.statusWord;
             charge = reading.charge > 0 ? static_cast<std::uint32_t>(reading.charge) : 0;
         } else {
@@ -113,6 +131,13 @@ public:
     }
 
 private:
+    // The parent sees only word 4; this says why (a refused link...).
+    void SayWhenFailureChanges(std::string const& failure) {
+        if (failure == lastFailure_) return;
+        lastFailure_ = failure;
+        if (!failure.empty()) std::fprintf(stderr, "service_poll_bench: bare: %s\n", failure.c_str());
+    }
+
     bool Connect() {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -206,7 +231,8 @@ private:
     }
 
     BareOptions const& options_;
-    nut::NutMonitor monitor_{options_.ups};  // --monitor only; idle otherwise
+    nut::NutMonitor monitor_{options_.ups, nut::Credentials(), options_.tls};  // --monitor only; idle otherwise
+    std::string lastFailure_;
     UniqueSocket socket_;
     char buffer_[512];
     size_t pending_ = 0;
@@ -300,6 +326,27 @@ std::string ReadWholeFile(std::string const& path) {
     DWORD got = 0;
     while (::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
     return text;
+}
+
+// The build passes host paths; Wine shows the host's root as Z:.
+std::string ReadablePath(std::string const& path) {
+    if (!UnderWine() || path.empty() || path[0] != '/') return path;
+    std::string converted = "Z:" + path;
+    std::replace(converted.begin(), converted.end(), '/', '\\');
+    return converted;
+}
+
+// TLS required, the server's certificate issued by the CA in `caPath` and
+// naming `serverName`. Empty on success, else why not.
+std::string RequireTlsWithCa(std::string const& caPath, std::string const& serverName, nut::TlsPolicy& policy) {
+    std::string const pem = ReadWholeFile(caPath);
+    if (pem.empty()) return "cannot read the CA certificate " + caPath;
+    std::string const bad = nut::ParseCertificatePem(pem, policy.caDer);
+    if (!bad.empty()) return caPath + ": " + bad;
+    policy.mode = nut::TlsMode::Require;
+    policy.check = nut::TlsCheck::Ca;
+    policy.serverName = serverName;
+    return std::string();
 }
 
 // Under Wine 8, GetProcessTimes of another process answers with the
@@ -488,6 +535,8 @@ int RunParent(std::vector<std::string> const& args) {
     long long polls = kDefaultPolls;
     long long pollMs = kDefaultPollMs;
     bool variants = false;
+    std::string tlsCa;
+    std::string tlsName = kDefaultTlsName;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string const& arg = args[i];
         bool const hasValue = i + 1 < args.size();
@@ -495,6 +544,10 @@ int RunParent(std::vector<std::string> const& args) {
             variants = true;
         } else if (arg == "--nut" && hasValue) {
             nutText = args[++i];
+        } else if (arg == "--tls-ca" && hasValue) {
+            tlsCa = ReadablePath(args[++i]);
+        } else if (arg == "--tls-name" && hasValue) {
+            tlsName = args[++i];
         } else if (arg == "--service" && hasValue) {
             service = args[++i];
         } else if (arg == "--rounds" && hasValue) {
@@ -517,6 +570,11 @@ int RunParent(std::vector<std::string> const& args) {
     if (service.empty()) service = DefaultServicePath(program);
     if (::GetFileAttributesA(service.c_str()) == INVALID_FILE_ATTRIBUTES)
         return Usage(("no service at " + service + " (--service PATH)").c_str());
+    // Checked here once, so a bad file stops the run before any child starts.
+    bool const tls = !tlsCa.empty();
+    nut::TlsPolicy parsed;
+    std::string const badTls = tls ? RequireTlsWithCa(tlsCa, tlsName, parsed) : std::string();
+    if (!badTls.empty()) return Usage(badTls.c_str());
 
     std::string const ms = std::to_string(pollMs);
     std::string const bareBlock = "Local\\PerimandPollBench" + std::to_string(::GetCurrentProcessId());
@@ -532,14 +590,21 @@ int RunParent(std::vector<std::string> const& args) {
         contenders.push_back(bare("bare, ups.status only", " --vars 1"));
         contenders.push_back(bare("bare, 50 ms select slices", " --sliced"));
         contenders.push_back(bare("bare, slices + worker", " --sliced --worker"));
-        contenders.push_back(bare("NutMonitor::Poll + publish", " --monitor"));
-        contenders.push_back(bare("NutMonitor + worker", " --monitor --worker"));
+    }
+    size_t const plainMonitor = contenders.size();
+    if (variants || tls) contenders.push_back(bare("NutMonitor::Poll + publish", " --monitor"));
+    if (variants) contenders.push_back(bare("NutMonitor + worker", " --monitor --worker"));
+    size_t const tlsMonitor = contenders.size();
+    if (tls) {
+        std::string const tlsFlags = " --monitor --tls-ca \"" + tlsCa + "\" --tls-name " + tlsName;
+        contenders.push_back(bare("NutMonitor::Poll over TLS", tlsFlags));
     }
 
     std::printf("%s, %lld rounds x %lld polls at %lld ms, UPS %s, %s build\n", service.c_str(), rounds, polls,
                 pollMs, nutText.c_str(), sizeof(void*) == 8 ? "x86_64" : "i686");
     std::printf("CPU from %s; memory from GetProcessMemoryInfo\n",
                 UnderWine() ? "the kernel's schedstat of the child's threads (Wine)" : "GetProcessTimes");
+    if (tls) std::printf("TLS: STARTTLS required, CA from %s, server name %s\n", tlsCa.c_str(), tlsName.c_str());
     std::printf("%-28s %5s %10s %10s %9s %9s %9s %5s\n", "", "round", "cpu ms/poll", "wall ms", "ws KiB",
                 "peak KiB", "priv KiB", "word");
     std::fflush(stdout);
@@ -590,12 +655,22 @@ int RunParent(std::vector<std::string> const& args) {
                     range.first->cpuMsPerPoll, range.second->cpuMsPerPoll);
     }
     std::printf("(ratios against \"bare loop, same calls\")\n");
+    if (tls) {
+        double const tlsCpu = median(tlsMonitor, &Sample::cpuMsPerPoll);
+        double const plainCpu = median(plainMonitor, &Sample::cpuMsPerPoll);
+        std::printf("\nTLS against plain            cpu ms/poll  plain ms/poll  bare ms/poll  TLS/bare  TLS/plain\n");
+        std::printf("%-28s %11.3f %14.3f %13.3f %9.2f %10.2f\n", contenders[tlsMonitor].name.c_str(), tlsCpu, plainCpu,
+                    bareCpu, bareCpu > 0 ? tlsCpu / bareCpu : 0.0, plainCpu > 0 ? tlsCpu / plainCpu : 0.0);
+        std::printf("(plain: \"%s\"; goal TLS/plain %.2f or less)\n", contenders[plainMonitor].name.c_str(), kTlsGoal);
+    }
     return 0;
 }
 
 int RunBareFromArgs(std::vector<std::string> const& args) {
     BareOptions options;
     std::string nutText;
+    std::string tlsCa;
+    std::string tlsName = kDefaultTlsName;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string const& arg = args[i];
         bool const hasValue = i + 1 < args.size();
@@ -616,11 +691,17 @@ int RunBareFromArgs(std::vector<std::string> const& args) {
             options.worker = true;
         } else if (arg == "--monitor") {
             options.monitor = true;
+        } else if (arg == "--tls-ca" && hasValue) {
+            tlsCa = ReadablePath(args[++i]);
+        } else if (arg == "--tls-name" && hasValue) {
+            tlsName = args[++i];
         } else {
             return Usage(("bare: unknown or incomplete option " + arg).c_str());
         }
     }
     if (options.block.empty()) return Usage("bare: --block NAME is required");
+    std::string const badTls = tlsCa.empty() ? std::string() : RequireTlsWithCa(tlsCa, tlsName, options.tls);
+    if (!badTls.empty()) return Usage(("bare: " + badTls).c_str());
     std::string const bad = nut::ParseUpsAddress(nutText, options.ups);
     if (!bad.empty()) return Usage(("bare: " + bad).c_str());
     return RunBare(options);

@@ -52,8 +52,10 @@ bool ThisProgramPath(std::string& path, std::string& binaryPath) {
 // The service runs whatever sits at its path, as LocalService, which reads
 // the stored password, publishes the state and may shut the PC down: a copy
 // that ordinary users can replace (a portable one in Downloads) is never
-// registered. kExitOk, or the exit code of a refusal it has already reported.
-int RefuseUserChangeable(std::string const& programPath) {
+// registered; nor an event command it would run. kExitOk, or the exit code
+// of a refusal it has already reported; `consequence` says what users could
+// then do.
+int RefuseUserChangeable(std::string const& programPath, char const* consequence) {
     win32::UserChangeable const changeable = win32::FindUserChangeable(programPath);
     if (changeable.error != ERROR_SUCCESS) {
         std::fprintf(stderr, "VandrelService: cannot tell who may change \"%s\": %s\n", changeable.path.c_str(),
@@ -61,12 +63,16 @@ int RefuseUserChangeable(std::string const& programPath) {
         return kExitFailed;
     }
     if (changeable.path.empty()) return kExitOk;
-    std::fprintf(stderr,
-                 "VandrelService: ordinary users can change \"%s\", so a service registered from there would run "
-                 "whatever they put in its place; use a copy in a folder only administrators can change "
-                 "(setup's, in Program Files)\n",
-                 changeable.path.c_str());
+    std::fprintf(stderr, "VandrelService: ordinary users can change \"%s\", so %s\n", changeable.path.c_str(),
+                 consequence);
     return kExitFailed;
+}
+
+int RefuseUserChangeableEventCommand(ServiceSettings const& settings) {
+    if (settings.events.command.empty()) return kExitOk;
+    return RefuseUserChangeable(settings.events.command,
+                                "the service would run whatever they put there for each event; keep the event "
+                                "command in a folder only administrators can change");
 }
 
 // This program's quoted path for the registration, once it is one users
@@ -74,7 +80,9 @@ int RefuseUserChangeable(std::string const& programPath) {
 int RegistrablePath(std::string& binaryPath) {
     std::string path;
     if (!ThisProgramPath(path, binaryPath)) return Fail("cannot get this program's path", ::GetLastError());
-    return RefuseUserChangeable(path);
+    return RefuseUserChangeable(path,
+                                "a service registered from there would run whatever they put in its place; use a "
+                                "copy in a folder only administrators can change (setup's, in Program Files)");
 }
 
 // The service runs without its Event Log source, whose texts the Event
@@ -162,7 +170,8 @@ std::string DescribeLink(nut::UpsReading const& reading, bool loginSet) {
     nut::LinkState const& link = reading.link;
     if (!link.refusal.empty()) return "refused: " + link.refusal;
     if (!link.encrypted) {
-        if (!reading.answered && !reading.failure.empty()) return "none (" + reading.failure + ")";
+        // Why is on the reading's line already.
+        if (!reading.answered && !reading.failure.empty()) return "none";
         return loginSet ? "not encrypted; the password travels in clear" : "not encrypted";
     }
     std::string const encrypted = "encrypted (" + link.protocol + "), ";
@@ -236,6 +245,7 @@ int Install(ServiceSettings const& settings, PasswordRequest passwordRequest) {
     if (settings.protection.login.empty()) passwordRequest = PasswordRequest::Remove;
     std::string binaryPath;
     if (int const refused = RegistrablePath(binaryPath)) return refused;
+    if (int const refused = RefuseUserChangeableEventCommand(settings)) return refused;
     SecretString password;
     if (int const refused = TakePassword(passwordRequest, password)) return refused;
     OpenedService opened;
@@ -282,6 +292,7 @@ int Configure(std::vector<std::string> const& options) {
     // installed one, so a service first registered from elsewhere moves there.
     std::string binaryPath;
     if (int const refused = RegistrablePath(binaryPath)) return refused;
+    if (int const refused = RefuseUserChangeableEventCommand(settings)) return refused;
     SecretString password;
     if (int const refused = TakePassword(passwordRequest, password)) return refused;
     if (!Registered(UpdateRegistration(service, binaryPath))) return kExitFailed;

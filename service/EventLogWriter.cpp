@@ -42,6 +42,10 @@ DWORD MessageOf(ServiceEvent event) {
     case ServiceEvent::ShutdownRefused: return MSG_SHUTDOWN_REFUSED;
     case ServiceEvent::LinkRefused: return MSG_LINK_REFUSED;
     case ServiceEvent::LoginInClear: return MSG_LOGIN_IN_CLEAR;
+    case ServiceEvent::ReplaceBattery: return MSG_REPLACE_BATTERY;
+    case ServiceEvent::ForcedShutdown: return MSG_FORCED_SHUTDOWN;
+    case ServiceEvent::NoCommunication: return MSG_NO_COMMUNICATION;
+    case ServiceEvent::EventCommandFailed: return MSG_EVENT_COMMAND_FAILED;
     }
     return MSG_SERVICE_STOPPED;  // not reached: every event is listed
 }
@@ -85,6 +89,10 @@ EventRecord RecordOf(ServiceEvent event) {
     case STATUS_SEVERITY_WARNING: return {id, EVENTLOG_WARNING_TYPE};
     default: return {id, EVENTLOG_INFORMATION_TYPE};
     }
+}
+
+std::wstring EventText(ServiceEvent event, std::string const& detail) {
+    return MessageText(RecordOf(event).messageId, Widen(detail));
 }
 
 void ReportServiceEvent(ServiceEvent event, std::string const& detail) {

@@ -22,6 +22,10 @@ enum class ServiceEvent {
     ShutdownRefused,
     LinkRefused,
     LoginInClear,
+    ReplaceBattery,
+    ForcedShutdown,
+    NoCommunication,
+    EventCommandFailed,
 };
 
 // Records `event`, with `detail` for people (may be empty), in the Event
@@ -29,6 +33,9 @@ enum class ServiceEvent {
 // Never fails loudly: a service that cannot log still protects the PC. Any
 // thread may call it.
 void ReportServiceEvent(ServiceEvent event, std::string const& detail = std::string());
+
+// The event's message as the Event Log shows it, in the system's language.
+std::wstring EventText(ServiceEvent event, std::string const& detail);
 
 // What ReportEventW is given for an event: its message in the table, and
 // its type (EVENTLOG_ERROR_TYPE, _WARNING_TYPE or _INFORMATION_TYPE), which

@@ -62,6 +62,10 @@ wchar_t const* EventKindName(ServiceEvent event) {
     case ServiceEvent::ShutdownRefused: return L"ShutdownRefused";
     case ServiceEvent::LinkRefused: return L"LinkRefused";
     case ServiceEvent::LoginInClear: return L"LoginInClear";
+    case ServiceEvent::ReplaceBattery: return L"ReplaceBattery";
+    case ServiceEvent::ForcedShutdown: return L"ForcedShutdown";
+    case ServiceEvent::NoCommunication: return L"NoCommunication";
+    case ServiceEvent::EventCommandFailed: return L"EventCommandFailed";
     }
     return L"Unknown";
 }

@@ -54,6 +54,13 @@ char const kUsage[] =
     "                              \"\" removes the login\n"
     "  --password-stdin            read the login's password from one line of standard input\n"
     "                              (stored protected, never shown)\n"
+    "events (either source):\n"
+    "  --notify off|critical|all   tell the people logged on: of nothing, of a shutdown (default),\n"
+    "                              or also of the power failing and back, a low battery, the server\n"
+    "                              lost and back, a battery to replace\n"
+    "  --on-event PATH             run this .exe, .cmd or .bat for each event, as upsmon's NOTIFYCMD:\n"
+    "                              the message last, NOTIFYTYPE and UPSNAME in its environment;\n"
+    "                              ended after 60 s; \"\" removes it\n"
     "install, config and uninstall need administrator rights.\n";
 
 // One line, so the message is not lost above the usage text.

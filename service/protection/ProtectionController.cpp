@@ -4,20 +4,20 @@
 
 #include <utility>
 
+#include "nut/NutClient.h"
 #include "service/EventLogWriter.h"
+#include "service/notify/EventCommand.h"
 #include "service/protection/ShutdownApi.h"
 #include "win32/Win32Error.h"
 
 namespace vandrel {
 namespace {
 
-void Report(std::vector<ProtectionEvent> const& events) {
-    for (ProtectionEvent const& event : events) ReportServiceEvent(event.event, event.detail);
-}
-
 std::string Describe(DWORD error) { return error == ERROR_SUCCESS ? std::string() : win32::DescribeWin32Error(error); }
 
-void WarnSessions(ShutdownApi& api, SessionWarning const& warning, uint32_t seconds) {
+// Unless the settings say nobody is to be told.
+void WarnSessions(ShutdownApi& api, SessionWarning const& warning, uint32_t seconds, NotifyMode notify) {
+    if (notify == NotifyMode::Off) return;
     // However short the count-down, the box stays long enough to be read.
     DWORD const timeoutSeconds = seconds < 30 ? 30 : seconds;
     for (DWORD const session : api.UserSessions())
@@ -34,6 +34,15 @@ ProtectionSettings WhatWindowsCanDo(ProtectionSettings settings) {
 
 uint32_t PollOf(std::optional<ServiceSettings> const& settings) {
     return settings ? settings->pollMs : kDefaultPollMs;
+}
+
+// Unusable settings tell nobody: that is not what anyone asked for.
+EventSettings EventsOf(std::optional<ServiceSettings> const& settings) {
+    return settings ? settings->events : EventSettings{NotifyMode::Critical, std::string()};
+}
+
+std::string UpsNameOf(std::optional<ServiceSettings> const& settings) {
+    return settings && settings->source == SourceKind::Nut ? nut::FormatUpsAddress(settings->ups) : "simulation";
 }
 
 // MinGW's headers lack it.
@@ -57,19 +66,26 @@ ProtectionSettings ProtectionFor(std::optional<ServiceSettings> const& settings)
 }
 
 ProtectionController::ProtectionController(std::optional<ServiceSettings> const& settings, LinePublisher publishLine)
-    : policy_(WhatWindowsCanDo(ProtectionFor(settings)), PollOf(settings)), publishLine_(publishLine) {
+    : policy_(WhatWindowsCanDo(ProtectionFor(settings)), PollOf(settings)),
+      events_(EventsOf(settings)),
+      upsName_(UpsNameOf(settings)),
+      publishLine_(publishLine) {
     Publish();
 }
 
 void ProtectionController::TakeSettings(std::optional<ServiceSettings> const& settings) {
     std::lock_guard<std::mutex> lock(settingsLock_);
-    newSettings_ = Pending{ProtectionFor(settings), PollOf(settings)};
+    newSettings_ = Pending{ProtectionFor(settings), PollOf(settings), EventsOf(settings), UpsNameOf(settings)};
 }
 
 void ProtectionController::OnReading(SourceReading const& reading) {
     {
         std::lock_guard<std::mutex> lock(settingsLock_);
-        if (newSettings_) policy_.SetSettings(WhatWindowsCanDo(newSettings_->protection), newSettings_->pollMs);
+        if (newSettings_) {
+            policy_.SetSettings(WhatWindowsCanDo(newSettings_->protection), newSettings_->pollMs);
+            events_ = newSettings_->events;
+            upsName_ = newSettings_->upsName;
+        }
         newSettings_.reset();
     }
     ProtectionStep const step = policy_.Observe(reading, ::GetTickCount64());
@@ -81,7 +97,33 @@ void ProtectionController::OnReading(SourceReading const& reading) {
     }
     if (step.action == ProtectionAction::Hibernate) Hibernate();
     if (step.action == ProtectionAction::Cancel) Cancel(step.reason);
+    TellPeople();
     Publish();
+}
+
+// The Event Log, the event command, and the recent events.
+void ProtectionController::Report(std::vector<ProtectionEvent> const& events) {
+    for (ProtectionEvent const& event : events) {
+        ReportServiceEvent(event.event, event.detail);
+        reported_.push_back(event.event);
+        std::optional<NotifyType> const type = NotifyTypeOf(event.event);
+        if (type && !events_.command.empty())
+            StartEventCommand(events_.command, *type, upsName_, EventText(event.event, event.detail));
+    }
+}
+
+// With notify "all", the people logged on hear of the reading's events;
+// the notices keep time even when there are none.
+void ProtectionController::TellPeople() {
+    std::vector<ServiceEvent> const tell = notices_.Take(reported_, ::GetTickCount64());
+    reported_.clear();
+    if (events_.notify != NotifyMode::All) return;
+    ShutdownApi& api = Seam<ShutdownApi>::Current();
+    for (ServiceEvent const event : tell) {
+        SessionWarning const notice = NoticeFor(api.UiLanguage(), event);
+        for (DWORD const session : api.UserSessions())
+            api.SendSessionMessage(session, notice.title, notice.text, kNoticeSeconds);
+    }
 }
 
 void ProtectionController::OnResumed() {
@@ -103,7 +145,8 @@ std::string ProtectionController::Initiate(ProtectionStep const& step) {
     bool const hibernate = policy_.Hibernating();
     DWORD const error = hibernate ? ERROR_SUCCESS : AskWindowsToShutDown(api, step.delaySeconds, critical);
     if (error == ERROR_SUCCESS)
-        WarnSessions(api, ShutdownWarning(api.UiLanguage(), critical, hibernate, step.delaySeconds), step.delaySeconds);
+        WarnSessions(api, ShutdownWarning(api.UiLanguage(), critical, hibernate, step.delaySeconds), step.delaySeconds,
+                     events_.notify);
     return Describe(error);
 }
 
@@ -118,7 +161,7 @@ void ProtectionController::Hibernate() {
     }
     uint32_t const seconds = policy_.Settings().finalDelaySeconds;
     DWORD const refused = AskWindowsToShutDown(api, seconds, true);
-    if (refused == ERROR_SUCCESS) WarnSessions(api, ShutdownWarning(api.UiLanguage(), true, false, seconds), seconds);
+    if (refused == ERROR_SUCCESS) WarnSessions(api, ShutdownWarning(api.UiLanguage(), true, false, seconds), seconds, events_.notify);
     Report(policy_.HibernationFailed(Describe(error), Describe(refused)));
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "service/feed/StatusFeed.h"
+#include "service/notify/PowerNotices.h"
 #include "service/protection/ShutdownPolicy.h"
 #include "service/settings/ServiceSettings.h"
 
@@ -38,6 +39,8 @@ public:
     void OnServiceStopping(bool windowsShuttingDown);
 
 private:
+    void Report(std::vector<ProtectionEvent> const& events);
+    void TellPeople();
     std::string Initiate(ProtectionStep const& step);
     void Hibernate();
     void Cancel(std::string const& reason);
@@ -46,10 +49,16 @@ private:
     struct Pending {
         ProtectionSettings protection;
         uint32_t pollMs;
+        EventSettings events;
+        std::string upsName;
     };
     std::mutex settingsLock_;
     std::optional<Pending> newSettings_;
-    ShutdownPolicy policy_;  // the worker's
+    ShutdownPolicy policy_;  // the worker's, as are the four below
+    EventSettings events_;
+    std::string upsName_;    // for an event command: "ups@host:3493"
+    PowerNotices notices_;
+    std::vector<ServiceEvent> reported_;  // of the reading under way
     LinePublisher publishLine_;
     std::string publishedLine_;
 };

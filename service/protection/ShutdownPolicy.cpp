@@ -8,6 +8,8 @@ namespace vandrel {
 namespace {
 
 uint64_t const kMinDeadTimeMs = 15000;
+// upsmon's NOCOMMWARNTIME: silence this long is worth saying again.
+uint64_t const kNoCommunicationMs = 300000;
 
 bool Has(SourceReading const& reading, char const* flag) {
     return reading.answered && nut::HasStatusFlag(reading.upsStatus, flag);
@@ -45,13 +47,27 @@ void ShutdownPolicy::Track(SourceReading const& reading, uint64_t nowMs, std::ve
         }
         if (lowNow && !batteryLow_) events.push_back({ServiceEvent::BatteryLow, status});
         batteryLow_ = lowNow;
+        bool const forcedNow = Has(reading, "FSD");
+        if (forcedNow && !forced_) events.push_back({ServiceEvent::ForcedShutdown, status});
+        forced_ = forcedNow;
+        bool const replaceNow = Has(reading, "RB");
+        if (replaceNow && !replaceBattery_) events.push_back({ServiceEvent::ReplaceBattery, status});
+        replaceBattery_ = replaceNow;
         powerBack_ = Has(reading, "OL") && !Has(reading, "OB") && !lowNow && !Has(reading, "FSD");
         // A calibration runs the battery down on purpose: not critical.
         bool const critical = Has(reading, "OB") && lowNow && !Has(reading, "CAL");
         if (critical && !lowOnBattery_) lowSinceMs_ = nowMs;
         lowOnBattery_ = critical;
     } else {
-        if (reach_ != Reach::Silent) events.push_back({ServiceEvent::CommunicationLost, reading.failure});
+        if (reach_ != Reach::Silent) {
+            events.push_back({ServiceEvent::CommunicationLost, reading.failure});
+            silentSinceMs_ = nowMs;
+            longSilenceTold_ = false;
+        }
+        if (!longSilenceTold_ && nowMs - silentSinceMs_ >= kNoCommunicationMs) {
+            events.push_back({ServiceEvent::NoCommunication, reading.failure});
+            longSilenceTold_ = true;
+        }
         reach_ = Reach::Silent;
         powerBack_ = false;
     }
@@ -222,6 +238,7 @@ void ShutdownPolicy::Resumed(uint64_t nowMs) {
     lastAnsweredMs_ = nowMs;
     onBatterySinceMs_ = nowMs;
     lowSinceMs_ = nowMs;
+    silentSinceMs_ = nowMs;
 }
 
 bool ShutdownPolicy::CallOffOnStop(bool windowsShuttingDown) {

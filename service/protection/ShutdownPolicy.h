@@ -106,6 +106,10 @@ private:
     Power power_ = Power::Unknown;
     Reach reach_ = Reach::Unknown;
     bool batteryLow_ = false;
+    bool forced_ = false;          // the last reading said FSD
+    bool replaceBattery_ = false;  // the last reading said RB
+    uint64_t silentSinceMs_ = 0;
+    bool longSilenceTold_ = false;
     bool powerBack_ = false;      // the last reading: on line, neither low nor forced
     bool lowOnBattery_ = false;   // OB and LB, not calibrating: critical after HOSTSYNC
     uint64_t lowSinceMs_ = 0;

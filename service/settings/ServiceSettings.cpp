@@ -193,6 +193,40 @@ std::string ParseTlsName(ServiceSettings& settings, std::string const& text, Fie
     return {};
 }
 
+std::string NotifyText(ServiceSettings const& settings) { return NotifyModeName(settings.events.notify); }
+std::string ParseNotify(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    for (NotifyMode const mode : {NotifyMode::Off, NotifyMode::Critical, NotifyMode::All}) {
+        if (EqualsIgnoringAsciiCase(text, NotifyModeName(mode))) {
+            settings.events.notify = mode;
+            return {};
+        }
+    }
+    return std::string(row.label) + " must be \"off\", \"critical\" or \"all\", not \"" + text + "\"";
+}
+
+bool EndsWithIgnoringCase(std::string const& text, char const* lowerSuffix) {
+    size_t const length = std::char_traits<char>::length(lowerSuffix);
+    return text.size() >= length && EqualsIgnoringAsciiCase(text.substr(text.size() - length), lowerSuffix);
+}
+
+std::string EventCommandText(ServiceSettings const& settings) { return settings.events.command; }
+// A full path, since the service's current folder is not the user's, to a
+// program the service knows how to start.
+std::string ParseEventCommand(ServiceSettings& settings, std::string const& text, FieldDescriptor const& row) {
+    if (!text.empty()) {
+        bool const absolute = (text.size() > 2 && text[1] == ':' && (text[2] == '\\' || text[2] == '/')) ||
+                              text.compare(0, 2, "\\\\") == 0;
+        if (!absolute) return std::string(row.label) + " must be a full path (C:\\...), not \"" + text + "\"";
+        if (!EndsWithIgnoringCase(text, ".exe") && !EndsWithIgnoringCase(text, ".cmd") &&
+            !EndsWithIgnoringCase(text, ".bat"))
+            return std::string(row.label) + " must be an .exe, .cmd or .bat file";
+        if (text.size() >= MAX_PATH || text.find_first_of("\"\r\n\t") != std::string::npos)
+            return std::string(row.label) + " must be a path of less than 260 characters without quotes";
+    }
+    settings.events.command = text;
+    return {};
+}
+
 constexpr auto kUps = &ServiceSettings::ups;
 constexpr auto kSimulation = &ServiceSettings::simulation;
 constexpr auto kProtection = &ServiceSettings::protection;
@@ -247,6 +281,9 @@ FieldDescriptor const kFields[] = {
     Text(SettingsField::TlsCa, "TlsCa", "CA certificate", "--tls-ca", kNut, kNut, CaText, ParseCa),
     Text(SettingsField::TlsPin, "TlsPin", "certificate fingerprint", "--tls-pin", kNut, kNut, PinText, ParsePin),
     Text(SettingsField::TlsName, "TlsName", "certificate name", "--tls-name", kNut, kNut, TlsNameText, ParseTlsName),
+    Text(SettingsField::Notify, "Notify", "notify", "--notify", kEither, kEither, NotifyText, ParseNotify),
+    Text(SettingsField::OnEvent, "OnEvent", "event command", "--on-event", kEither, kEither, EventCommandText,
+         ParseEventCommand),
 };
 
 // "poll interval must be 500-60000 ms"; a number bounded only by 1 below
@@ -382,7 +419,8 @@ bool operator==(ProtectionSettings const& a, ProtectionSettings const& b) {
 bool operator==(ServiceSettings const& a, ServiceSettings const& b) {
     return a.source == b.source && a.ups.upsName == b.ups.upsName && a.ups.host == b.ups.host &&
            a.ups.port == b.ups.port && a.pollMs == b.pollMs && a.tls == b.tls && a.simulation == b.simulation &&
-           a.protection == b.protection;
+           a.protection == b.protection && a.events.notify == b.events.notify &&
+           a.events.command == b.events.command;
 }
 
 namespace {
@@ -423,6 +461,10 @@ char const* ShutdownActionName(ShutdownAction action) {
 
 bool ParseShutdownActionName(std::string const& text, ShutdownAction& out) {
     return ParseChoice(text, "shutdown", ShutdownAction::Shutdown, "hibernate", ShutdownAction::Hibernate, out);
+}
+
+char const* NotifyModeName(NotifyMode mode) {
+    return mode == NotifyMode::Off ? "off" : mode == NotifyMode::All ? "all" : "critical";
 }
 
 namespace {
@@ -578,10 +620,18 @@ std::string DescribeSource(ServiceSettings const& settings) {
     return text;
 }
 
+// Only what differs from a new install's.
+std::string DescribeEvents(EventSettings const& events) {
+    std::string text;
+    if (events.notify != NotifyMode::Critical) text += std::string(", notify ") + NotifyModeName(events.notify);
+    if (!events.command.empty()) text += ", on event " + events.command;
+    return text;
+}
+
 }  // namespace
 
 std::string DescribeSettings(ServiceSettings const& settings) {
-    return DescribeSource(settings) + DescribeProtection(settings);
+    return DescribeSource(settings) + DescribeProtection(settings) + DescribeEvents(settings.events);
 }
 
 std::string DescribeUnusable(UnusableValue const& value) {

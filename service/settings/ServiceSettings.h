@@ -85,6 +85,19 @@ struct ProtectionSettings {
 
 bool operator==(ProtectionSettings const& a, ProtectionSettings const& b);
 
+// Who hears of the UPS's events besides the Event Log. Off: nobody, not even
+// of a shutdown; Critical: the people logged on are warned of a shutdown;
+// All: also of the power failing and coming back, a low battery, the
+// server lost and back, a battery to replace.
+enum class NotifyMode { Off, Critical, All };
+
+struct EventSettings {
+    NotifyMode notify = NotifyMode::Critical;
+    // A program run for each event, as NUT's upsmon runs its NOTIFYCMD
+    // (an .exe, or a .cmd or .bat through cmd.exe); empty: none.
+    std::string command;
+};
+
 // TLS when the server offers it, no certificate check.
 inline nut::TlsPolicy DefaultTls() {
     nut::TlsPolicy tls;
@@ -102,6 +115,7 @@ struct ServiceSettings {
     nut::TlsPolicy tls = DefaultTls();
     SimulationSettings simulation;
     ProtectionSettings protection;
+    EventSettings events;
 };
 
 bool operator==(SimulationSettings const& a, SimulationSettings const& b);
@@ -134,6 +148,8 @@ enum class SettingsField {
     TlsCa,
     TlsPin,
     TlsName,
+    Notify,
+    OnEvent,
 };
 
 // Which source a setting goes with, if either.
@@ -224,6 +240,9 @@ char const* ShutdownModeName(ShutdownMode mode);
 bool ParseShutdownModeName(std::string const& text, ShutdownMode& out);
 char const* ShutdownActionName(ShutdownAction action);
 bool ParseShutdownActionName(std::string const& text, ShutdownAction& out);
+
+// "off" / "critical" / "all", and back (any case).
+char const* NotifyModeName(NotifyMode mode);
 
 // "off" / "try" / "require", and back (any case).
 char const* TlsModeName(nut::TlsMode mode);

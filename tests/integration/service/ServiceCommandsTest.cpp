@@ -78,7 +78,7 @@ TEST_F(VandrelServiceCommands, InstallStatusConfigAndUninstallWorkOnTheRealRegis
     RunResult const running = Service("status");
     EXPECT_EQ(kExitFailed, running.exitCode) << "no reading from a server that is not there";
     EXPECT_NE(std::string::npos, running.out.find("is running; settings: nut rack@127.0.0.1:34940")) << running.out;
-    EXPECT_NE(std::string::npos, running.out.find("-> word 4\npublished: word 4, charge 0")) << running.out;
+    EXPECT_NE(std::string::npos, running.out.find("-> word 4\nlink: none\npublished: word 4, charge 0")) << running.out;
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), WaitForState(SERVICE_RUNNING));
     // stop and start return once the service is there.
     SERVICE_STATUS now{};
@@ -246,6 +246,17 @@ TEST_F(VandrelServiceCommands, InstallTakesOverAnOlderRegistrationToStartWithWin
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
     EXPECT_STREQ("NT AUTHORITY\\LocalService", config->lpServiceStartName);
     EXPECT_EQ("\"" + e2e::HostPathToWindows(VANDREL_SERVICE_EXE) + "\"", std::string(config->lpBinaryPathName));
+
+    // Nor does it take an event command ordinary users can change.
+    RunResult const command = e2e::RunProgram(e2e::HostPathToWindows(VANDREL_SERVICE_EXE),
+                                              "config --on-event \"" + copy + "\"", kChangeTimeoutMs);
+    EXPECT_EQ(kExitFailed, command.exitCode);
+    EXPECT_EQ(0u, command.err.find("VandrelService: ordinary users can change \"" + folder + "\", so the service would "
+                                   "run whatever they put there for each event"))
+        << command.err;
+    vandrel::ServiceSettings stored;
+    vandrel::ReadServiceSettings(stored);
+    EXPECT_EQ("", stored.events.command);
 }
 
 TEST_F(VandrelServiceCommands, SettingsItCannotUseShowNoConnectionAndHeldWritesAreReported) {

@@ -90,4 +90,19 @@ start_console --nut "testups@127.0.0.1:$PERIMAND_NUT_PEER_PORT" --poll-ms 500 --
 record 'err:eventlog:ReportEventW L"fingerprint does not match \(certificate CN=localhost, SHA-256 fingerprint'
 end_console
 peer reset
+
+# The event command, written as for upsmon's NOTIFYCMD, while the simulated
+# UPS walks OL -> OB -> OB LB -> OL: it gets NUT's event names and the
+# message, and its failure is an error record.
+events_dir=$(mktemp -d)
+windows_dir="Z:${events_dir//\//\\}"
+printf '@echo %%NOTIFYTYPE%% %%UPSNAME%% %%*>>"%s\\events.txt"\r\n@if "%%NOTIFYTYPE%%"=="LOWBATT" exit /b 3\r\n' \
+    "$windows_dir" >"$events_dir/on-event.cmd"
+start_console --simulate --script 3,1,2,3@1500 --on-event "$windows_dir\\on-event.cmd"
+expect "$events_dir/events.txt" '^ONBATT simulation "The mains power failed: the UPS runs on battery. OB"'
+expect "$events_dir/events.txt" '^LOWBATT simulation "'
+record 'err:eventlog:ReportEventW L".*on-event.cmd: ended with exit code 3"'
+expect "$events_dir/events.txt" '^ONLINE simulation "'
+end_console
+rm -rf "$events_dir"
 exit $((failures > 0))

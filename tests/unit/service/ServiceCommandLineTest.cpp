@@ -101,6 +101,9 @@ TEST(ServiceCommandLine, BadInputIsOneLineAndLeavesTheSettingsAlone) {
         {{"--nut", "rack@nas", "--tls-ca", "", "--tls-pin", std::string(64, 'a')}, "--tls-ca and --tls-pin exclude"},
         {{"--nut", "rack@nas", "--tls", "off", "--tls-pin", std::string(64, 'a')}, "TLS is off, so the server's"},
         {{"--simulate", "--tls", "require"}, "--tls is an option of --nut, not of --simulate"},
+        {{"--notify", "loud"}, "--notify: notify must be \"off\", \"critical\" or \"all\""},
+        {{"--on-event", "notify.cmd"}, "event command must be a full path"},
+        {{"--on-event", "C:\\Tools\\notify.ps1"}, "event command must be an .exe, .cmd or .bat file"},
     };
     for (Case const& c : cases) {
         ServiceSettings settings;
@@ -223,12 +226,12 @@ TEST(ServiceRegistration, RestartsAfterFailuresAndKeepsOnlyThePrivilegesItNeeds)
 TEST(ServiceEvents, EachEventHasAMessageOfItsOwn) {
     std::set<unsigned long> ids;
     std::set<std::wstring> kinds;
-    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::LoginInClear); ++i) {
+    for (int i = 0; i <= static_cast<int>(vandrel::ServiceEvent::EventCommandFailed); ++i) {
         ids.insert(vandrel::RecordOf(static_cast<vandrel::ServiceEvent>(i)).messageId);
         kinds.insert(vandrel::EventKindName(static_cast<vandrel::ServiceEvent>(i)));
     }
-    EXPECT_EQ(14u, ids.size());
-    EXPECT_EQ(14u, kinds.size());
+    EXPECT_EQ(18u, ids.size());
+    EXPECT_EQ(18u, kinds.size());
     EXPECT_EQ(0u, kinds.count(L"Unknown"));
 }
 

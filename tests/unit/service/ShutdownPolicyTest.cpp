@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "service/notify/EventCommand.h"
+#include "service/notify/PowerNotices.h"
 #include "service/protection/ProtectionController.h"
 #include "service/protection/ShutdownApi.h"
 #include "service/protection/ShutdownPolicy.h"
@@ -179,15 +182,15 @@ TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
     refused.loginProblem = "ERR ACCESS-DENIED";
     SourceReading pinRefused;
     pinRefused.link.refusal = "fingerprint does not match";
-    SourceReading inClear = Ups("OB LB");
+    SourceReading inClear = Ups("OB LB RB");
     inClear.loginSentInClear = true;
     using E = ServiceEvent;
     std::pair<SourceReading, std::vector<E>> const steps[] = {
         {Ups("OL"), {}},          {refused, {E::LoginRefused}},     {refused, {}},
         {Ups("OB"), {E::OnBattery}}, {Ups("OB"), {}},              {kSilent, {E::CommunicationLost}},
         {kSilent, {}},            {pinRefused, {E::LinkRefused}},  {pinRefused, {}},
-        {inClear, {E::CommunicationBack, E::BatteryLow, E::LoginInClear}},
-        {Ups("OL"), {E::PowerBack}},
+        {inClear, {E::CommunicationBack, E::BatteryLow, E::ReplaceBattery, E::LoginInClear}},
+        {Ups("OB LB RB FSD"), {E::ForcedShutdown}}, {Ups("OL"), {E::PowerBack}},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         std::vector<E> seen;
@@ -200,6 +203,56 @@ TEST(ShutdownPolicy, TransitionsAreRecordedOnceEach) {
             EXPECT_EQ("armed (critical, login mon)", policy.StatusLine());
         }
     }
+    // Five minutes of silence are told once more, as upsmon's NOCOMMWARNTIME.
+    auto const eventsAt = [&policy](uint64_t nowMs) {
+        std::vector<E> seen;
+        for (vandrel::ProtectionEvent const& event : policy.Observe(kSilent, nowMs).events) seen.push_back(event.event);
+        return seen;
+    };
+    EXPECT_EQ(std::vector<E>{E::CommunicationLost}, eventsAt(100));
+    EXPECT_EQ(std::vector<E>{}, eventsAt(100 + 299999));
+    EXPECT_EQ(std::vector<E>{E::NoCommunication}, eventsAt(100 + 300000));
+    EXPECT_EQ(std::vector<E>{}, eventsAt(100 + 600000));
+}
+
+// A failure of the mains shorter than five seconds is nobody's business;
+// one that lasts, or runs the battery low, is told at once.
+TEST(PowerNotices, ABlipIsNotToldALastingFailureAndWhatFollowsAre) {
+    using E = ServiceEvent;
+    vandrel::PowerNotices notices;
+    EXPECT_EQ(std::vector<E>{}, notices.Take({E::OnBattery}, 1000));
+    EXPECT_EQ(std::vector<E>{}, notices.Take({E::PowerBack}, 4000)) << "a blip, and its end";
+    EXPECT_EQ(std::vector<E>{}, notices.Take({E::OnBattery}, 10000));
+    EXPECT_EQ(std::vector<E>{}, notices.Take({}, 14999));
+    EXPECT_EQ(std::vector<E>{E::OnBattery}, notices.Take({}, 15000));
+    EXPECT_EQ(std::vector<E>{E::PowerBack}, notices.Take({E::PowerBack, E::ShutdownCancelled}, 16000));
+    EXPECT_EQ((std::vector<E>{E::OnBattery, E::BatteryLow}), notices.Take({E::OnBattery, E::BatteryLow}, 20000));
+    EXPECT_EQ((std::vector<E>{E::CommunicationLost, E::ReplaceBattery}),
+              notices.Take({E::CommunicationLost, E::ShutdownInitiated, E::ReplaceBattery}, 21000));
+    EXPECT_NE(vandrel::NoticeFor(LANG_ENGLISH, E::BatteryLow).text,
+              vandrel::NoticeFor(MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), E::BatteryLow).text);
+}
+
+// What a script written for upsmon's NOTIFYCMD finds.
+TEST(EventCommand, AScriptRunsThroughCmdWithTheMessageLastAndNutsVariables) {
+    std::vector<std::wstring> const inherited = {L"PATH=C:\\Windows", L"NotifyType=stale", L"UPSNAME=stale"};
+    vandrel::EventLaunch const script = vandrel::PlanEventCommand(
+        L"C:\\Tools\\on power.CMD", vandrel::NotifyType::LowBatt, L"ups@nas:3493", L"say \"low\" 20 %",
+        inherited, L"C:\\Windows\\system32\\cmd.exe");
+    EXPECT_EQ(L"C:\\Windows\\system32\\cmd.exe", script.application);
+    EXPECT_EQ(L"cmd.exe /d /s /c \"\"C:\\Tools\\on power.CMD\" \"say 'low' 20 %\"\"", script.commandLine);
+    EXPECT_EQ((std::vector<std::wstring>{L"PATH=C:\\Windows", L"NOTIFYTYPE=LOWBATT", L"UPSNAME=ups@nas:3493"}),
+              script.environment);
+    vandrel::EventLaunch const program = vandrel::PlanEventCommand(L"C:\\Tools\\notify.exe", vandrel::NotifyType::Online,
+                                                                   L"ups@nas:3493", L"back", {}, L"cmd.exe");
+    EXPECT_EQ(L"C:\\Tools\\notify.exe", program.application);
+    EXPECT_EQ(L"\"C:\\Tools\\notify.exe\" \"back\"", program.commandLine);
+    std::set<std::string> names;
+    for (int i = 0; i <= static_cast<int>(vandrel::NotifyType::NoComm); ++i)
+        names.insert(vandrel::NotifyTypeName(static_cast<vandrel::NotifyType>(i)));
+    EXPECT_EQ((std::set<std::string>{"ONLINE", "ONBATT", "LOWBATT", "FSD", "COMMOK", "COMMBAD", "SHUTDOWN",
+                                     "REPLBATT", "NOCOMM"}),
+              names);
 }
 
 // Windows as the controller meets it: takes the shutdown or refuses it.
@@ -262,6 +315,31 @@ TEST(ProtectionController, ACriticalStateShutsDownAfterTheFinalDelayAndWarnsEver
     controller.OnReading(Ups("OL"));
     EXPECT_EQ(0, windows.aborts);
     EXPECT_EQ("initiated (forced shutdown by the UPS's server)", g_line);
+}
+
+// "all" tells each session of the power's events; "off" tells nobody, not
+// even of the shutdown Windows has taken.
+TEST(ProtectionController, TheNotifySettingSaysWhoHearsOfWhat) {
+    RecordingShutdown windows;
+    ScopedSeam<vandrel::ShutdownApi> seam(windows);
+    windows.language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    vandrel::ServiceSettings all = Nut(ProtectionSettings());
+    all.events.notify = vandrel::NotifyMode::All;
+    vandrel::ProtectionController told(all, &KeepLine);
+    told.OnReading(Ups("OL"));
+    told.OnReading(Ups("OB LB"));
+    std::wstring const onBattery = vandrel::NoticeFor(windows.language, ServiceEvent::OnBattery).text;
+    std::wstring const low = vandrel::NoticeFor(windows.language, ServiceEvent::BatteryLow).text;
+    using Sent = std::vector<std::pair<DWORD, std::wstring>>;
+    EXPECT_EQ((Sent{{1, onBattery}, {3, onBattery}, {1, low}, {3, low}}), windows.messages);
+
+    windows.messages.clear();
+    vandrel::ServiceSettings off = Nut(Critical());
+    off.events.notify = vandrel::NotifyMode::Off;
+    vandrel::ProtectionController silent(off, &KeepLine);
+    silent.OnReading(Ups("OB LB FSD"));
+    EXPECT_EQ(1u, windows.calls.size()) << "the shutdown itself goes ahead";
+    EXPECT_EQ(Sent{}, windows.messages);
 }
 
 TEST(ProtectionController, AFailedHibernationShutsDownOnceAStopCallsOffOnlyAnEarlyShutdown) {

@@ -1,5 +1,8 @@
 #include "configurator/ConfigDlg.h"
 
+#include <iterator>
+
+#include "configurator/CaFile.h"
 #include "configurator/Privileges.h"
 #include "configurator/resource.h"
 #include "configurator/ServiceRestart.h"
@@ -19,6 +22,8 @@ int ErrorTextId(Field field) {
     case Field::Host: return IDC_HOST_ERROR;
     case Field::Port: return IDC_PORT_ERROR;
     case Field::PollMs: return IDC_POLL_MS_ERROR;
+    case Field::Certificate: return IDC_TLS_CERTIFICATE_ERROR;
+    case Field::CertificateName: return IDC_TLS_NAME_ERROR;
     case Field::OnBatteryLimit: return IDC_ON_BATTERY_LIMIT_ERROR;
     case Field::ChargeBelow: return IDC_CHARGE_BELOW_ERROR;
     case Field::RuntimeBelow: return IDC_RUNTIME_BELOW_ERROR;
@@ -30,13 +35,22 @@ int ErrorTextId(Field field) {
 }
 
 int const kErrorTextIds[] = {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_PORT_ERROR, IDC_POLL_MS_ERROR,
-                             IDC_ON_BATTERY_LIMIT_ERROR, IDC_CHARGE_BELOW_ERROR, IDC_RUNTIME_BELOW_ERROR,
-                             IDC_GRACE_ERROR, IDC_LOGIN_ERROR, IDC_PASSWORD_ERROR};
-int const kServerFieldIds[] = {IDC_UPS_NAME, IDC_HOST, IDC_PORT, IDC_POLL_MS, IDC_TEST_CONNECTION};
+                             IDC_TLS_CERTIFICATE_ERROR, IDC_TLS_NAME_ERROR, IDC_ON_BATTERY_LIMIT_ERROR,
+                             IDC_CHARGE_BELOW_ERROR, IDC_RUNTIME_BELOW_ERROR, IDC_GRACE_ERROR, IDC_LOGIN_ERROR,
+                             IDC_PASSWORD_ERROR};
+int const kServerFieldIds[] = {IDC_UPS_NAME,        IDC_HOST,       IDC_PORT,     IDC_POLL_MS,        IDC_TLS_MODE,
+                               IDC_TLS_CERTIFICATE, IDC_TLS_BROWSE, IDC_TLS_NAME, IDC_TEST_CONNECTION};
 int const kProtectionFieldIds[] = {IDC_ON_BATTERY_LIMIT, IDC_CHARGE_BELOW, IDC_RUNTIME_BELOW, IDC_GRACE,
                                    IDC_ACTION, IDC_LOGIN, IDC_PASSWORD};
 // The action list's items, in this order.
 unsigned const kActionTextIds[] = {IDS_ACTION_SHUTDOWN, IDS_ACTION_HIBERNATE};
+// The Encryption list's items, in this order.
+struct TlsModeItem {
+    nut::TlsMode mode;
+    unsigned textId;
+};
+TlsModeItem const kTlsModeItems[] = {
+    {nut::TlsMode::Off, IDS_TLS_OFF}, {nut::TlsMode::Try, IDS_TLS_TRY}, {nut::TlsMode::Require, IDS_TLS_REQUIRE}};
 
 // Whether a password is stored that the service could use.
 bool PasswordStored() {
@@ -71,6 +85,10 @@ bool ToFormField(vandrel::SettingsField field, Field& out) {
     case vandrel::SettingsField::Host: out = Field::Host; return true;
     case vandrel::SettingsField::Port: out = Field::Port; return true;
     case vandrel::SettingsField::PollMs: out = Field::PollMs; return true;
+    case vandrel::SettingsField::Tls:
+    case vandrel::SettingsField::TlsCa:
+    case vandrel::SettingsField::TlsPin: out = Field::Certificate; return true;
+    case vandrel::SettingsField::TlsName: out = Field::CertificateName; return true;
     case vandrel::SettingsField::OnBatteryLimit: out = Field::OnBatteryLimit; return true;
     case vandrel::SettingsField::ChargeBelow: out = Field::ChargeBelow; return true;
     case vandrel::SettingsField::RuntimeBelow: out = Field::RuntimeBelow; return true;
@@ -86,6 +104,8 @@ BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_BN_CLICKED(IDC_SOURCE_NUT, OnSourceChanged)
     ON_BN_CLICKED(IDC_SOURCE_SIMULATE, OnSourceChanged)
     ON_BN_CLICKED(IDC_SHUTDOWN, OnShutdownChanged)
+    ON_BN_CLICKED(IDC_TLS_BROWSE, OnBrowseCa)
+    ON_BN_CLICKED(IDC_TRUST_CERTIFICATE, OnTrustCertificate)
     ON_BN_CLICKED(IDC_TEST_CONNECTION, OnTestConnection)
     ON_BN_CLICKED(IDC_SAVE, OnSave)
     ON_MESSAGE(WM_APP_TEST_DONE, OnTestDone)
@@ -93,7 +113,7 @@ BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
 END_MESSAGE_MAP()
 
-CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIGURATION), test_(&nut::QueryOnce) {}
+CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIGURATION), test_(&nut::QueryOnceWithTls) {}
 
 BOOL CConfigDlg::OnInitDialog() {
     BOOL const result = CDialog::OnInitDialog();
@@ -103,6 +123,9 @@ BOOL CConfigDlg::OnInitDialog() {
     vandrel::SettingsRead const read = vandrel::ReadServiceSettings(loaded_);
     for (unsigned id : kActionTextIds)
         ::SendDlgItemMessageA(m_hWnd, IDC_ACTION, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text(id).c_str()));
+    for (TlsModeItem const& item : kTlsModeItems)
+        ::SendDlgItemMessageA(m_hWnd, IDC_TLS_MODE, CB_ADDSTRING, 0,
+                              reinterpret_cast<LPARAM>(Text(item.textId).c_str()));
     ShowSettings(loaded_);
     std::string notice;
     for (std::string const& bad : read.badValues) {
@@ -151,6 +174,7 @@ void CConfigDlg::ReadForm(FormText& form) const {
     form.host = ItemText(IDC_HOST);
     form.port = ItemText(IDC_PORT);
     form.pollMs = ItemText(IDC_POLL_MS);
+    ReadLink(form.link);
     form.shutdown = ::IsDlgButtonChecked(m_hWnd, IDC_SHUTDOWN) == BST_CHECKED;
     form.onBatteryLimit = ItemText(IDC_ON_BATTERY_LIMIT);
     form.chargeBelow = ItemText(IDC_CHARGE_BELOW);
@@ -171,6 +195,7 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
     SetItemText(IDC_HOST, settings.ups.host);
     SetItemText(IDC_PORT, std::to_string(settings.ups.port));
     SetItemText(IDC_POLL_MS, std::to_string(settings.pollMs));
+    ShowLink(LinkTextOf(settings, Text(IDS_CA_STORED)));
     EnableServerFields();
 
     vandrel::ProtectionSettings const& protection = settings.protection;
@@ -187,6 +212,27 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
     EnableProtectionFields();
 }
 
+void CConfigDlg::ReadLink(LinkText& link) const {
+    LRESULT const index = ::SendDlgItemMessageA(m_hWnd, IDC_TLS_MODE, CB_GETCURSEL, 0, 0);
+    bool const listed = index >= 0 && static_cast<size_t>(index) < std::size(kTlsModeItems);
+    link.mode = listed ? kTlsModeItems[index].mode : nut::TlsMode::Try;
+    link.certificate = ItemText(IDC_TLS_CERTIFICATE);
+    link.caPem = caPem_;
+    link.caLabel = caLabel_;
+    link.serverName = ItemText(IDC_TLS_NAME);
+}
+
+void CConfigDlg::ShowLink(LinkText const& link) {
+    for (size_t i = 0; i < std::size(kTlsModeItems); ++i) {
+        if (kTlsModeItems[i].mode == link.mode)
+            ::SendDlgItemMessageA(m_hWnd, IDC_TLS_MODE, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    }
+    caPem_ = link.caPem;
+    caLabel_ = link.caLabel;
+    SetItemText(IDC_TLS_CERTIFICATE, link.certificate);
+    SetItemText(IDC_TLS_NAME, link.serverName);
+}
+
 void CConfigDlg::EnableProtectionFields() {
     // A simulation never shuts the PC down: the whole group is greyed, and
     // what it holds is kept for when the source is a server again.
@@ -200,6 +246,7 @@ void CConfigDlg::EnableProtectionFields() {
 void CConfigDlg::EnableServerFields() {
     bool const nut = ::IsDlgButtonChecked(m_hWnd, IDC_SOURCE_NUT) == BST_CHECKED;
     for (int id : kServerFieldIds) EnableItem(id, nut && (id != IDC_TEST_CONNECTION || !test_.Running()));
+    EnableItem(IDC_TRUST_CERTIFICATE, nut && !trustable_.empty());
 }
 
 void CConfigDlg::ShowFieldErrors(std::vector<FieldError> const& errors) {
@@ -220,12 +267,46 @@ void CConfigDlg::OnShutdownChanged() {
     EnableProtectionFields();
 }
 
+// The box shows the file's name; the service gets its text when Save runs.
+void CConfigDlg::OnBrowseCa() {
+    ChosenFile chosen;
+    if (!ChooseCaFile(m_hWnd, Text(IDS_CA_FILE_FILTER), chosen)) return;
+    std::string pem;
+    if (!ReadCaFile(chosen.path, pem)) {
+        ShowFieldErrors({{Field::Certificate, IDS_ERROR_CA_FILE}});
+        return;
+    }
+    LinkText link;
+    ReadLink(link);
+    link.caPem = pem;
+    link.caLabel = link.certificate = Substitute(Text(IDS_CA_FILE), {chosen.name});
+    ShowLink(link);
+    nut::TlsPolicy ignored;
+    ShowFieldErrors(ValidateLink(link, ignored));
+}
+
+// The pin replaces whatever check the box held; Save stores it.
+void CConfigDlg::OnTrustCertificate() {
+    LinkText link;
+    ReadLink(link);
+    link.certificate = trustable_;
+    link.caPem.clear();
+    link.caLabel.clear();
+    ShowLink(link);
+    trustable_.clear();
+    ShowFieldErrors({});
+    EnableServerFields();
+}
+
 void CConfigDlg::OnTestConnection() {
     FormText form;
     ScopedWipe const wipeTyped(form.password);
     ReadForm(form);
     nut::UpsAddress address;
-    std::vector<FieldError> const errors = ValidateAddress(form, address);
+    nut::TlsPolicy tls;
+    std::vector<FieldError> errors = ValidateAddress(form, address);
+    std::vector<FieldError> const link = ValidateLink(form.link, tls);
+    errors.insert(errors.end(), link.begin(), link.end());
     ShowFieldErrors(errors);
     if (!errors.empty()) return;
     // With protection on and a user, the test also logs in: the password
@@ -238,7 +319,8 @@ void CConfigDlg::OnTestConnection() {
         login.password = form.password;
         if (login.password.empty()) vandrel::ReadPassword(login.password);
     }
-    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, logIn ? &login : nullptr, kTestTimeoutMs)) return;
+    if (!test_.Start(m_hWnd, WM_APP_TEST_DONE, address, logIn ? &login : nullptr, tls, kTestTimeoutMs)) return;
+    trustable_.clear();  // of the server asked before
     SetItemText(IDC_TEST_RESULT, Text(IDS_TEST_RUNNING));
     EnableServerFields();
 }
@@ -246,6 +328,7 @@ void CConfigDlg::OnTestConnection() {
 LRESULT CConfigDlg::OnTestDone(WPARAM, LPARAM) {
     if (std::optional<nut::UpsReading> reading = test_.Take()) {
         SetItemText(IDC_TEST_RESULT, DescribeReading(*reading, [this](unsigned id) { return Text(id); }));
+        trustable_ = TrustableFingerprint(*reading);
     }
     EnableServerFields();
     return 0;

@@ -37,6 +37,8 @@ protected:
 
     afx_msg void OnSourceChanged();
     afx_msg void OnShutdownChanged();
+    afx_msg void OnBrowseCa();
+    afx_msg void OnTrustCertificate();
     afx_msg void OnTestConnection();
     afx_msg void OnSave();
     afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
@@ -55,6 +57,8 @@ private:
     // The caller wipes `form.password`.
     void ReadForm(FormText& form) const;
     void ShowSettings(vandrel::ServiceSettings const& settings);
+    void ReadLink(LinkText& link) const;
+    void ShowLink(LinkText const& link);
     void EnableServerFields();
     void EnableProtectionFields();
     // Clears every field's message, then shows these.
@@ -73,6 +77,10 @@ private:
     void RestartService();
 
     vandrel::ServiceSettings loaded_;  // what the key held; Save keeps what the form does not show
+    // The CA the certificate box stands for while it shows `caLabel_`.
+    std::string caPem_;
+    std::string caLabel_;
+    std::string trustable_;  // the last test's fingerprint of a certificate nothing checked
     ConnectionTest test_;
     ServiceRestart restart_;
     bool closeWhenRestarted_ = false;

@@ -39,6 +39,12 @@ FailureText const kFailureTexts[] = {
     {"wrong password", IDS_LOGIN_WRONG_PASSWORD},
     {"unknown user", IDS_LOGIN_UNKNOWN_USER},
     {"the password is empty", IDS_LOGIN_NO_PASSWORD},
+    // Why a link was refused.
+    {"fingerprint does not match", IDS_REFUSAL_PIN},
+    {"certificate from another CA", IDS_REFUSAL_OTHER_CA},
+    {"certificate expired or not yet valid", IDS_REFUSAL_EXPIRED},
+    {"TLS below 1.2", IDS_REFUSAL_OLD_TLS},
+    {"the server does not offer TLS", IDS_REFUSAL_NO_TLS},
 };
 
 std::string Worded(std::string const& failure, TextLoader const& text) {
@@ -111,6 +117,35 @@ std::vector<FieldError> ValidateAddress(FormText const& text, nut::UpsAddress& o
     return errors;
 }
 
+std::vector<FieldError> ValidateLink(LinkText const& text, nut::TlsPolicy& out) {
+    vandrel::ServiceSettings probe;
+    vandrel::SetFieldFromText(probe, vandrel::SettingsField::Tls, vandrel::TlsModeName(text.mode));
+    bool const showsCa = !text.caPem.empty() && text.certificate == text.caLabel;
+    unsigned const badCertificate = showsCa ? IDS_ERROR_CA_PEM : IDS_ERROR_PIN;
+    std::vector<FieldError> errors;
+    if (vandrel::SetFieldFromText(probe, showsCa ? vandrel::SettingsField::TlsCa : vandrel::SettingsField::TlsPin,
+                                  showsCa ? text.caPem : text.certificate)
+            .failed())
+        errors.push_back({Field::Certificate, badCertificate});
+    else if (text.mode == nut::TlsMode::Off && probe.tls.check != nut::TlsCheck::None)
+        errors.push_back({Field::Certificate, IDS_ERROR_CHECK_WITHOUT_TLS});
+    if (vandrel::SetFieldFromText(probe, vandrel::SettingsField::TlsName, text.serverName).failed())
+        errors.push_back({Field::CertificateName, IDS_ERROR_TLS_NAME});
+    if (errors.empty()) out = probe.tls;
+    return errors;
+}
+
+LinkText LinkTextOf(vandrel::ServiceSettings const& settings, std::string const& storedCaLabel) {
+    auto const stored = [&](vandrel::SettingsField field) { return vandrel::FindField(field)->text(settings); };
+    LinkText text;
+    text.mode = settings.tls.mode;
+    text.caPem = stored(vandrel::SettingsField::TlsCa);
+    if (!text.caPem.empty()) text.caLabel = storedCaLabel;
+    text.certificate = text.caPem.empty() ? stored(vandrel::SettingsField::TlsPin) : storedCaLabel;
+    text.serverName = stored(vandrel::SettingsField::TlsName);
+    return text;
+}
+
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
     FormValues values;
     ScopedWipe const wipe(values.newPassword);  // `out` has a copy of its own
@@ -123,6 +158,8 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
             values.pollMs = probe.pollMs;
         else
             errors.push_back({Field::PollMs, IDS_ERROR_POLL_RANGE});
+        std::vector<FieldError> const link = ValidateLink(text.link, values.tls);
+        errors.insert(errors.end(), link.begin(), link.end());
     }
     values.shutdown = text.shutdown && text.source == vandrel::SourceKind::Nut;
     if (values.shutdown) ValidateProtection(text, values, errors);
@@ -136,6 +173,7 @@ vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, 
     if (values.source == vandrel::SourceKind::Nut) {
         settings.ups = values.address;
         settings.pollMs = values.pollMs;
+        settings.tls = values.tls;
     }
     vandrel::ProtectionSettings& protection = settings.protection;
     if (!values.shutdown) {
@@ -171,14 +209,35 @@ std::string Substitute(std::string const& pattern, std::vector<std::string> cons
     return result;
 }
 
+namespace {
+
+// The reading's first line: what the server said, or why nothing was had.
+std::string DescribeAnswer(nut::UpsReading const& reading, TextLoader const& text) {
+    if (!reading.answered && !reading.link.refusal.empty())
+        return Substitute(text(IDS_LINK_REFUSED), {Worded(reading.link.refusal, text)});
+    if (!reading.answered) return Substitute(text(IDS_READING_FAILED), {Worded(reading.failure, text)});
+    if (reading.charge >= 0)
+        return Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
+    return Substitute(text(IDS_READING_STATUS), {reading.status});
+}
+
+// Empty when there is nothing to say: a refusal is the first line already,
+// and a connection that failed in clear may never have been made.
+std::string DescribeLink(nut::UpsReading const& reading, TextLoader const& text) {
+    nut::LinkState const& link = reading.link;
+    if (!link.refusal.empty()) return std::string();
+    if (link.encrypted && link.verified) return Substitute(text(IDS_LINK_VERIFIED), {link.protocol, link.subject});
+    if (link.encrypted) return Substitute(text(IDS_LINK_NOT_CHECKED), {link.fingerprint});
+    if (!reading.answered) return std::string();
+    return text(reading.login == nut::LoginOutcome::NotAsked ? IDS_LINK_CLEAR : IDS_LINK_CLEAR_LOGIN);
+}
+
+}  // namespace
+
 std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& text) {
-    std::string described;
-    if (!reading.answered)
-        described = Substitute(text(IDS_READING_FAILED), {Worded(reading.failure, text)});
-    else if (reading.charge >= 0)
-        described = Substitute(text(IDS_READING_WITH_CHARGE), {reading.status, std::to_string(reading.charge)});
-    else
-        described = Substitute(text(IDS_READING_STATUS), {reading.status});
+    std::string described = DescribeAnswer(reading, text);
+    std::string const link = DescribeLink(reading, text);
+    if (!link.empty()) described += "\r\n" + link;
     switch (reading.login) {
     case nut::LoginOutcome::NotAsked: break;
     case nut::LoginOutcome::LoggedIn: described += "\r\n" + text(IDS_LOGIN_ACCEPTED); break;
@@ -187,6 +246,10 @@ std::string DescribeReading(nut::UpsReading const& reading, TextLoader const& te
         break;
     }
     return described;
+}
+
+std::string TrustableFingerprint(nut::UpsReading const& reading) {
+    return reading.link.encrypted && !reading.link.verified ? reading.link.fingerprint : std::string();
 }
 
 SaveRight DecideSaveRight(bool adminGroupEnabled, TokenElevation elevation) {

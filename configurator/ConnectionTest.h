@@ -15,18 +15,19 @@ namespace dellomark {
 
 class ConnectionTest {
 public:
-    // nut::QueryOnce: logs in only when given credentials.
-    using Query =
-        std::function<nut::UpsReading(nut::UpsAddress const&, unsigned timeoutMs, nut::Credentials const* login)>;
+    // nut::QueryOnceWithTls: logs in only when given credentials, over the
+    // link the policy asks for.
+    using Query = std::function<nut::UpsReading(nut::UpsAddress const&, unsigned timeoutMs,
+                                                nut::Credentials const* login, nut::TlsPolicy const& tls)>;
 
     explicit ConnectionTest(Query query);
 
     // Starts a test unless one runs, logging in as `login` when given (null:
-    // it only reads). The test keeps a copy of the login of its own, its
-    // password wiped when the test is done with it. `message` is posted to
-    // `target` when it ends, also when it failed.
+    // it only reads), over the link `tls` asks for. The test keeps a copy of
+    // the login of its own, its password wiped when the test is done with
+    // it. `message` is posted to `target` when it ends, also when it failed.
     bool Start(HWND target, UINT message, nut::UpsAddress const& address, nut::Credentials const* login,
-               unsigned timeoutMs);
+               nut::TlsPolicy const& tls, unsigned timeoutMs);
 
     bool Running() const { return job_.Running(); }
     std::optional<nut::UpsReading> Take() { return job_.Take(); }

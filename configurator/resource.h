@@ -20,6 +20,14 @@
 #define IDC_HOST_ERROR              1014
 #define IDC_PORT_ERROR              1015
 #define IDC_POLL_MS_ERROR           1016
+// The Encryption fields.
+#define IDC_TLS_MODE                1050
+#define IDC_TLS_CERTIFICATE         1051
+#define IDC_TLS_BROWSE              1052
+#define IDC_TLS_NAME                1053
+#define IDC_TLS_CERTIFICATE_ERROR   1054
+#define IDC_TLS_NAME_ERROR          1055
+#define IDC_TRUST_CERTIFICATE       1056
 #define IDC_TEST_CONNECTION         1020
 #define IDC_TEST_RESULT             1021
 #define IDC_SAVE                    1022
@@ -58,6 +66,11 @@
 #define IDS_ERROR_PASSWORD_CHARACTERS 214
 #define IDS_ERROR_CHARGE_RANGE      215
 #define IDS_ERROR_RUNTIME_RANGE     216
+#define IDS_ERROR_PIN               217
+#define IDS_ERROR_CA_PEM            218
+#define IDS_ERROR_CA_FILE           219
+#define IDS_ERROR_CHECK_WITHOUT_TLS 270
+#define IDS_ERROR_TLS_NAME          271
 
 // The connection test.
 #define IDS_TEST_RUNNING            220
@@ -77,6 +90,26 @@
 #define IDS_LOGIN_WRONG_PASSWORD    234
 #define IDS_LOGIN_UNKNOWN_USER      235
 #define IDS_LOGIN_NO_PASSWORD       236
+// How the connection test's link came out.
+#define IDS_LINK_VERIFIED           280   // %1 the protocol, %2 the certificate's subject
+#define IDS_LINK_NOT_CHECKED        281   // %1 the fingerprint
+#define IDS_LINK_REFUSED            282   // %1 why
+#define IDS_LINK_CLEAR              283
+#define IDS_LINK_CLEAR_LOGIN        284
+#define IDS_REFUSAL_PIN             285
+#define IDS_REFUSAL_OTHER_CA        286
+#define IDS_REFUSAL_EXPIRED         287
+#define IDS_REFUSAL_OLD_TLS         288
+#define IDS_REFUSAL_NO_TLS          289
+
+// The Encryption list's items, in nut::TlsMode's order, and the CA's
+// stand-ins in the certificate box.
+#define IDS_TLS_OFF                 290
+#define IDS_TLS_TRY                 291
+#define IDS_TLS_REQUIRE             292
+#define IDS_CA_STORED               293
+#define IDS_CA_FILE                 294   // %1 the file's name
+#define IDS_CA_FILE_FILTER          295   // names and patterns, '|' after each but the last
 
 // The Shutdown group's actions, in the order of its list.
 #define IDS_ACTION_SHUTDOWN         260

@@ -118,6 +118,17 @@ protected:
         return status;
     }
 
+    // Runs a connection test until its result holds `line`; what it showed.
+    static std::wstring TestUntilShown(HWND dialog, std::wstring const& line) {
+        std::wstring shown;
+        Click(dialog, IDC_TEST_CONNECTION);
+        EXPECT_TRUE(e2e::PumpUntil(
+            [&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))).find(line) != std::wstring::npos; },
+            kWaitMs))
+            << std::string(shown.begin(), shown.end());
+        return shown;
+    }
+
     std::unique_ptr<e2e::Process> program_;
 };
 
@@ -135,8 +146,10 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog) << "the dialog did not appear";
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TLS_CERTIFICATE)));
     FillNut(dialog, "rackups", "192.0.2.7", "3494", "1500");
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SHUTDOWN)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TLS_CERTIFICATE)));
     Click(dialog, IDC_SHUTDOWN);
     Type(dialog, IDC_CHARGE_BELOW, "40");
     Type(dialog, IDC_GRACE, "45");
@@ -166,6 +179,7 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ(120u, ReadDword("HostsyncSeconds").value_or(0));
     EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
     EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
+    EXPECT_EQ("try", ReadString("Tls").value_or("(none)"));
     std::string password;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
     EXPECT_EQ("s\xC3\xA9" "cret-\xE6\x97\xA5\xE6\x9C\xAC", password);
@@ -185,11 +199,13 @@ TEST_F(Dellomark, ABadPortIsNamedBesideThePortFieldAndNothingIsSaved) {
     HWND dialog = StartDialog();
     ASSERT_NE(nullptr, dialog);
     FillNut(dialog, "rackups", "nas", "70000", "2000");
+    Type(dialog, IDC_TLS_CERTIFICATE, "12:34");
     Click(dialog, IDC_SAVE);
 
     EXPECT_EQ(ProgramString(IDS_FIX_FIELDS), WaitForStatus(dialog));
     EXPECT_EQ(ProgramString(IDS_ERROR_PORT_RANGE), e2e::TextOf(::GetDlgItem(dialog, IDC_PORT_ERROR)));
-    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_POLL_MS_ERROR})
+    EXPECT_EQ(ProgramString(IDS_ERROR_PIN), e2e::TextOf(::GetDlgItem(dialog, IDC_TLS_CERTIFICATE_ERROR)));
+    for (int id : {IDC_UPS_NAME_ERROR, IDC_HOST_ERROR, IDC_POLL_MS_ERROR, IDC_TLS_NAME_ERROR})
         EXPECT_EQ(L"", e2e::TextOf(::GetDlgItem(dialog, id)));
     EXPECT_EQ(source, ReadString("Source"));
     EXPECT_EQ(port, ReadDword("Port"));
@@ -233,26 +249,48 @@ TEST_F(Dellomark, TheConnectionTestSaysWhyItFailedAndWhetherThePrimaryWaits) {
     Click(dialog, IDC_SHUTDOWN);
     Type(dialog, IDC_LOGIN, "mon");
     Type(dialog, IDC_PASSWORD, "secret");
-    auto const testShows = [&](std::wstring const& line) {
-        Click(dialog, IDC_TEST_CONNECTION);
-        EXPECT_TRUE(e2e::PumpUntil(
-            [&] { return (shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT))).find(line) != std::wstring::npos; },
-            kWaitMs))
-            << std::string(shown.begin(), shown.end());
-    };
-    testShows(ProgramString(IDS_LOGIN_ACCEPTED));
+    shown = TestUntilShown(dialog, ProgramString(IDS_LOGIN_ACCEPTED));
+    EXPECT_NE(std::wstring::npos, shown.find(ProgramString(IDS_LINK_CLEAR_LOGIN))) << "upsd offers no TLS here";
     Type(dialog, IDC_PASSWORD, "not secret");
-    testShows(Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED)));
+    TestUntilShown(dialog, Fill(ProgramString(IDS_LOGIN_REFUSED), ProgramString(IDS_LOGIN_ACCESS_DENIED)));
 
     Click(dialog, IDC_SHUTDOWN);  // off: this PC is no secondary, so no login line
-    Click(dialog, IDC_TEST_CONNECTION);
-    EXPECT_TRUE(e2e::PumpUntil(
-        [&] {
-            shown = e2e::TextOf(::GetDlgItem(dialog, IDC_TEST_RESULT));
-            return shown != ProgramString(IDS_TEST_RUNNING) && shown.find(L'\n') == std::wstring::npos;
-        },
-        kWaitMs))
+    std::wstring const clear = ProgramString(IDS_LINK_CLEAR);
+    shown = TestUntilShown(dialog, clear);
+    EXPECT_EQ(shown.size() - clear.size(), shown.rfind(clear)) << std::string(shown.begin(), shown.end());
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TRUST_CERTIFICATE)));
+}
+
+// upsd offering STARTTLS: "When offered" with no certificate gets an
+// encrypted link that nothing checked; trusting it pins that certificate,
+// the next test verifies it, and Save stores the pin.
+TEST_F(Dellomark, TrustingTheCertificateATestFoundPinsItAndSaveStoresIt) {
+    ASSERT_EQ("", InstallService("--status 3"));
+    nut_peer::Run("serve-tls");
+    std::string fingerprint = nut_peer::FileText("tls/server.sha256");
+    fingerprint.resize(fingerprint.find_first_of("\r\n"));
+    std::wstring const wideFingerprint(fingerprint.begin(), fingerprint.end());
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    // The certificate names localhost, and Wine matches names only.
+    FillNut(dialog, "testups", "localhost", std::to_string(nut_peer::Address().port).c_str(), nullptr);
+    ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_TLS_MODE), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
+    TestUntilShown(dialog, Fill(ProgramString(IDS_LINK_NOT_CHECKED), wideFingerprint));
+    ASSERT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TRUST_CERTIFICATE)));
+    Click(dialog, IDC_TRUST_CERTIFICATE);
+    EXPECT_EQ(wideFingerprint, e2e::TextOf(::GetDlgItem(dialog, IDC_TLS_CERTIFICATE)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_TRUST_CERTIFICATE)));
+
+    std::wstring verified = Fill(ProgramString(IDS_LINK_VERIFIED), L"TLS 1.2");
+    TestUntilShown(dialog, verified.replace(verified.find(L"%2"), 2, L"CN=localhost"));
+    Click(dialog, IDC_SAVE);
+    std::wstring shown;
+    EXPECT_TRUE(e2e::PumpUntil([&] { return (shown = WaitForStatus(dialog)) == ProgramString(IDS_SAVED); }, kWaitMs))
         << std::string(shown.begin(), shown.end());
+    EXPECT_EQ(fingerprint, ReadString("TlsPin").value_or("(none)"));
+    EXPECT_EQ("try", ReadString("Tls").value_or("(none)"));
+    EXPECT_EQ("", ReadString("TlsCa").value_or("(none)"));
+    nut_peer::Reset();  // plain upsd again for the tests after
 }
 
 TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {

@@ -61,18 +61,27 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
     ASSERT_TRUE(target);
     nut::UpsAddress seen;
     unsigned seenTimeout = 0;
-    ConnectionTest test([&](nut::UpsAddress const& address, unsigned timeoutMs, nut::Credentials const*) {
+    nut::TlsPolicy seenTls;
+    ConnectionTest test([&](nut::UpsAddress const& address, unsigned timeoutMs, nut::Credentials const*,
+                            nut::TlsPolicy const& tls) {
         seen = address;
         seenTimeout = timeoutMs;
+        seenTls = tls;
         nut::UpsReading reading;
         reading.answered = true;
         reading.status = "OB DISCHRG";
         return reading;
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, nullptr, 1500));
+    nut::TlsPolicy pinned;
+    pinned.mode = nut::TlsMode::Require;
+    pinned.check = nut::TlsCheck::Pin;
+    pinned.pin[0] = 0xab;
+    ASSERT_TRUE(
+        test.Start(target.get(), kDoneMessage, nut::UpsAddress{"ups", "nas", 3493}, nullptr, pinned, 1500));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_EQ("nas", seen.host);
     EXPECT_EQ(1500u, seenTimeout);
+    EXPECT_TRUE(pinned == seenTls);
 
     std::optional<nut::UpsReading> const reading = test.Take();
     ASSERT_TRUE(reading.has_value());
@@ -82,8 +91,9 @@ TEST(ConnectionTestWorker, PostsOnceAndHandsOverTheReadingOnce) {
 
 TEST(ConnectionTestWorker, AQueryThatThrowsIsAFailedReading) {
     auto target = MakeTarget();
-    ConnectionTest test([](nut::UpsAddress const&, unsigned, nut::Credentials const*) -> nut::UpsReading { throw std::runtime_error("x"); });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
+    ConnectionTest test([](nut::UpsAddress const&, unsigned, nut::Credentials const*,
+                           nut::TlsPolicy const&) -> nut::UpsReading { throw std::runtime_error("x"); });
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, nut::TlsPolicy{}, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     std::optional<nut::UpsReading> const reading = test.Take();
     ASSERT_TRUE(reading.has_value());
@@ -95,17 +105,18 @@ TEST(ConnectionTestWorker, OneTestAtATime) {
     auto target = MakeTarget();
     UniqueKernelHandle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     HANDLE const releaseEvent = release.get();
-    ConnectionTest test([releaseEvent](nut::UpsAddress const&, unsigned, nut::Credentials const*) {
+    ConnectionTest test([releaseEvent](nut::UpsAddress const&, unsigned, nut::Credentials const*,
+                                       nut::TlsPolicy const&) {
         ::WaitForSingleObject(releaseEvent, kWaitMs);
         return nut::UpsReading{};
     });
-    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
+    ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, nut::TlsPolicy{}, 100));
     EXPECT_TRUE(test.Running());
-    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
+    EXPECT_FALSE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, nut::TlsPolicy{}, 100));
     ::SetEvent(releaseEvent);
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
     EXPECT_FALSE(test.Running());
-    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
+    EXPECT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, nut::TlsPolicy{}, 100));
     ASSERT_TRUE(WaitForDone(target.get(), kWaitMs));
 }
 
@@ -118,14 +129,15 @@ TEST(ConnectionTestWorker, AnAbandonedTestReturnsAtOnceAndNeverPostsItsLateAnswe
     HANDLE const releaseEvent = release.get();
     {
         auto signal = std::make_shared<GoneSignal>(gone.get());
-        ConnectionTest test([releaseEvent, signal](nut::UpsAddress const&, unsigned, nut::Credentials const*) {
+        ConnectionTest test([releaseEvent, signal](nut::UpsAddress const&, unsigned, nut::Credentials const*,
+                                                   nut::TlsPolicy const&) {
             ::WaitForSingleObject(releaseEvent, kWaitMs);
             nut::UpsReading reading;
             reading.answered = true;
             return reading;
         });
         signal.reset();
-        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, 100));
+        ASSERT_TRUE(test.Start(target.get(), kDoneMessage, nut::UpsAddress{}, nullptr, nut::TlsPolicy{}, 100));
         test.Abandon(0);
         EXPECT_FALSE(test.Take().has_value());
     }

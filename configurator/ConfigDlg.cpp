@@ -6,6 +6,7 @@
 #include "configurator/Privileges.h"
 #include "configurator/resource.h"
 #include "configurator/ServiceRestart.h"
+#include "configurator/StatusArea.h"
 #include "win32/ScopeExit.h"
 #include "win32/SecretString.h"
 #include "framework/AfxString.h"
@@ -77,6 +78,13 @@ void ReadUtf8Text(HWND item, std::string& out) {
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), copied, &out[0], size, nullptr, nullptr);
 }
 
+std::wstring ShownText(HWND item) {
+    int const length = item != nullptr ? ::GetWindowTextLengthW(item) : 0;
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(length > 0 ? static_cast<size_t>(::GetWindowTextW(item, &text[0], length + 1)) : 0);
+    return text;
+}
+
 // What the shared settings code says about a field, for the rare value the
 // form's own checks let through.
 bool ToFormField(vandrel::SettingsField field, Field& out) {
@@ -110,6 +118,8 @@ BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_BN_CLICKED(IDC_SAVE, OnSave)
     ON_MESSAGE(WM_APP_TEST_DONE, OnTestDone)
     ON_MESSAGE(WM_APP_RESTART_DONE, OnRestartDone)
+    ON_MESSAGE(WM_TIMER, OnStatusTimer)
+    ON_MESSAGE(WM_APP_STATUS_READ, OnStatusRead)
     ON_MESSAGE(WM_DESTROY, OnDestroyDialog)
 END_MESSAGE_MAP()
 
@@ -137,6 +147,10 @@ BOOL CConfigDlg::OnInitDialog() {
         notice += Text(rightId);
     }
     ShowStatus(notice);
+    // Until the first read is in, the area says nothing it does not know.
+    ShowUpsStatus({});
+    watch_.Start(m_hWnd, WM_APP_STATUS_READ);
+    SetTimer(kStatusTimerId, kStatusRefreshMs, nullptr);
 
     // Started from the tray, nothing else would bring it forward.
     SetForegroundWindow();
@@ -256,6 +270,36 @@ void CConfigDlg::ShowFieldErrors(std::vector<FieldError> const& errors) {
 
 void CConfigDlg::ShowStatus(std::string const& text) { SetItemText(IDC_STATUS_TEXT, text); }
 
+void CConfigDlg::ShowUpsStatus(StatusSample const& sample) {
+    StatusTexts const texts = DescribeStatus(sample.read, [this](unsigned id) { return Text(id); });
+    SetItemText(IDC_UPS_STATE, texts.state);
+    SetItemText(IDC_UPS_CHARGE, texts.charge);
+    SetItemText(IDC_UPS_RUNTIME, texts.runtime);
+    SetItemText(IDC_UPS_LOAD, texts.load);
+    SetItemText(IDC_UPS_INPUT_VOLTAGE, texts.inputVoltage);
+    SetItemText(IDC_UPS_OUTPUT_VOLTAGE, texts.outputVoltage);
+    SetItemText(IDC_UPS_MODEL, texts.model);
+    SetItemText(IDC_UPS_SERVER, texts.server);
+    SetItemText(IDC_UPS_PROTECTION, texts.protection);
+    // The service wrote them in the system's language: UTF-16 keeps them
+    // whole whatever this program's code page.
+    std::wstring const events = DescribeEvents(sample.events, &LocalEventTime);
+    HWND list = ::GetDlgItem(m_hWnd, IDC_UPS_EVENTS);
+    if (ShownText(list) != events) ::SetWindowTextW(list, events.c_str());  // keeps where the user scrolled to
+}
+
+LRESULT CConfigDlg::OnStatusTimer(WPARAM timerId, LPARAM) {
+    if (timerId == kStatusTimerId) watch_.Start(m_hWnd, WM_APP_STATUS_READ);  // skipped while one runs
+    return 0;
+}
+
+LRESULT CConfigDlg::OnStatusRead(WPARAM, LPARAM) {
+    std::optional<StatusSample> const sample = watch_.Take();
+    // A block held too long by its writer: what is shown stays until the next tick.
+    if (sample && sample->read.block.outcome != StatusBlockRead::kBusy) ShowUpsStatus(*sample);
+    return 0;
+}
+
 void CConfigDlg::OnSourceChanged() {
     ShowFieldErrors({});
     EnableServerFields();
@@ -337,6 +381,8 @@ LRESULT CConfigDlg::OnTestDone(WPARAM, LPARAM) {
 LRESULT CConfigDlg::OnDestroyDialog(WPARAM, LPARAM) {
     // The workers must not post to a window that is gone.
     DWORD const waitMs = 1000;  // then the worker ends on its own
+    KillTimer(kStatusTimerId);
+    watch_.Abandon(waitMs);
     test_.Abandon(waitMs);
     restart_.Abandon(waitMs);
     return 0;

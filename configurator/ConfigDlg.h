@@ -9,6 +9,7 @@
 #include "configurator/ConfigForm.h"
 #include "configurator/ConnectionTest.h"
 #include "configurator/ServiceRestart.h"
+#include "configurator/StatusWatch.h"
 #include "framework/Dialog.h"
 #include "service/settings/ServiceSettings.h"
 
@@ -18,6 +19,12 @@ namespace dellomark {
 UINT const WM_APP_TEST_DONE = WM_APP + 1;
 // Sent by the restart's worker when it is done.
 UINT const WM_APP_RESTART_DONE = WM_APP + 2;
+// Sent by the status area's worker when its read is done.
+UINT const WM_APP_STATUS_READ = WM_APP + 3;
+
+// The status area is read again this often while the dialog is open.
+UINT_PTR const kStatusTimerId = 1;
+UINT const kStatusRefreshMs = 1000;
 
 // How long one connection test may take in all.
 unsigned const kTestTimeoutMs = 5000;
@@ -43,6 +50,8 @@ protected:
     afx_msg void OnSave();
     afx_msg LRESULT OnTestDone(WPARAM, LPARAM);
     afx_msg LRESULT OnRestartDone(WPARAM, LPARAM);
+    afx_msg LRESULT OnStatusTimer(WPARAM, LPARAM);
+    afx_msg LRESULT OnStatusRead(WPARAM, LPARAM);
     afx_msg LRESULT OnDestroyDialog(WPARAM, LPARAM);
 
     DECLARE_MESSAGE_MAP()
@@ -64,6 +73,7 @@ private:
     // Clears every field's message, then shows these.
     void ShowFieldErrors(std::vector<FieldError> const& errors);
     void ShowStatus(std::string const& text);
+    void ShowUpsStatus(StatusSample const& sample);
 
     // Save's steps, in order; each but the last says why it stops, and
     // returns false then.
@@ -83,6 +93,7 @@ private:
     std::string trustable_;  // the last test's fingerprint of a certificate nothing checked
     ConnectionTest test_;
     ServiceRestart restart_;
+    StatusWatch watch_;
     bool closeWhenRestarted_ = false;
 };
 

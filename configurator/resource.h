@@ -48,6 +48,17 @@
 #define IDC_PASSWORD_ERROR          1045
 #define IDC_CHARGE_BELOW_ERROR      1046
 #define IDC_RUNTIME_BELOW_ERROR     1047
+// The status area: the service's last reading and its recent events.
+#define IDC_UPS_STATE               1060
+#define IDC_UPS_CHARGE              1061
+#define IDC_UPS_RUNTIME             1062
+#define IDC_UPS_LOAD                1063
+#define IDC_UPS_INPUT_VOLTAGE       1064
+#define IDC_UPS_OUTPUT_VOLTAGE      1065
+#define IDC_UPS_MODEL               1066
+#define IDC_UPS_SERVER              1067
+#define IDC_UPS_PROTECTION          1068
+#define IDC_UPS_EVENTS              1069
 
 // Field errors; each names its field.
 #define IDS_ERROR_NAME_EMPTY        201
@@ -127,6 +138,23 @@
 #define IDS_FIX_FIELDS              248
 #define IDS_NO_ARGUMENTS            249
 #define IDS_RESTARTING              250
+// The status area.
+#define IDS_STATE_SERVICE_STOPPED   300
+#define IDS_STATE_NO_READING        301
+#define IDS_STATE_ON_LINE           302
+#define IDS_STATE_ON_BATTERY        303
+#define IDS_STATE_BATTERY_LOW       304
+#define IDS_STATE_NO_CONNECTION     305
+#define IDS_STATE_CHARGING          306   // %1 the state
+#define IDS_STATE_REPLACE_BATTERY   307   // %1 the state
+#define IDS_VALUE_UNKNOWN           310
+#define IDS_PERCENT                 311   // %1 the number
+#define IDS_RUNTIME_MINUTES         312   // %1 minutes
+#define IDS_RUNTIME_HOURS           313   // %1 hours, %2 minutes (two digits)
+#define IDS_VOLTS                   314   // %1 volts, one decimal
+#define IDS_SERVER_VERIFIED         315   // %1 the server read
+#define IDS_SERVER_NOT_VERIFIED     316   // %1 the server read
+#define IDS_SERVER_NOT_ENCRYPTED    317   // %1 the server read
 #include "framework/AfxRes.h"   // AFX_IDS_APP_TITLE
 
 #endif

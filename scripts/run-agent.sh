@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the agent and runs it under Wine so you can
 # watch it: a virtual desktop with a taskbar (on a private Xvfb display, or on
-# $DISPLAY when set), the agent's icon in its notification area, and a
-# screenshot of the whole screen. Stops the agent with "Perimand.exe stop" on
+# $DISPLAY when set), the agent's icon in its notification area, Dellomark
+# beside it showing the UPS's numbers, and a screenshot of the whole screen. Stops the agent with "Perimand.exe stop" on
 # Ctrl+C or when the time is up, and cleans up after itself.
 #
 # The monitoring service runs beside it. By default it reads a real NUT
 # server started here: Debian's upsd serving a dummy UPS that walks through
-# on line, on battery, battery low and back, five seconds each.
+# on line, on battery, battery low and back, five seconds each, on port
+# 34990, or the next free one when another program holds it.
 #
 # Usage: scripts/run-agent.sh [--seconds N] [--no-build] [--nut ups@host[:port] | --simulate]
 #   --seconds N      how long the agent runs (default: until Ctrl+C on a
@@ -28,7 +29,7 @@ while [[ $# -gt 0 ]]; do
         --no-build) build=0 ;;
         --nut) source_kind=nut; nut_ups=${2:?--nut needs ups@host[:port]}; shift ;;
         --simulate) source_kind=simulate ;;
-        -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
         *) die "unknown option $1 (see --help)" ;;
     esac
     shift
@@ -61,7 +62,19 @@ peer_dir=$work/nut-peer
 peer_port=34990
 peer_script=$root/tests/rigs/nut/nut-peer.sh
 walker_pid=
+# A port taken by another program (or another tree's peer) would answer for ours.
+port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+first_free_port() {
+    local port
+    for port in $(seq "$1" $(( $1 + 99 ))); do
+        port_taken "$port" || { echo "$port"; return 0; }
+    done
+    return 1
+}
 start_nut_peer() {
+    local wanted=$peer_port
+    peer_port=$(first_free_port "$wanted") || die "ports $wanted to $(( wanted + 99 )) are all taken"
+    [[ $peer_port == "$wanted" ]] || say "port $wanted is taken: the local NUT server takes $peer_port instead"
     say "starting a local NUT server (upsd with a dummy UPS) on 127.0.0.1:$peer_port"
     "$peer_script" start "$peer_dir" "$peer_port" OL 100 || die "the local NUT server did not start"
     # The dummy UPS walks through the states the agent shows, five seconds each.
@@ -111,9 +124,11 @@ stop_monitoring_service() {
 
 xvfb_pid=
 agent_pid=
+dellomark_pid=
 folder=
 cleanup() {
     trap - EXIT INT TERM
+    # Dellomark has no stop command: ending the session below closes it.
     if [[ -n $agent_pid ]] && kill -0 "$agent_pid" 2>/dev/null; then
         say "stopping the agent: Perimand.exe stop"
         quiet "$loader" "$folder/Perimand.exe" stop || true
@@ -123,6 +138,7 @@ cleanup() {
     fi
     stop_monitoring_service
     quiet wineserver -k || true
+    [[ -n $dellomark_pid ]] && { wait "$dellomark_pid" 2>/dev/null || true; }
     if [[ -n $xvfb_pid ]]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
@@ -132,6 +148,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # --- display: the caller's, or a private Xvfb on the first free number ------
+# Dellomark's whole dialog and the taskbar fit a private display; on the
+# caller's, the desktop stays within a small screen.
+desktop_size=1024x768
 if [[ -n ${DISPLAY:-} ]]; then
     say "using the display $DISPLAY"
 else
@@ -139,7 +158,8 @@ else
     display_file=$work/xvfb.display
     rm -f "$display_file"
     # -displayfd picks a free display and writes its number once it is ready.
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" \
+    desktop_size=1024x1024
+    Xvfb -displayfd 3 -screen 0 ${desktop_size}x24 -nolisten tcp 3>"$display_file" \
         </dev/null >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [[ -s $display_file ]] && break; sleep 0.1; done
@@ -157,6 +177,8 @@ if ! wine_prefix_ready; then
 fi
 quiet wineserver -p || true
 quiet "$wine64" cmd /c exit || die "cannot start a Wine session"
+# Set before the first window, which starts the desktop.
+quiet "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f || true
 
 # --- what a Windows user copies: the agent and Dellomark.exe in one folder --
 folder=$work/$arch
@@ -172,6 +194,11 @@ start_monitoring_service
 say "starting $folder/Perimand.exe"
 "$loader" "$folder/Perimand.exe" </dev/null >"$work/agent.log" 2>&1 &
 agent_pid=$!
+if [[ -f $folder/Dellomark.exe ]]; then
+    say "opening Dellomark beside the tray icon: the service's last reading at its top"
+    "$loader" "$folder/Dellomark.exe" </dev/null >"$work/dellomark.log" 2>&1 &
+    dellomark_pid=$!
+fi
 
 # Long enough for the desktop to come up and for the first status tick.
 sleep 5

@@ -7,9 +7,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "configurator/resource.h"
 #include "contract/ServiceContract.h"
+#include "contract/StatusPublisher.h"
 #include "service/settings/StoredPassword.h"
 #include "tests/rigs/e2e/EndToEnd.h"
 #include "tests/rigs/e2e/Process.h"
@@ -57,6 +59,16 @@ std::optional<DWORD> ServiceProcessId() {
                                             sizeof status, &needed))
         return std::nullopt;
     return status.dwProcessId;
+}
+
+// The service's recent events as it keeps them in its State key.
+void WriteRecentEvents(std::wstring const& multiString) {
+    UniqueRegistryKey key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kStateKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                               key.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key.get(), L"RecentEvents", 0, REG_MULTI_SZ,
+                                              reinterpret_cast<BYTE const*>(multiString.data()),
+                                              static_cast<DWORD>(multiString.size() * sizeof(wchar_t))));
 }
 
 class Dellomark : public EndToEnd {
@@ -108,6 +120,16 @@ protected:
     static std::wstring Fill(std::wstring pattern, std::wstring const& argument) {
         size_t const at = pattern.find(L"%1");
         if (at != std::wstring::npos) pattern.replace(at, 2, argument);
+        return pattern;
+    }
+
+    // `pattern` with "%1" and "%2" filled and "%%" made one "%", as the program does.
+    static std::wstring Fill(std::wstring pattern, std::wstring const& first, std::wstring const& second) {
+        pattern = Fill(pattern, first);
+        size_t const at = pattern.find(L"%2");
+        if (at != std::wstring::npos) pattern.replace(at, 2, second);
+        for (size_t percent = pattern.find(L"%%"); percent != std::wstring::npos; percent = pattern.find(L"%%", percent + 1))
+            pattern.erase(percent, 1);
         return pattern;
     }
 
@@ -305,6 +327,54 @@ TEST_F(Dellomark, ClosingWhileTheServerIsSilentEndsTheProgramCleanly) {
 
     ASSERT_TRUE(::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
     EXPECT_EQ(DWORD{0}, program_->WaitForExit(kWaitMs).value_or(~DWORD{0}));
+}
+
+// The service's last reading, each value in the program's own words; what
+// the UPS does not report stays unknown. Newest event first, a damaged line
+// left out. Once the block is gone, the area says the service stopped.
+TEST_F(Dellomark, TheStatusAreaShowsTheLastReadingAndThenThatTheServiceStopped) {
+    ReadingRecord record;
+    record.flags = kReadingAnswered | kReadingHasCharge | kReadingHasRuntime | kReadingHasInputVoltage | kReadingEncrypted;
+    record.charge = 87;
+    record.runtimeSeconds = 3900;
+    record.inputDeciVolts = 2304;
+    record.status = "OB DISCHRG";
+    record.manufacturer = "Kestrel";
+    record.model = "Rack 1500";
+    record.server = "testups@127.0.0.1:3493";
+    record.protection = "armed (critical, login mon)";
+    status_block::StatusPublisher publisher;
+    status_block::StatusPublisher::Options options;
+    options.initial.statusWord = kWordOnBattery;
+    options.mappingSize = kStatusBlockWithRecordSize;
+    ASSERT_FALSE(publisher.Create(options).failed());
+    ASSERT_TRUE(publisher.Write(options.initial, &record, kWaitMs));
+    WriteRecentEvents(std::wstring(L"2026-12-10T05:31:00Z\tPowerBack\tnewer\0garbage\0", 45) +
+                      L"2026-12-10T05:30:00Z\tOnBattery\tolder" + std::wstring(2, L'\0'));
+
+    HWND dialog = StartDialog();
+    ASSERT_NE(nullptr, dialog);
+    auto shown = [&](int id) { return e2e::TextOf(::GetDlgItem(dialog, id)); };
+    EXPECT_TRUE(e2e::PumpUntil([&] { return shown(IDC_UPS_STATE) == ProgramString(IDS_STATE_ON_BATTERY); }, kWaitMs));
+    std::wstring const unknown = ProgramString(IDS_VALUE_UNKNOWN);
+    EXPECT_EQ(Fill(ProgramString(IDS_PERCENT), L"87", L""), shown(IDC_UPS_CHARGE));
+    EXPECT_EQ(Fill(ProgramString(IDS_RUNTIME_HOURS), L"1", L"05"), shown(IDC_UPS_RUNTIME));
+    EXPECT_EQ(Fill(ProgramString(IDS_VOLTS), L"230.4"), shown(IDC_UPS_INPUT_VOLTAGE));
+    EXPECT_EQ(unknown, shown(IDC_UPS_LOAD));
+    EXPECT_EQ(unknown, shown(IDC_UPS_OUTPUT_VOLTAGE));
+    EXPECT_EQ(L"Kestrel Rack 1500", shown(IDC_UPS_MODEL));
+    EXPECT_EQ(Fill(ProgramString(IDS_SERVER_NOT_VERIFIED), L"testups@127.0.0.1:3493"), shown(IDC_UPS_SERVER));
+    EXPECT_EQ(L"armed (critical, login mon)", shown(IDC_UPS_PROTECTION));
+    std::wstring const events = shown(IDC_UPS_EVENTS);
+    EXPECT_LT(events.find(L"  newer"), events.find(L"  older")) << std::string(events.begin(), events.end());
+    EXPECT_EQ(std::wstring::npos, events.find(L"garbage"));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kStateKeyPath, "RecentEvents"));
+
+    publisher.Close();
+    EXPECT_TRUE(
+        e2e::PumpUntil([&] { return shown(IDC_UPS_STATE) == ProgramString(IDS_STATE_SERVICE_STOPPED); }, kWaitMs));
+    EXPECT_EQ(unknown, shown(IDC_UPS_CHARGE)) << "a stopped service's last numbers are not shown as current";
+    EXPECT_EQ(unknown, shown(IDC_UPS_SERVER));
 }
 
 TEST_F(Dellomark, ASecondStartBringsTheOpenDialogForwardAndEnds) {

@@ -9,6 +9,7 @@
 ;   PerimandSetup.exe [/S] [/NUT=ups@host[:port] | /SIMULATE] [/D=folder]
 ;                     [/TLS=off|try|require] [/TLSCA=file | /TLSPIN=SHA256]
 ;                     [/TLSNAME=name]
+;                     [/NOTIFY=off|critical|all] [/ONEVENT=program]
 ;                     [/SHUTDOWN /LOGIN=user /PASSWORDFILE=file
 ;                      [/CHARGEBELOW=PERCENT] [/RUNTIMEBELOW=SECONDS]]
 ;   Uninstall.exe [/S]
@@ -27,6 +28,12 @@
 ; the service keeps), /TLSPIN= (the server certificate's SHA-256) and
 ; /TLSNAME= (the name its certificate carries) only with /NUT=; an upgrade
 ; keeps what the service has for those not given.
+; /NOTIFY= (whom of the people logged on the service tells of the UPS's
+; events: no one, only of a shutdown, or of every event; critical when never
+; given) and /ONEVENT= (an .exe, .cmd or .bat the service runs for each
+; event, in a folder only administrators can change; a relative path is
+; taken from where setup started, an empty one removes it) go with either
+; source; an upgrade keeps what the service has for those not given.
 ;
 ; Exit codes, for /S: 0 done, 1 cancelled, 2 bad options, 3 the service could
 ; not be set up, stopped or removed, 4 a file in use (uninstall), 5 the files
@@ -106,6 +113,7 @@ Var Login
 Var Password            ; cleared once the service has it
 Var Thresholds          ; ' --charge-below "N" --runtime-below "N"', those given
 Var Tls                 ; ' --tls "W" --tls-pin "HEX"'..., those given, with /NUT= only
+Var Events              ; ' --notify "W" --on-event "PATH"', those given, with either source
 
 ; --- pages and languages ---------------------------------------------------
 !define MUI_ICON "${ICON}"
@@ -412,6 +420,7 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   Call ReadTlsOptions
+  Call ReadEventOptions
   Call ReadProtectionOptions
 FunctionEnd
 
@@ -489,28 +498,32 @@ Function ReadProtectionOptions
   StrCpy $Shutdown 1
 FunctionEnd
 
-; /TLS=, /TLSCA=, /TLSPIN=, /TLSNAME=: judged by the service with the
-; address they go with. A relative /TLSCA= is taken from where setup was
-; started: the service reads it later from another folder.
-!macro READ_TLS_OPTION option serviceOption
+; One option for the service, added to `list` when given. A relative file
+; (kind "file") is taken from where setup was started: the service reads it
+; later from another folder. One that does not exist stays relative, which
+; the service's check refuses.
+!macro READ_SERVICE_OPTION list option serviceOption kind
   ClearErrors
   ${GetOptions} $R9 "${option}" $2
   ${IfNot} ${Errors}
-    !if "${option}" == "/TLSCA="
+    !if "${kind}" == "file"
       ${If} $2 != ""
         GetFullPathName $3 $2
         ${IfThen} $3 != "" ${|} StrCpy $2 $3 ${|}
       ${EndIf}
     !endif
-    StrCpy $Tls '$Tls ${serviceOption} "$2"'
+    StrCpy ${list} '${list} ${serviceOption} "$2"'
   ${EndIf}
 !macroend
+
+; /TLS=, /TLSCA=, /TLSPIN=, /TLSNAME=: judged by the service with the
+; address they go with.
 Function ReadTlsOptions
   StrCpy $Tls ""
-  !insertmacro READ_TLS_OPTION "/TLS=" "--tls"
-  !insertmacro READ_TLS_OPTION "/TLSCA=" "--tls-ca"
-  !insertmacro READ_TLS_OPTION "/TLSPIN=" "--tls-pin"
-  !insertmacro READ_TLS_OPTION "/TLSNAME=" "--tls-name"
+  !insertmacro READ_SERVICE_OPTION $Tls "/TLS=" "--tls" word
+  !insertmacro READ_SERVICE_OPTION $Tls "/TLSCA=" "--tls-ca" file
+  !insertmacro READ_SERVICE_OPTION $Tls "/TLSPIN=" "--tls-pin" word
+  !insertmacro READ_SERVICE_OPTION $Tls "/TLSNAME=" "--tls-name" word
   ${IfThen} $Tls == "" ${|} Return ${|}
   ${If} $Mode != nut
     !insertmacro REFUSE_OPTIONS "$(TlsNeedsNut)"
@@ -520,6 +533,22 @@ Function ReadTlsOptions
   ${If} $0 != 0
     ${TrimNewLines} $1 $R0
     !insertmacro REFUSE_OPTIONS "$(BadTls)"
+  ${EndIf}
+FunctionEnd
+
+; /NOTIFY=, /ONEVENT=: of either source, so judged alone. The check sees
+; only the program's path; who may change its folder, install and config
+; judge, after the files are in place, and a refusal there rolls back.
+Function ReadEventOptions
+  StrCpy $Events ""
+  !insertmacro READ_SERVICE_OPTION $Events "/NOTIFY=" "--notify" word
+  !insertmacro READ_SERVICE_OPTION $Events "/ONEVENT=" "--on-event" file
+  ${IfThen} $Events == "" ${|} Return ${|}
+  Push $Events
+  Call ServiceCheck
+  ${If} $0 != 0
+    ${TrimNewLines} $1 $R0
+    !insertmacro REFUSE_OPTIONS "$(BadEvents)"
   ${EndIf}
 FunctionEnd
 
@@ -634,7 +663,7 @@ FunctionEnd
 Function SaveServiceSettings
   StrCpy $SettingsSaved 0
   ${If} $ServiceRegistered == 0
-  ${OrIf} $Mode$Shutdown == keep0
+  ${OrIf} $Mode$Shutdown$Events == keep0
     Return
   ${EndIf}
   InitPluginsDir
@@ -683,13 +712,14 @@ FunctionEnd
 
 ; The service's own command line sets it up: "install" when it is not
 ; registered, "config" with the new settings when they are given, and a bare
-; "config" to keep them, which still points the registration at this copy.
+; "config" (or one with only the event options) to keep them, which still
+; points the registration at this copy.
 ; $0 = VandrelService.exe's exit code, 0 when nothing was to be done.
 Function ConfigureService
   ${If} $Mode == nut
-    StrCpy $1 "--nut $Nut$Tls"
+    StrCpy $1 "--nut $Nut$Tls$Events"
   ${Else}
-    StrCpy $1 "--simulate"
+    StrCpy $1 "--simulate$Events"
   ${EndIf}
   StrCpy $0 0
   ${If} $ServiceRegistered == 0
@@ -700,7 +730,7 @@ Function ConfigureService
     nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" config $1'
     Pop $0
   ${Else}
-    nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" config'
+    nsExec::ExecToLog '"$INSTDIR\VandrelService.exe" config$Events'
     Pop $0
   ${EndIf}
   ; "error" when it could not be started at all

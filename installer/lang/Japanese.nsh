@@ -18,6 +18,7 @@ LangString BadPasswordFile ${LANG_JAPANESE} "$\"$R0$\" からパスワードを�
 LangString BadThreshold ${LANG_JAPANESE} "/CHARGEBELOW= にはバッテリー残量 (0-100 %)、/RUNTIMEBELOW= には残り運転時間 (0-86400 秒) を指定してください。0 を指定するとその条件は使いません。"
 LangString TlsNeedsNut ${LANG_JAPANESE} "/TLS=、/TLSCA=、/TLSPIN=、/TLSNAME= は NUT サーバーとの接続の設定です。/NUT=ups@ホスト[:ポート] と一緒に指定してください。"
 LangString BadTls ${LANG_JAPANESE} "Vandrel Service はこの TLS の指定を受け付けません: $R0$\r$\n/TLS= には off、try、require のいずれかを指定し、/TLSCA=ファイル (PEM 形式の CA 証明書) と /TLSPIN= (サーバー証明書の SHA-256、16 進数 64 桁) はどちらか一方だけを指定してください。"
+LangString BadEvents ${LANG_JAPANESE} "Vandrel Service はこのイベントの指定を受け付けません: $R0$\r$\n/NOTIFY= には off、critical、all のいずれかを、/ONEVENT= には .exe、.cmd、.bat ファイルのパス (フル パス、またはセットアップを開始したフォルダーにある既存のファイル) を指定してください。"
 LangString NotAdmin ${LANG_JAPANESE} "Perimand のセットアップには管理者の権限が必要です。$\r$\nセットアップ プログラムを右クリックし、$\"管理者として実行$\" を選んでください。"
 LangString NotAdminUninstall ${LANG_JAPANESE} "Perimand を削除するには管理者の権限が必要です。"
 LangString BothSources ${LANG_JAPANESE} "/NUT=ups@ホスト[:ポート] と /SIMULATE はどちらか一方だけを指定してください。"

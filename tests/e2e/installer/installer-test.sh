@@ -7,16 +7,18 @@
 #            --configurator Dellomark.exe --service VandrelService.exe
 #            --publisher upsstatus-publish.exe --work DIR SCENARIO
 # SCENARIO is one of:
-#   silent-install      /S /NUT=... /TLS... /SHUTDOWN puts the files, the service with
-#                       those settings and its protected password, the Run value
-#                       and the uninstall entry in place, the password on no
-#                       command line; bad options, or another setup running,
-#                       change nothing
+#   silent-install      /S /NUT=... /TLS... /NOTIFY= /SHUTDOWN puts the files, the
+#                       service with those settings and its protected password,
+#                       the Run value and the uninstall entry in place, the
+#                       password on no command line; bad options, or another
+#                       setup running, change nothing
 #   run-value           the agent starts from the Run value at the next logon,
 #                       and only then when setup ran in session 0
 #   upgrade             over a running agent and service: new files, both
 #                       running again, settings kept (replaced when /NUT= is
-#                       given, a relative /TLSCA= from where setup started);
+#                       given, a relative /TLSCA= or /ONEVENT= from where setup
+#                       started; /NOTIFY= kept without it, given alone put back
+#                       with the rest when the service then fails to start);
 #                       programs still in use elsewhere are replaced at
 #                       the next restart (3010), protection kept without
 #                       /SHUTDOWN; a service that fails to start
@@ -224,7 +226,7 @@ scenario_silent_install() {
             "/NUT=ups@host:1 /SHUTDOWN /LOGIN=mon /PASSWORDFILE=C:\secret\missing.txt" \
             "/NUT=ups@host:1 ${protection[*]} /CHARGEBELOW=101" "/NUT=ups@host:1 /RUNTIMEBELOW=600" \
             "/NUT=ups@host:1 /TLSPIN=xyz" "/NUT=ups@host:1 /TLSCA=missing.pem" "/SIMULATE /TLS=require" \
-            "/NUT=ups@host:1 /TLS=off /TLSPIN=$pin"; do
+            "/NUT=ups@host:1 /TLS=off /TLSPIN=$pin" "/SIMULATE /NOTIFY=loud"; do
         # shellcheck disable=SC2086
         status=$(run_setup /S $options)
         check "setup /S $options is refused with code 2 (got $status)" [ "$status" = 2 ]
@@ -244,8 +246,8 @@ scenario_silent_install() {
         sleep 0.02
     done >"$work/command-lines" &
     local sampler=$!
-    install_silently /NUT=ups@127.0.0.1:34969 /TLS=require "/TLSPIN=$pin" "${protection[@]}" /RUNTIMEBELOW=600 ||
-        { rm "$work/sampling"; return; }
+    install_silently /NUT=ups@127.0.0.1:34969 /TLS=require "/TLSPIN=$pin" /NOTIFY=all "${protection[@]}" \
+        /RUNTIMEBELOW=600 || { rm "$work/sampling"; return; }
     rm "$work/sampling"
     wait "$sampler"
     check "setup's protection command was seen running" grep -qF -- --password-stdin "$work/command-lines"
@@ -268,6 +270,7 @@ scenario_silent_install() {
     check "the service requires TLS from that server" [ "$(reg_value "$parameters_key" Tls)" = require ]
     check "the service checks the server's certificate by the fingerprint given" \
         [ "$(reg_value "$parameters_key" TlsPin)" = "$pin" ]
+    check "the service tells the people logged on of every event" [ "$(reg_value "$parameters_key" Notify)" = all ]
     check "the Run value is the quoted agent path" \
         [ "$(reg_value "$run_key" Perimand)" = "\"$folder\\Perimand.exe\"" ]
     check "the uninstall entry names Perimand" [ "$(reg_value "$uninstall_key" DisplayName)" = Perimand ]
@@ -359,7 +362,7 @@ scenario_upgrade() {
     check "after the restart no staged copies are left" no_staging_left
 
     write_password_file
-    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" || return
+    install_silently /NUT=ups@127.0.0.1:34969 "${protection[@]}" /NOTIFY=all || return
     wait_until 50 agent_running || true
     run_older_installation
     old_agent=$(agent_pids)
@@ -381,17 +384,25 @@ scenario_upgrade() {
     check "the agent runs after the upgrade" wait_until 50 agent_running
     check "the service's settings were kept" nut_settings_are ups 127.0.0.1 34969
     check "its protection was kept" protection_is_on
+    check "whom it tells of events was kept" [ "$(reg_value "$parameters_key" Notify)" = all ]
 
     # New settings given on an upgrade replace the old ones.
     # The service judges the address: NUT's own IPv6 form, stored bare.
-    # A relative /TLSCA= is the file in the folder setup was started in, not
-    # in the one the service is set up from.
-    mkdir -p "$WINEPREFIX/drive_c/certs"
-    printf '%s\r\n' -----BEGIN\ CERTIFICATE----- MAMCAQU= -----END\ CERTIFICATE----- >"$WINEPREFIX/drive_c/certs/ca.pem"
-    start_in='C:\certs' install_silently /NUT=other@[::1]:3493 /TLSCA=ca.pem || return
+    # A relative /TLSCA= or /ONEVENT= is the file in the folder setup was
+    # started in, not in the one the service is set up from. Under Wine a
+    # folder's DACL follows its mode: 0755, only its owner (an administrator)
+    # writes there, as the service demands of an event command's folder.
+    local deploy=$WINEPREFIX/drive_c/deploy
+    mkdir -p "$deploy"
+    printf '%s\r\n' -----BEGIN\ CERTIFICATE----- MAMCAQU= -----END\ CERTIFICATE----- >"$deploy/ca.pem"
+    printf '@exit /b 0\r\n' >"$deploy/on-event.cmd"
+    chmod 0755 "$deploy" && chmod 0644 "$deploy/on-event.cmd"
+    start_in='C:\deploy' install_silently /NUT=other@[::1]:3493 /TLSCA=ca.pem /ONEVENT=on-event.cmd || return
     check "an upgrade with /NUT= gives the service the new settings" nut_settings_are other ::1 3493
     check "a relative /TLSCA= gave the service the certificate in the folder setup started in" \
         grep -qF MAMCAQU= <<<"$("$wine64" reg query "$parameters_key" /v TlsCa </dev/null 2>/dev/null)"
+    check "a relative /ONEVENT= gave the service the program in the folder setup started in" \
+        [ "$(reg_value "$parameters_key" OnEvent)" = 'C:\deploy\on-event.cmd' ]
     check "an upgrade with /NUT= and no /SHUTDOWN keeps protection on" protection_is_on
     check "the service runs after that upgrade" wait_until 50 service_runs
 
@@ -405,6 +416,11 @@ scenario_upgrade() {
     status=$(run_setup /S /NUT=third@127.0.0.1:1234)
     check "an upgrade whose service will not start ends with code 3 (got $status)" [ "$status" = 3 ]
     check "the failed upgrade put the service's settings back" nut_settings_are other ::1 3493
+    # Event options alone change settings an upgrade otherwise keeps untouched.
+    status=$(run_setup /S /NOTIFY=off)
+    check "an upgrade with /NOTIFY= alone whose service will not start ends with code 3 (got $status)" \
+        [ "$status" = 3 ]
+    check "that failed upgrade put back whom the service tells" [ "$(reg_value "$parameters_key" Notify)" = all ]
     kill "$publisher_pid" || true
 
     # A service that will not stop within setup's 30 s: code 3 (the

@@ -61,13 +61,17 @@ Process Process::Start(std::string const& program, std::string const& tail, Laun
 
     PROCESS_INFORMATION info{};
     DWORD const flags = (how.suspended ? CREATE_SUSPENDED : 0) | (inherit ? CREATE_NO_WINDOW : 0);
-    if (!CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
-                        nullptr, &startup, &info)) {
-        throw std::runtime_error("cannot start " + commandLine + " (error " +
-                                 std::to_string(GetLastError()) + ")");
+    // Wine now and then refuses a start that follows others closely with
+    // ERROR_INTERNAL_ERROR (1359); a moment later the same start works.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 5; ++attempt, ::Sleep(200)) {
+        if (CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                           &startup, &info))
+            return Process(UniqueKernelHandle(info.hProcess), UniqueKernelHandle(info.hThread), info.dwProcessId);
+        error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) break;
     }
-    return Process(UniqueKernelHandle(info.hProcess), UniqueKernelHandle(info.hThread),
-                   info.dwProcessId);
+    throw std::runtime_error("cannot start " + commandLine + " (error " + std::to_string(error) + ")");
 }
 
 Process& Process::operator=(Process&& other) noexcept {

@@ -24,10 +24,18 @@ wine_prefix_ready() { [[ -f $WINEPREFIX/$wine_prefix_mark ]]; }
 # with a taskbar, so the notification area exists and FindWindow and
 # broadcasts reach the agent.
 wine_make_prefix() {
-    local mode=$1
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    quiet "$wine64" wineboot -i || return 1
+    local mode=$1 attempt
+    # A first boot now and then fails at once under a busy Wine (the server
+    # of a prefix just deleted may still answer for the reused folder):
+    # start over a moment later.
+    for attempt in 1 2 3; do
+        quiet wineserver -k || true
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        quiet "$wine64" wineboot -i && break
+        [[ $attempt == 3 ]] && return 1
+        sleep 2
+    done
     # No window manager on Xvfb: without this, hiding a window waits for one.
     quiet "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || return 1
     case $mode in

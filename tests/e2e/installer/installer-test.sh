@@ -73,23 +73,14 @@ template=$work/../template
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # --- a fresh prefix ----------------------------------------------------------
-# The template is made once (about 15 s) under a lock, with the null display
-# driver and a crash debugger that returns at once; each run copies it.
+# The template is made once (about 15 s) under a lock, by the project's one
+# prefix recipe (null display driver, a crash debugger that returns at once);
+# each run copies it.
 (
     flock 9
-    if [[ ! -f $template/.ready ]]; then
-        rm -rf "$template"
-        mkdir -p "$template"
-        export WINEPREFIX=$template
-        quiet "$wine64" wineboot -i || die "wineboot failed"
-        quiet "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
-        for view in /reg:64 /reg:32; do
-            quiet "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /d 'cmd /c rem %ld %ld' /f $view
-        done
-        quiet wineserver -w || true
-        touch "$template/.ready"
-    fi
+    export WINEPREFIX=$template
+    source "$(dirname "${BASH_SOURCE[0]}")/../../../cmake/wine-prefix.sh"
+    wine_prefix_ready || wine_make_prefix null || die "wineboot failed"
 ) 9>"$work/../template.lock"
 
 export WINEPREFIX=$work/prefix

@@ -8,15 +8,9 @@ namespace nut {
 namespace {
 
 UpsReading AskStatus(Session& session, std::string const& ups, ULONGLONG deadline) {
-    VarReply status;
-    std::string failure = session.Ask(ups, "ups.status", deadline, nullptr, status);
-    if (!failure.empty()) return FailedReading(failure);
-    if (status.kind != VarReply::Kind::Value) return ReadingFromReplies(status, nullptr);
-
-    VarReply charge;
-    failure = session.Ask(ups, "battery.charge", deadline, nullptr, charge);
-    if (!failure.empty()) return FailedReading(failure);
-    return ReadingFromReplies(status, &charge);
+    VarList list;
+    std::string const failure = session.ListVars(ups, deadline, nullptr, list);
+    return failure.empty() ? ReadingFromList(list) : FailedReading(failure);
 }
 
 }  // namespace

@@ -46,7 +46,12 @@ struct UpsReading {
     bool answered = false;       // the server gave ups.status
     std::string status;          // "OL CHRG", as the server sent it
     int charge = -1;             // battery.charge in percent, -1 when not reported
-    int runtimeSeconds = -1;     // battery.runtime, asked on battery only; -1 when not reported
+    int runtimeSeconds = -1;     // battery.runtime, -1 when not reported
+    int loadPercent = -1;        // ups.load, -1 when not reported
+    int inputVoltageTenths = -1;   // input.voltage in tenths of a volt (230.4 V: 2304), -1 when not reported
+    int outputVoltageTenths = -1;  // output.voltage likewise
+    std::string maker;           // ups.mfr, at most kMaxUpsTextBytes; empty when not reported
+    std::string model;           // ups.model likewise
     std::string failure;         // why not, for people: "connection refused",
                                  // "unknown UPS", "data stale", "driver not connected",
                                  // "no answer", "malformed reply"...
@@ -57,7 +62,7 @@ struct UpsReading {
     bool loginSent = false;      // this round sent a new connection's login (its user and password)
 };
 
-// Connects, asks for ups.status and battery.charge, says LOGOUT and closes,
+// Connects, lists the UPS's variables (LIST VAR), says LOGOUT and closes,
 // all within about `timeoutMs` in all. For the service's status command and
 // the configuration program's connection test. Without `login` it never logs
 // in, since a passing client must not hold up the primary's shutdown; with

@@ -94,27 +94,12 @@ UpsReading NutMonitor::Ask(HANDLE stop) {
         if (!failure.empty()) return lose(failure);
     }
 
-    VarReply status;
-    failure = session_->Ask(address_.upsName, "ups.status", ::GetTickCount64() + timeouts_.replyMs, stop, status);
+    // One list a poll, the runtime and the rest in it: one round trip.
+    VarList list;
+    failure = session_->ListVars(address_.upsName, ::GetTickCount64() + timeouts_.replyMs, stop, list);
     if (!failure.empty()) return lose(failure);
-    if (status.kind == VarReply::Kind::Malformed) return lose("malformed reply");
     logic_.OnServerAnswered();
-    if (status.kind == VarReply::Kind::Error) return ReadingFromReplies(status, nullptr);
-
-    VarReply charge;
-    failure = session_->Ask(address_.upsName, "battery.charge", ::GetTickCount64() + timeouts_.replyMs, stop,
-                            charge);
-    if (!failure.empty()) return lose(failure);
-    if (charge.kind == VarReply::Kind::Malformed) return lose("malformed reply");
-    // The runtime matters to the protection on battery only: on line it
-    // would cost a round trip every poll for nothing.
-    if (!HasStatusFlag(status.value, "OB")) return ReadingFromReplies(status, &charge);
-    VarReply runtime;
-    failure = session_->Ask(address_.upsName, "battery.runtime", ::GetTickCount64() + timeouts_.replyMs, stop,
-                            runtime);
-    if (!failure.empty()) return lose(failure);
-    if (runtime.kind == VarReply::Kind::Malformed) return lose("malformed reply");
-    return ReadingFromReplies(status, &charge, &runtime);
+    return ReadingFromList(list);
 }
 
 }  // namespace nut

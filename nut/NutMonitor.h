@@ -1,12 +1,14 @@
 // The service's persistent NUT client. The service calls Poll once per
 // poll interval from its worker thread; the monitor keeps one connection
-// open across polls and asks for ups.status and battery.charge.
+// open across polls and asks for the UPS's variables, one list a poll.
 //
 //  - A failed connect or a lost connection is retried after 1 s, then 2, 4,
 //    8, 16 and 30 s for ever. Between tries Poll returns word 4 at once,
 //    with the last failure, without touching the network.
-//  - A server error (ERR DATA-STALE...) keeps the connection; a malformed
-//    or over-long reply, a time-out or a closed connection drops it.
+//  - A server error (ERR DATA-STALE...) keeps the connection, and so does
+//    a list without ups.status (read as ERR VAR-NOT-SUPPORTED); a malformed
+//    or over-long reply (a list past kMaxListedVars lines too), a time-out
+//    or a closed connection drops it.
 //  - A status with no power state (WAIT while the driver connects) keeps
 //    the previous word for 15 s, then gives 4; NextPollInMs says when
 //    that is due, so a caller with a long interval polls by then.
@@ -43,7 +45,7 @@ class Session;
 
 struct MonitorTimeouts {
     unsigned connectMs = 3000;  // name lookup and connect
-    unsigned replyMs = 3000;    // each request and its reply
+    unsigned replyMs = 3000;    // each request and its whole reply
 };
 
 class NutMonitor {
@@ -69,8 +71,9 @@ public:
     NutMonitor& operator=(NutMonitor const&) = delete;
 
     // One round. statusWord is the word to publish (held over WAIT as
-    // above), charge is -1 when unknown (ChargeWord gives the block's 0),
-    // status is what the server said, failure why it said nothing usable.
+    // above), charge and the other numbers are -1 when unknown (ChargeWord
+    // gives the block's 0), status is what the server said, failure why it
+    // said nothing usable.
     // `stop` may be null.
     UpsReading Poll(HANDLE stop);
 

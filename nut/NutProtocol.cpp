@@ -1,6 +1,7 @@
 #include "nut/NutProtocol.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace nut {
 namespace {
@@ -59,6 +60,15 @@ bool IsErrorCode(std::string const& code) {
 
 VarReply Malformed() { return VarReply{}; }
 
+// `ERR <CODE> [words]`: true for such a line, with `code` the code (which
+// may still be ill-formed).
+bool ReadErrorLine(std::string const& line, std::string& code) {
+    if (!StartsWith(line, "ERR ")) return false;
+    std::size_t const end = line.find(' ', 4);
+    code = line.substr(4, end == std::string::npos ? std::string::npos : end - 4);
+    return true;
+}
+
 }  // namespace
 
 char const kStoppedFailure[] = "stopped";
@@ -96,10 +106,8 @@ void LineAssembler::Clear() {
 // ---- replies ----
 
 VarReply ParseVarReply(std::string const& line, std::string const& ups, std::string const& var) {
-    if (StartsWith(line, "ERR ")) {
-        std::size_t const end = line.find(' ', 4);
-        VarReply reply;
-        reply.error = line.substr(4, end == std::string::npos ? std::string::npos : end - 4);
+    VarReply reply;
+    if (ReadErrorLine(line, reply.error)) {
         if (!IsErrorCode(reply.error)) return Malformed();
         reply.kind = VarReply::Kind::Error;
         return reply;
@@ -107,7 +115,6 @@ VarReply ParseVarReply(std::string const& line, std::string const& ups, std::str
     std::string const head = "VAR " + ups + " " + var + " \"";
     if (!StartsWith(line, head)) return Malformed();
 
-    VarReply reply;
     for (std::size_t i = head.size(); i < line.size(); ++i) {
         char c = line[i];
         if (c == '"') {
@@ -128,8 +135,69 @@ VarReply ParseVarReply(std::string const& line, std::string const& ups, std::str
     return Malformed();  // no closing quote
 }
 
-std::string FormatGetVar(std::string const& ups, std::string const& var) {
-    return "GET VAR " + ups + " " + var + "\n";
+// ---- lists ----
+
+namespace {
+
+// In the order of PolledVar.
+char const* const kPolledVarNames[] = {"ups.status",    "battery.charge",  "battery.runtime", "ups.load",
+                                       "input.voltage", "output.voltage", "ups.mfr",         "ups.model"};
+static_assert(sizeof kPolledVarNames / sizeof kPolledVarNames[0] == kPolledVarCount, "one name per PolledVar");
+
+// What may name a variable: printable, and nothing that quotes.
+bool IsVarName(std::string const& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        auto const u = static_cast<unsigned char>(c);
+        return u > 0x20 && u < 0x7f && c != '"' && c != '\\';
+    });
+}
+
+}  // namespace
+
+std::string FormatListVar(std::string const& ups) { return "LIST VAR " + ups + "\n"; }
+
+VarListReader::VarListReader(std::string const& ups)
+    : ups_(ups), begin_("BEGIN LIST VAR " + ups), end_("END LIST VAR " + ups), varPrefix_("VAR " + ups + " ") {}
+
+VarListReader::Step VarListReader::Take(std::string const& line) {
+    switch (state_) {
+    case State::First: return TakeFirst(line);
+    case State::Listing: return TakeListed(line);
+    case State::Over: break;
+    }
+    return Step::Malformed;  // nothing may follow the end
+}
+
+VarListReader::Step VarListReader::Finish(Step step) {
+    state_ = State::Over;
+    return step;
+}
+
+VarListReader::Step VarListReader::TakeFirst(std::string const& line) {
+    if (ReadErrorLine(line, list_.error)) return Finish(IsErrorCode(list_.error) ? Step::Done : Step::Malformed);
+    if (line != begin_) return Finish(Step::Malformed);
+    state_ = State::Listing;
+    return Step::More;
+}
+
+VarListReader::Step VarListReader::TakeListed(std::string const& line) {
+    if (line == end_) return Finish(Step::Done);
+    if (++listed_ > kMaxListedVars) return Finish(Step::TooLong);
+    if (!StartsWith(line, varPrefix_)) return Finish(Step::Malformed);
+    std::size_t const nameEnd = line.find(' ', varPrefix_.size());
+    if (nameEnd == std::string::npos) return Finish(Step::Malformed);
+    std::string const name = line.substr(varPrefix_.size(), nameEnd - varPrefix_.size());
+    if (!IsVarName(name)) return Finish(Step::Malformed);
+    VarReply reply = ParseVarReply(line, ups_, name);
+    if (reply.kind != VarReply::Kind::Value) return Finish(Step::Malformed);
+
+    for (std::size_t i = 0; i < kPolledVarCount; ++i) {
+        if (name != kPolledVarNames[i]) continue;
+        // upsd lists each once: a second is a stream out of step.
+        if (list_.values[i]) return Finish(Step::Malformed);
+        list_.values[i] = std::move(reply.value);
+    }
+    return Step::More;
 }
 
 // ---- logging in ----
@@ -196,9 +264,7 @@ CommandReply ParseCommandReply(std::string const& line) {
         reply.kind = CommandReply::Kind::Ok;
         return reply;
     }
-    if (!StartsWith(line, "ERR ")) return reply;
-    std::size_t const end = line.find(' ', 4);
-    reply.error = line.substr(4, end == std::string::npos ? std::string::npos : end - 4);
+    if (!ReadErrorLine(line, reply.error)) return reply;
     reply.kind = IsErrorCode(reply.error) ? CommandReply::Kind::Error : CommandReply::Kind::Malformed;
     if (reply.kind == CommandReply::Kind::Malformed) reply.error.clear();
     return reply;
@@ -268,9 +334,9 @@ bool NeedsAlertPolling(std::string const& status) {
 
 namespace {
 
-// A whole or decimal number of at most `maxDigits` whole digits, rounded
-// to the nearest whole; -1 when it is not one.
-int ParseRounded(std::string const& value, std::size_t maxDigits) {
+// A whole or decimal number of at most `maxDigits` whole digits, in units
+// of a 10^places-th, rounded; -1 when it is not one.
+int ParseFixed(std::string const& value, std::size_t maxDigits, std::size_t places = 0) {
     std::size_t const dot = value.find('.');
     std::string const whole = value.substr(0, dot);
     std::string const fraction = dot == std::string::npos ? std::string() : value.substr(dot + 1);
@@ -280,19 +346,24 @@ int ParseRounded(std::string const& value, std::size_t maxDigits) {
         return -1;
     }
     int number = std::stoi(whole);
-    if (!fraction.empty() && fraction[0] >= '5') ++number;
+    for (std::size_t i = 0; i < places; ++i) number = number * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    if (fraction.size() > places && fraction[places] >= '5') ++number;
     return number;
 }
 
 }  // namespace
 
 int ParseCharge(std::string const& value) {
-    int const percent = ParseRounded(value, 6);
+    int const percent = ParseFixed(value, 6);
     if (percent > 100) return value.compare(0, 4, "100.") == 0 ? 100 : -1;
     return percent;
 }
 
-int ParseRuntime(std::string const& value) { return ParseRounded(value, 7); }
+int ParseRuntime(std::string const& value) { return ParseFixed(value, 7); }
+
+int ParseLoad(std::string const& value) { return ParseFixed(value, 3); }
+
+int ParseVoltageTenths(std::string const& value) { return ParseFixed(value, 4, 1); }
 
 UpsReading FailedReading(std::string const& failure) {
     UpsReading reading;
@@ -315,6 +386,40 @@ UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge, Va
     // An ERR for the charge (VAR-NOT-SUPPORTED, mostly) only means no charge.
     if (charge != nullptr && charge->kind == VarReply::Kind::Value) reading.charge = ParseCharge(charge->value);
     if (runtime != nullptr && runtime->kind == VarReply::Kind::Value) reading.runtimeSeconds = ParseRuntime(runtime->value);
+    return reading;
+}
+
+namespace {
+
+// What GET VAR would have answered for one variable of the list.
+VarReply AsReply(VarList const& list, PolledVar var) {
+    if (!list.error.empty()) return VarReply{VarReply::Kind::Error, std::string(), list.error};
+    std::optional<std::string> const& value = list[var];
+    if (!value) return VarReply{VarReply::Kind::Error, std::string(), "VAR-NOT-SUPPORTED"};
+    return VarReply{VarReply::Kind::Value, *value, std::string()};
+}
+
+int ListedNumber(VarList const& list, PolledVar var, int (*parse)(std::string const&)) {
+    return list[var] ? parse(*list[var]) : -1;
+}
+
+std::string ListedText(VarList const& list, PolledVar var) {
+    std::optional<std::string> const& value = list[var];
+    return value && value->size() <= kMaxUpsTextBytes ? *value : std::string();
+}
+
+}  // namespace
+
+UpsReading ReadingFromList(VarList const& list) {
+    VarReply const charge = AsReply(list, PolledVar::Charge);
+    VarReply const runtime = AsReply(list, PolledVar::Runtime);
+    UpsReading reading = ReadingFromReplies(AsReply(list, PolledVar::Status), &charge, &runtime);
+    if (!reading.answered) return reading;
+    reading.loadPercent = ListedNumber(list, PolledVar::Load, &ParseLoad);
+    reading.inputVoltageTenths = ListedNumber(list, PolledVar::InputVoltage, &ParseVoltageTenths);
+    reading.outputVoltageTenths = ListedNumber(list, PolledVar::OutputVoltage, &ParseVoltageTenths);
+    reading.maker = ListedText(list, PolledVar::Maker);
+    reading.model = ListedText(list, PolledVar::Model);
     return reading;
 }
 

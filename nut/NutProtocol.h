@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ private:
 // The failure of a round that ended because the caller asked to stop.
 extern char const kStoppedFailure[];
 
-// A reply to "GET VAR <ups> <var>".
+// A reply to "GET VAR <ups> <var>", or one line of a list of them.
 struct VarReply {
     enum class Kind { Value, Error, Malformed };
     Kind kind = Kind::Malformed;
@@ -48,8 +49,63 @@ struct VarReply {
 // a VAR line for another UPS or variable is malformed.
 VarReply ParseVarReply(std::string const& line, std::string const& ups, std::string const& var);
 
-// "GET VAR <ups> <var>\n"; the names must have passed CheckUpsAddress.
-std::string FormatGetVar(std::string const& ups, std::string const& var);
+// ---- one poll: the UPS's variables in one list ----
+
+// The most VAR lines a list may hold: a rich UPS lists a hundred or so. A
+// list past it fails as an over-long line does, so that a server that
+// never ends its list costs a reconnect and bounded memory.
+std::size_t const kMaxListedVars = 300;
+
+// The longest ups.mfr or ups.model a reading keeps; a longer one is absent.
+std::size_t const kMaxUpsTextBytes = 64;
+
+// "LIST VAR <ups>\n"; the name must have passed CheckUpsAddress.
+std::string FormatListVar(std::string const& ups);
+
+// The variables a poll takes from the list, as VarList holds them.
+enum class PolledVar { Status, Charge, Runtime, Load, InputVoltage, OutputVoltage, Maker, Model };
+std::size_t const kPolledVarCount = 8;
+
+// What came back for "LIST VAR <ups>": the ERR that came instead of the
+// list, or the polled variables among those the list held.
+struct VarList {
+    std::string error;  // the code, e.g. "DATA-STALE"; empty when the list came
+    std::optional<std::string> values[kPolledVarCount];  // unescaped; none when not listed
+    std::optional<std::string> const& operator[](PolledVar var) const {
+        return values[static_cast<std::size_t>(var)];
+    }
+};
+
+// Reads the reply to "LIST VAR <ups>" a line at a time: `BEGIN LIST VAR
+// <ups>`, lines as ParseVarReply reads them with any variable's name, and
+// `END LIST VAR <ups>`; or one `ERR <CODE>` instead. Strictly: a line for
+// another UPS, an ERR within the list, a polled variable listed twice or
+// anything after the end is Malformed, more than kMaxListedVars lines
+// TooLong. Either leaves the stream out of step. Done, Malformed and
+// TooLong are final.
+class VarListReader {
+public:
+    enum class Step { More, Done, Malformed, TooLong };
+
+    explicit VarListReader(std::string const& ups);
+    Step Take(std::string const& line);
+    // Complete once Take said Done.
+    VarList const& List() const { return list_; }
+
+private:
+    enum class State { First, Listing, Over };
+    Step TakeFirst(std::string const& line);
+    Step TakeListed(std::string const& line);
+    Step Finish(Step step);
+
+    std::string ups_;
+    std::string begin_;
+    std::string end_;
+    std::string varPrefix_;
+    State state_ = State::First;
+    std::size_t listed_ = 0;
+    VarList list_;
+};
 
 // ---- logging in as a secondary ----
 
@@ -133,11 +189,25 @@ int ParseCharge(std::string const& value);
 // number of up to 7 digits.
 int ParseRuntime(std::string const& value);
 
+// ups.load ("23", "104.6") in whole percent, -1 when it is not a number of
+// up to 3 digits (an overloaded UPS says more than 100).
+int ParseLoad(std::string const& value);
+
+// input.voltage or output.voltage ("230.4", "120") in tenths of a volt
+// (2304, 1200), rounded; -1 when it is not a number of up to 4 digits.
+int ParseVoltageTenths(std::string const& value);
+
 // One round of questions as a reading. `charge` is null when it was not
-// asked (ups.status failed), `runtime` when it was not asked (on line). A
-// status without a power state gives word 4 here; NutMonitor holds the
-// previous word for a while instead.
+// asked (ups.status failed), `runtime` likewise. A status without a power
+// state gives word 4 here; NutMonitor holds the previous word for a while
+// instead.
 UpsReading ReadingFromReplies(VarReply const& status, VarReply const* charge, VarReply const* runtime = nullptr);
+
+// A poll's list as a reading, decided as ReadingFromReplies decides the
+// replies GET VAR would have given: a list without ups.status is its
+// ERR VAR-NOT-SUPPORTED, an ERR instead of the list each variable's. Values
+// that are not numbers, or text over kMaxUpsTextBytes, are absent.
+UpsReading ReadingFromList(VarList const& list);
 
 // A reading that failed before the server answered.
 UpsReading FailedReading(std::string const& failure);

@@ -301,13 +301,19 @@ std::string Session::Exchange(std::string const& request, std::string& line, ULO
     return failure.empty() ? ReadLine(line, deadline, stop) : failure;
 }
 
-std::string Session::Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
-                         VarReply& reply) {
+std::string Session::ListVars(std::string const& ups, ULONGLONG deadline, HANDLE stop, VarList& list) {
+    VarListReader reader(ups);
     std::string line;
-    std::string const failure = Exchange(FormatGetVar(ups, var), line, deadline, stop);
-    if (!failure.empty()) return failure;
-    reply = ParseVarReply(line, ups, var);
-    return std::string();
+    std::string failure = Exchange(FormatListVar(ups), line, deadline, stop);
+    while (failure.empty()) {
+        switch (reader.Take(line)) {
+        case VarListReader::Step::Done: list = reader.List(); return std::string();
+        case VarListReader::Step::Malformed: return "malformed reply";
+        case VarListReader::Step::TooLong: return "reply too long";
+        case VarListReader::Step::More: failure = ReadLine(line, deadline, stop); break;
+        }
+    }
+    return failure;
 }
 
 std::string Session::Login(Credentials const& credentials, std::string const& ups, ULONGLONG deadline,

@@ -49,11 +49,11 @@ public:
     // How the last Connect's link came out, also when it failed.
     LinkState const& Link() const { return link_; }
 
-    // Sends "GET VAR <ups> <var>" and reads one reply line into `reply`
-    // (which may be malformed). Empty on success; otherwise the connection
-    // is no longer usable and the caller closes it.
-    std::string Ask(std::string const& ups, std::string const& var, ULONGLONG deadline, HANDLE stop,
-                    VarReply& reply);
+    // Sends "LIST VAR <ups>" and reads the whole list, or the ERR that
+    // answers instead, into `list`, all by `deadline`. Empty on success;
+    // otherwise (a malformed or over-long list included) the connection is
+    // no longer usable and the caller closes it.
+    std::string ListVars(std::string const& ups, ULONGLONG deadline, HANDLE stop, VarList& list);
 
     // Sends USERNAME, PASSWORD and LOGIN <ups>, each answered on its own,
     // and stops at the first refusal. Empty on success, with `reply` the last

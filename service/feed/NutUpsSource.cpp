@@ -28,6 +28,11 @@ SourceReading NutUpsSource::Next(HANDLE stop) {
     out.statusWord = reading.statusWord;
     out.charge = reading.charge;
     out.runtimeSeconds = reading.runtimeSeconds;
+    out.loadPercent = reading.loadPercent;
+    out.inputVoltageTenths = reading.inputVoltageTenths;
+    out.outputVoltageTenths = reading.outputVoltageTenths;
+    out.maker = reading.maker;
+    out.model = reading.model;
     out.upsStatus = reading.status;
     out.answered = reading.answered;
     alert_ = reading.answered && nut::NeedsAlertPolling(reading.status);

@@ -24,7 +24,12 @@ enum class LoginState { NotAsked, LoggedIn, Refused };
 struct SourceReading {
     uint32_t statusWord = kWordNoConnection;
     int charge = -1;          // battery.charge in percent; -1 when not reported
-    int runtimeSeconds = -1;  // battery.runtime, asked on battery only; -1 when not reported
+    int runtimeSeconds = -1;  // battery.runtime; -1 when not reported, as for the rest
+    int loadPercent = -1;     // ups.load
+    int inputVoltageTenths = -1;   // input.voltage, tenths of a volt
+    int outputVoltageTenths = -1;  // output.voltage, tenths of a volt
+    std::string maker;        // ups.mfr; empty when not reported
+    std::string model;        // ups.model
     std::string upsStatus;   // as NUT says it; empty when not answered
     bool answered = false;   // false: no connection, or no usable reply
     LoginState login = LoginState::NotAsked;

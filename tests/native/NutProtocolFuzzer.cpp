@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes as server output (cut into lines in
-// chunks the input chooses), as a UPS address typed by a person, and as a
-// CA certificate file or a fingerprint given to the TLS policy.
+// chunks the input chooses, read as replies and as a list of variables),
+// as a UPS address typed by a person, and as a CA certificate file or a
+// fingerprint given to the TLS policy.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,12 +16,50 @@ void Check(bool fact) {
     if (!fact) __builtin_trap();
 }
 
+// Whatever a finished list held, its reading is in range.
+void CheckListReading(nut::VarList const& list) {
+    nut::UpsReading const reading = nut::ReadingFromList(list);
+    Check(reading.answered == (list.error.empty() && list[nut::PolledVar::Status].has_value()));
+    Check(reading.statusWord >= 1 && reading.statusWord <= 4);
+    Check(reading.charge >= -1 && reading.charge <= 100);
+    Check(reading.runtimeSeconds >= -1 && reading.loadPercent >= -1 && reading.loadPercent <= 1000);
+    Check(reading.inputVoltageTenths >= -1 && reading.outputVoltageTenths >= -1);
+    Check(reading.maker.size() <= nut::kMaxUpsTextBytes && reading.model.size() <= nut::kMaxUpsTextBytes);
+}
+
+// The lines as the reply to LIST VAR; a reader is never asked past its end.
+void TakeListLine(nut::VarListReader& list, std::string const& line) {
+    nut::VarListReader::Step const step = list.Take(line);
+    if (step == nut::VarListReader::Step::More) return;
+    if (step == nut::VarListReader::Step::Done) CheckListReading(list.List());
+    Check(list.Take("END LIST VAR ups") == nut::VarListReader::Step::Malformed);
+    list = nut::VarListReader("ups");
+}
+
+// The input as the VAR lines between a list's BEGIN and END, each after
+// its "VAR ups ", where the fuzzer would seldom get by chance: its effort
+// goes into the names and values.
+void FuzzListBody(std::uint8_t const* data, std::size_t size) {
+    std::string const body(reinterpret_cast<char const*>(data), size);
+    nut::VarListReader list("ups");
+    nut::VarListReader::Step step = list.Take("BEGIN LIST VAR ups");
+    for (std::size_t at = 0; at < body.size() && step == nut::VarListReader::Step::More;) {
+        std::size_t end = body.find('\n', at);
+        if (end == std::string::npos) end = body.size();
+        step = list.Take("VAR ups " + body.substr(at, end - at));
+        at = end + 1;
+    }
+    if (step == nut::VarListReader::Step::More) step = list.Take("END LIST VAR ups");
+    if (step == nut::VarListReader::Step::Done) CheckListReading(list.List());
+}
+
 void FuzzServerOutput(std::uint8_t const* data, std::size_t size) {
     if (size == 0) return;
     std::size_t const chunk = 1 + data[0] % 97;
     nut::LineAssembler lines;
     std::string line;
     nut::VarReply previous;
+    nut::VarListReader list("ups");
     for (std::size_t at = 1; at < size; at += chunk) {
         std::size_t const length = size - at < chunk ? size - at : chunk;
         lines.Append(reinterpret_cast<char const*>(data + at), length);
@@ -40,6 +79,7 @@ void FuzzServerOutput(std::uint8_t const* data, std::size_t size) {
             Check(reading.charge >= -1 && reading.charge <= 100);
             Check(!nut::FormatReading(reading).empty());
             previous = reply;
+            TakeListLine(list, line);
         }
     }
 }
@@ -53,7 +93,7 @@ void FuzzAddress(std::uint8_t const* data, std::size_t size) {
     nut::UpsAddress again;
     Check(nut::ParseUpsAddress(nut::FormatUpsAddress(address), again).empty());
     Check(again.upsName == address.upsName && again.host == address.host && again.port == address.port);
-    Check(nut::FormatGetVar(address.upsName, "ups.status").find('\n') == 8 + address.upsName.size() + 11);
+    Check(nut::FormatListVar(address.upsName).find('\n') == 9 + address.upsName.size());
 }
 
 // A credential that passes stays one request line, however it is quoted.
@@ -80,6 +120,7 @@ void FuzzTlsPolicy(std::uint8_t const* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
     FuzzServerOutput(data, size);
+    FuzzListBody(data, size);
     FuzzAddress(data, size);
     FuzzCredential(data, size);
     FuzzTlsPolicy(data, size);

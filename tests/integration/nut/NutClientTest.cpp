@@ -30,6 +30,12 @@ TEST_F(NutServer, QueryOnceReadsStatusAndCharge) {
     EXPECT_EQ(reading.status, "OL");
     EXPECT_EQ(reading.charge, 100);
     EXPECT_EQ(reading.statusWord, kWordOnLine);
+    // The rest of what the driver serves comes in the same list.
+    EXPECT_EQ(reading.runtimeSeconds, 1800);
+    EXPECT_EQ(reading.loadPercent, 23);
+    EXPECT_EQ(reading.inputVoltageTenths, 2304);
+    EXPECT_EQ(reading.outputVoltageTenths, 2298);
+    EXPECT_EQ(reading.maker + "/" + reading.model, "Peer Works/Dummy 1500");
 
     nut_peer::Run("set-status", "'OB DISCHRG LB' 35");
     reading = nut::QueryOnce(nut_peer::Address(), kQueryTimeoutMs);
@@ -153,7 +159,7 @@ TEST_F(NutServer, ASilentServerCannotHoldAPollPastItsStop) {
         ::Sleep(20);
         received += nut_peer::TakeSilentServerReceived();
     }
-    EXPECT_EQ("GET VAR testups ups.status\nLOGOUT\n", received);
+    EXPECT_EQ("LIST VAR testups\nLOGOUT\n", received);
 }
 
 // ---- TLS ----

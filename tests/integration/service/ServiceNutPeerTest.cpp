@@ -89,6 +89,8 @@ TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {
     EXPECT_EQ("OB DISCHRG", onBattery.record.status);
     EXPECT_EQ(nut::FormatUpsAddress(nut_peer::Address()), onBattery.record.server);
     EXPECT_EQ(80u, onBattery.record.charge);
+    EXPECT_EQ(23u, onBattery.record.load);
+    EXPECT_EQ("Dummy 1500", onBattery.record.model);
     std::vector<vandrel::RecentEvent> events;
     for (ULONGLONG const end = ::GetTickCount64() + 5000; ::GetTickCount64() < end; ::Sleep(100)) {
         events = vandrel::ReadRecentEvents();

@@ -154,6 +154,9 @@ write_definition() {
     {
         echo "ups.status: $status"
         [[ $charge == - ]] || echo "battery.charge: $charge"
+        # What a UPS reports beside its state, for the reading's record.
+        printf '%s\n' "battery.runtime: 1800" "ups.load: 23" "input.voltage: 230.4" \
+            "output.voltage: 229.8" "ups.mfr: Peer Works" "ups.model: Dummy 1500"
     } >"$dir/$ups.dev.new"
     # The driver re-reads the file when its time stamp moves, which counts
     # whole seconds: two changes within one second must still differ.

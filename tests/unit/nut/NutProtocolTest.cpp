@@ -2,7 +2,9 @@
 // under Wine and natively (tests/native).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nut/NutProtocol.h"
@@ -88,6 +90,73 @@ TEST(NutReplies, AnythingElseIsMalformed) {
     }
 }
 
+// ---- lists ----
+
+// Each line to a fresh reader; the steps it gave, one per line.
+std::vector<VarListReader::Step> Steps(std::vector<std::string> const& lines, VarList* list = nullptr) {
+    VarListReader reader("ups");
+    std::vector<VarListReader::Step> steps;
+    for (std::string const& line : lines) steps.push_back(reader.Take(line));
+    if (list != nullptr) *list = reader.List();
+    return steps;
+}
+
+using Step = VarListReader::Step;
+
+TEST(NutLists, AListGivesThePolledVariablesUnescaped) {
+    EXPECT_EQ(FormatListVar("testups"), "LIST VAR testups\n");
+    VarList list;
+    EXPECT_EQ(Steps({"BEGIN LIST VAR ups", R"(VAR ups device.mfr "Other")", R"(VAR ups ups.mfr "A \"B\" \\ C")",
+                     R"(VAR ups ups.status "OB DISCHRG")", R"(VAR ups ups.model "")", "END LIST VAR ups",
+                     R"(VAR ups ups.status "OL")"},
+                    &list),
+              (std::vector<Step>{Step::More, Step::More, Step::More, Step::More, Step::More, Step::Done,
+                                 Step::Malformed}));  // nothing may follow the end
+    EXPECT_EQ(list.error, "");
+    EXPECT_EQ(list[PolledVar::Status], "OB DISCHRG");
+    EXPECT_EQ(list[PolledVar::Maker], R"(A "B" \ C)");
+    EXPECT_EQ(list[PolledVar::Model], "");
+    EXPECT_FALSE(list[PolledVar::Load].has_value());
+
+    EXPECT_EQ(Steps({"ERR DATA-STALE", "END LIST VAR ups"}, &list), (std::vector<Step>{Step::Done, Step::Malformed}));
+    EXPECT_EQ(list.error, "DATA-STALE");
+}
+
+TEST(NutLists, ListsOutOfStepAreMalformed) {
+    std::string const status = R"(VAR ups ups.status "OL")";
+    std::vector<std::vector<std::string>> const replies = {
+        {"ERR data-stale"},
+        {"BEGIN LIST VAR other"},
+        {"BEGIN LIST RW ups"},
+        {status},                                                  // no BEGIN
+        {"BEGIN LIST VAR ups", R"(VAR other ups.status "OL")"},   // another UPS's line
+        {"BEGIN LIST VAR ups", R"(VAR upsx ups.status "OL")"},
+        {"BEGIN LIST VAR ups", "ERR DATA-STALE"},
+        {"BEGIN LIST VAR ups", "END LIST VAR other"},
+        {"BEGIN LIST VAR ups", R"(VAR ups ups.mfr "a\n")"},
+        {"BEGIN LIST VAR ups", R"(VAR ups ups.mfr "a)"},
+        {"BEGIN LIST VAR ups", R"(VAR ups "OL")"},
+        {"BEGIN LIST VAR ups", R"(VAR ups  "OL")"},
+        {"BEGIN LIST VAR ups", R"(VAR ups ups"status "OL")"},
+        {"BEGIN LIST VAR ups", status, status},                   // listed twice
+        {"BEGIN LIST VAR ups", status, "BEGIN LIST VAR ups"},     // the END never came
+    };
+    for (std::vector<std::string> const& reply : replies) {
+        std::vector<Step> const steps = Steps(reply);
+        EXPECT_EQ(steps.back(), Step::Malformed) << reply.back();
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), Step::More), static_cast<long>(steps.size() - 1)) << reply.back();
+    }
+}
+
+TEST(NutLists, AListPastItsBoundIsTooLong) {
+    std::vector<std::string> reply = {"BEGIN LIST VAR ups"};
+    for (std::size_t i = 0; i < kMaxListedVars; ++i) reply.push_back("VAR ups v" + std::to_string(i) + " \"1\"");
+    reply.push_back("END LIST VAR ups");
+    EXPECT_EQ(Steps(reply).back(), Step::Done);
+    reply.back() = R"(VAR ups ups.status "OL")";
+    EXPECT_EQ(Steps(reply).back(), Step::TooLong);
+}
+
 // ---- logging in ----
 
 TEST(NutLogin, RequestsQuoteOnlyArgumentsThatNeedIt) {
@@ -151,6 +220,18 @@ TEST(NutStatus, ChargeIsWholePercentOrUnknown) {
     EXPECT_EQ(ParseRuntime("1800"), 1800);
     EXPECT_EQ(ParseRuntime("95.5"), 96);
     for (char const* bad : {"", "-5", "12345678", "1e3", "n/a"}) EXPECT_EQ(ParseRuntime(bad), -1) << bad;
+    EXPECT_EQ(ParseLoad("104.6"), 105);
+    EXPECT_EQ(ParseLoad("0"), 0);
+    EXPECT_EQ(ParseLoad("1000"), -1);
+}
+
+TEST(NutStatus, VoltagesKeepTheirTenths) {
+    EXPECT_EQ(ParseVoltageTenths("230.4"), 2304);
+    EXPECT_EQ(ParseVoltageTenths("120"), 1200);
+    EXPECT_EQ(ParseVoltageTenths("229.96"), 2300);
+    EXPECT_EQ(ParseVoltageTenths("0.04"), 0);
+    for (char const* bad : {"", "-230", "230,4", "230.", "2.3e2", "12345", " 230"})
+        EXPECT_EQ(ParseVoltageTenths(bad), -1) << bad;
 }
 
 TEST(NutStatus, RepliesBecomeAReading) {
@@ -181,6 +262,43 @@ TEST(NutStatus, RepliesBecomeAReading) {
 
     VarReply const garbled;
     EXPECT_EQ(ReadingFromReplies(status, &garbled).failure, "malformed reply");
+}
+
+VarList Listed(std::vector<std::pair<PolledVar, std::string>> const& values) {
+    VarList list;
+    for (auto const& value : values) list.values[static_cast<std::size_t>(value.first)] = value.second;
+    return list;
+}
+
+TEST(NutStatus, AListBecomesAReadingWithWhatIsMissingAbsentNotZero) {
+    UpsReading reading = ReadingFromList(Listed({{PolledVar::Status, "OL"},
+                                                 {PolledVar::Runtime, "1800"},
+                                                 {PolledVar::Load, "23"},
+                                                 {PolledVar::InputVoltage, "230.4"},
+                                                 {PolledVar::OutputVoltage, "n/a"},
+                                                 {PolledVar::Maker, std::string(kMaxUpsTextBytes + 1, 'm')},
+                                                 {PolledVar::Model, "Dummy UPS"}}));
+    EXPECT_TRUE(reading.answered);
+    EXPECT_EQ(reading.statusWord, kWordOnLine);
+    EXPECT_EQ(reading.charge, -1);
+    EXPECT_EQ(reading.runtimeSeconds, 1800);  // on line too
+    EXPECT_EQ(reading.loadPercent, 23);
+    EXPECT_EQ(reading.inputVoltageTenths, 2304);
+    EXPECT_EQ(reading.outputVoltageTenths, -1);
+    EXPECT_EQ(reading.maker, "");
+    EXPECT_EQ(reading.model, "Dummy UPS");
+    EXPECT_EQ(ReadingFromList(Listed({{PolledVar::Status, "OL"}})).loadPercent, -1);
+    EXPECT_EQ(ReadingFromList(Listed({{PolledVar::Status, "WAIT"}})).statusWord, kWordNoConnection);
+
+    // As GET VAR ups.status answering ERR VAR-NOT-SUPPORTED did.
+    reading = ReadingFromList(Listed({{PolledVar::Charge, "100"}, {PolledVar::Model, "Dummy UPS"}}));
+    EXPECT_FALSE(reading.answered);
+    EXPECT_EQ(FormatReading(reading), "variable not supported -> word 4");
+    EXPECT_EQ(reading.model, "");
+
+    VarList stale = Listed({{PolledVar::Status, "OL"}});
+    stale.error = "DATA-STALE";
+    EXPECT_EQ(ReadingFromList(stale).failure, "data stale");
 }
 
 // ---- addresses ----

@@ -22,21 +22,30 @@ TEST(StatusRecord, TheReadingLiesWhereTheLayoutSaysAndReadsBackWhole) {
     reading.answered = true;
     reading.upsStatus = "OB DISCHRG";
     reading.charge = 0;  // a flat battery is a value, not an absence
+    reading.loadPercent = 23;
+    reading.inputVoltageTenths = 2304;
+    reading.model = "Smart 1500";
     reading.server = "ups@nas.lan:3493";
     reading.link.encrypted = true;
     reading.login = vandrel::LoginState::LoggedIn;
     ReadingRecord const record = vandrel::RecordFor(reading, "armed (critical, login mon)", 0x01DB'0000'1234'5678);
     EXPECT_TRUE(record.Has(kReadingHasCharge));
     EXPECT_FALSE(record.Has(kReadingHasRuntime)) << "not reported: absent";
+    EXPECT_FALSE(record.Has(kReadingHasOutputVoltage));
     EXPECT_FALSE(record.Has(kReadingVerified));
 
     std::vector<unsigned char> bytes(kReadingRecordBytes);
     EncodeReadingRecord(record, bytes.data());
     EXPECT_EQ(kReadingRecordVersion, At(bytes, 12));
     EXPECT_EQ(kReadingRecordBytes, At(bytes, 16));
-    EXPECT_EQ(kReadingAnswered | kReadingHasCharge | kReadingEncrypted | kReadingLoggedIn, At(bytes, 20));
+    EXPECT_EQ(kReadingAnswered | kReadingHasCharge | kReadingHasLoad | kReadingHasInputVoltage | kReadingEncrypted |
+                  kReadingLoggedIn,
+              At(bytes, 20));
     EXPECT_EQ(0x12345678u, At(bytes, 24));
     EXPECT_EQ(0x01DB0000u, At(bytes, 28));
+    EXPECT_EQ(23u, At(bytes, 40));
+    EXPECT_EQ(2304u, At(bytes, 44));
+    EXPECT_EQ(std::string("Smart 1500"), reinterpret_cast<char const*>(&bytes[180 - 12]));
     EXPECT_EQ(std::string("OB DISCHRG"), reinterpret_cast<char const*>(&bytes[52 - 12]));
     EXPECT_EQ(std::string("ups@nas.lan:3493"), reinterpret_cast<char const*>(&bytes[244 - 12]));
     EXPECT_EQ(std::string("armed (critical, login mon)"), reinterpret_cast<char const*>(&bytes[372 - 12]));

@@ -52,6 +52,14 @@ struct TlsModeItem {
 };
 TlsModeItem const kTlsModeItems[] = {
     {nut::TlsMode::Off, IDS_TLS_OFF}, {nut::TlsMode::Try, IDS_TLS_TRY}, {nut::TlsMode::Require, IDS_TLS_REQUIRE}};
+// The Notify list's items, in this order.
+struct NotifyItem {
+    vandrel::NotifyMode mode;
+    unsigned textId;
+};
+NotifyItem const kNotifyItems[] = {{vandrel::NotifyMode::Off, IDS_NOTIFY_OFF},
+                                   {vandrel::NotifyMode::Critical, IDS_NOTIFY_CRITICAL},
+                                   {vandrel::NotifyMode::All, IDS_NOTIFY_ALL}};
 
 // Whether a password is stored that the service could use.
 bool PasswordStored() {
@@ -136,6 +144,8 @@ BOOL CConfigDlg::OnInitDialog() {
     for (TlsModeItem const& item : kTlsModeItems)
         ::SendDlgItemMessageA(m_hWnd, IDC_TLS_MODE, CB_ADDSTRING, 0,
                               reinterpret_cast<LPARAM>(Text(item.textId).c_str()));
+    for (NotifyItem const& item : kNotifyItems)
+        ::SendDlgItemMessageA(m_hWnd, IDC_NOTIFY, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text(item.textId).c_str()));
     ShowSettings(loaded_);
     std::string notice;
     for (std::string const& bad : read.badValues) {
@@ -200,6 +210,9 @@ void CConfigDlg::ReadForm(FormText& form) const {
     form.login = ItemText(IDC_LOGIN);
     ReadUtf8Text(::GetDlgItem(m_hWnd, IDC_PASSWORD), form.password);
     form.passwordStored = PasswordStored();
+    LRESULT const notify = ::SendDlgItemMessageA(m_hWnd, IDC_NOTIFY, CB_GETCURSEL, 0, 0);
+    form.notify = notify >= 0 && static_cast<size_t>(notify) < std::size(kNotifyItems) ? kNotifyItems[notify].mode
+                                                                                       : vandrel::NotifyMode::Critical;
 }
 
 void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
@@ -224,6 +237,10 @@ void CConfigDlg::ShowSettings(vandrel::ServiceSettings const& settings) {
     SetItemText(IDC_LOGIN, protection.login);
     SetItemText(IDC_PASSWORD, "");  // the stored one is never shown
     EnableProtectionFields();
+    for (size_t i = 0; i < std::size(kNotifyItems); ++i) {
+        if (kNotifyItems[i].mode == settings.events.notify)
+            ::SendDlgItemMessageA(m_hWnd, IDC_NOTIFY, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    }
 }
 
 void CConfigDlg::ReadLink(LinkText& link) const {

@@ -150,6 +150,7 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
     FormValues values;
     ScopedWipe const wipe(values.newPassword);  // `out` has a copy of its own
     values.source = text.source;
+    values.notify = text.notify;
     std::vector<FieldError> errors;
     if (text.source == vandrel::SourceKind::Nut) {
         errors = ValidateAddress(text, values.address);
@@ -170,6 +171,7 @@ std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out) {
 vandrel::ServiceSettings SettingsToSave(vandrel::ServiceSettings const& stored, FormValues const& values) {
     vandrel::ServiceSettings settings = stored;
     settings.source = values.source;
+    settings.events.notify = values.notify;
     if (values.source == vandrel::SourceKind::Nut) {
         settings.ups = values.address;
         settings.pollMs = values.pollMs;

@@ -43,6 +43,7 @@ struct FormText {
     std::string login;
     std::string password;         // empty: keep the stored one
     bool passwordStored = false;  // one is stored already
+    vandrel::NotifyMode notify = vandrel::NotifyMode::Critical;  // who hears of the UPS's events
 };
 
 enum class Field {
@@ -76,6 +77,7 @@ struct FormValues {
     // defaults, not values to store (SettingsToSave).
     vandrel::ProtectionSettings protection;
     std::string newPassword;  // empty: the stored one stays
+    vandrel::NotifyMode notify = vandrel::NotifyMode::Critical;  // whatever the source
 };
 
 // The NUT client judges name, host and port (nut::CheckUpsAddress); a host
@@ -92,8 +94,8 @@ struct FormValues {
 std::vector<FieldError> ValidateForm(FormText const& text, FormValues& out);
 
 // What Save writes: the stored settings with the form's values in them. The
-// form owns the source, the server's fields (the link's among them) and the
-// Shutdown group's; every
+// form owns the source, the server's fields (the link's among them), the
+// Shutdown group's and who is told of events; every
 // other value (the simulation's, the final delay, hostsync) stays as stored,
 // as do the fields of a source or group that is not in use. With the
 // simulation, or the box off, protection is saved off.

@@ -48,6 +48,8 @@
 #define IDC_PASSWORD_ERROR          1045
 #define IDC_CHARGE_BELOW_ERROR      1046
 #define IDC_RUNTIME_BELOW_ERROR     1047
+// Who hears of the UPS's events.
+#define IDC_NOTIFY                  1070
 // The status area: the service's last reading and its recent events.
 #define IDC_UPS_STATE               1060
 #define IDC_UPS_CHARGE              1061
@@ -121,6 +123,11 @@
 #define IDS_CA_STORED               293
 #define IDS_CA_FILE                 294   // %1 the file's name
 #define IDS_CA_FILE_FILTER          295   // names and patterns, '|' after each but the last
+
+// The Notify list's items, in its order.
+#define IDS_NOTIFY_OFF              296
+#define IDS_NOTIFY_CRITICAL         297
+#define IDS_NOTIFY_ALL              298
 
 // The Shutdown group's actions, in the order of its list.
 #define IDS_ACTION_SHUTDOWN         260

@@ -148,8 +148,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # --- display: the caller's, or a private Xvfb on the first free number ------
-# Dellomark's whole dialog and the taskbar fit a private display; on the
-# caller's, the desktop stays within a small screen.
+# A small screen's desktop: Dellomark's whole dialog and the taskbar fit it.
 desktop_size=1024x768
 if [[ -n ${DISPLAY:-} ]]; then
     say "using the display $DISPLAY"
@@ -158,7 +157,6 @@ else
     display_file=$work/xvfb.display
     rm -f "$display_file"
     # -displayfd picks a free display and writes its number once it is ready.
-    desktop_size=1024x1024
     Xvfb -displayfd 3 -screen 0 ${desktop_size}x24 -nolisten tcp 3>"$display_file" \
         </dev/null >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!

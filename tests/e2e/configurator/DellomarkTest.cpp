@@ -178,6 +178,9 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     ASSERT_TRUE(e2e::SendWithTimeout(::GetDlgItem(dialog, IDC_ACTION), CB_SETCURSEL, 1, 0, kWaitMs).has_value());
     Type(dialog, IDC_LOGIN, "mon");
     TypeWide(dialog, IDC_PASSWORD, L"s\u00e9cret-\u65e5\u672c");  // in code page 1252 and outside it
+    HWND notify = ::GetDlgItem(dialog, IDC_NOTIFY);
+    EXPECT_EQ(1, e2e::SendWithTimeout(notify, CB_GETCURSEL, 0, 0, kWaitMs).value_or(-1)) << "the stored critical";
+    ASSERT_TRUE(e2e::SendWithTimeout(notify, CB_SETCURSEL, 2, 0, kWaitMs).has_value());
     Click(dialog, IDC_SAVE);
 
     HWND status = ::GetDlgItem(dialog, IDC_STATUS_TEXT);
@@ -202,6 +205,7 @@ TEST_F(Dellomark, SavesTheFieldsIntoTheParametersKeyAndRestartsTheRunningService
     EXPECT_EQ("hibernate", ReadString("Action").value_or("(none)"));
     EXPECT_EQ("mon", ReadString("Login").value_or("(none)"));
     EXPECT_EQ("try", ReadString("Tls").value_or("(none)"));
+    EXPECT_EQ("all", ReadString("Notify").value_or("(none)"));
     std::string password;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, vandrel::ReadPassword(password));
     EXPECT_EQ("s\xC3\xA9" "cret-\xE6\x97\xA5\xE6\x9C\xAC", password);

@@ -284,10 +284,15 @@ TEST(ConfigFormSave, KeepsWhatTheFormDoesNotOwnAndTakesEveryFieldItDoes) {
     stored.protection.runtimeBelowSeconds = 900;
     stored.protection.graceSeconds = 90;
     stored.protection.login = "old";
+    stored.events.command = "C:\\Tools\\on-event.cmd";
     FormValues values;
-    ASSERT_TRUE(ValidateForm(GoodProtectionForm(), values).empty());
+    FormText all = GoodProtectionForm();
+    all.notify = vandrel::NotifyMode::All;
+    ASSERT_TRUE(ValidateForm(all, values).empty());
     vandrel::ServiceSettings saved = SettingsToSave(stored, values);
     EXPECT_EQ(vandrel::SourceKind::Nut, saved.source);
+    EXPECT_EQ(vandrel::NotifyMode::All, saved.events.notify);
+    EXPECT_EQ(stored.events.command, saved.events.command);
     EXPECT_EQ("rack-ups", saved.ups.upsName);
     EXPECT_EQ(stored.simulation, saved.simulation);
     vandrel::ProtectionSettings expected = stored.protection;
@@ -306,9 +311,11 @@ TEST(ConfigFormSave, KeepsWhatTheFormDoesNotOwnAndTakesEveryFieldItDoes) {
     stored.protection.mode = vandrel::ShutdownMode::Critical;
     FormText form = GoodProtectionForm();
     form.source = SourceKind::Simulate;
+    form.notify = vandrel::NotifyMode::Off;
     ASSERT_TRUE(ValidateForm(form, values).empty());
     saved = SettingsToSave(stored, values);
     EXPECT_EQ(vandrel::SourceKind::Simulate, saved.source);
+    EXPECT_EQ(vandrel::NotifyMode::Off, saved.events.notify) << "the simulation's events are told too";
     EXPECT_EQ("old-ups", saved.ups.upsName);
     expected = stored.protection;
     expected.mode = vandrel::ShutdownMode::Off;

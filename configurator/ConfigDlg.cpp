@@ -288,7 +288,10 @@ void CConfigDlg::ShowFieldErrors(std::vector<FieldError> const& errors) {
 void CConfigDlg::ShowStatus(std::string const& text) { SetItemText(IDC_STATUS_TEXT, text); }
 
 void CConfigDlg::ShowUpsStatus(StatusSample const& sample) {
-    StatusTexts const texts = DescribeStatus(sample.read, [this](unsigned id) { return Text(id); });
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    StatusTexts const texts = DescribeStatus(sample.read, std::uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime,
+                                             [this](unsigned id) { return Text(id); });
     SetItemText(IDC_UPS_STATE, texts.state);
     SetItemText(IDC_UPS_CHARGE, texts.charge);
     SetItemText(IDC_UPS_RUNTIME, texts.runtime);

@@ -65,7 +65,26 @@ std::string FormatVolts(std::uint32_t deciVolts, TextLoader const& text) {
     return Substitute(text(IDS_VOLTS), {std::to_string(deciVolts / 10) + "." + std::to_string(deciVolts % 10)});
 }
 
-StatusTexts DescribeStatus(StatusRecordRead const& read, TextLoader const& text) {
+std::string ProtectionText(ReadingRecord const& record, std::uint64_t nowUtc, TextLoader const& text) {
+    std::uint64_t const ticksPerSecond = 10000000;
+    std::uint64_t const due = record.protectionDueUtc;
+    std::string const left = std::to_string(due > nowUtc ? (due - nowUtc + ticksPerSecond - 1) / ticksPerSecond : 0);
+    std::string const& detail = record.protectionDetail;
+    switch (record.protectionState) {
+    case kProtectionOff: return text(IDS_PROTECTION_OFF);
+    case kProtectionArmed: return Substitute(text(IDS_PROTECTION_ARMED), {detail});
+    case kProtectionNotLoggedIn: return Substitute(text(IDS_PROTECTION_NOT_LOGGED_IN), {detail});
+    case kProtectionWaitingForPrimary: return Substitute(text(IDS_PROTECTION_WAITING), {left});
+    case kProtectionShuttingDown:
+        if (due == 0) return Substitute(text(IDS_PROTECTION_SHUTTING_DOWN), {detail});
+        return Substitute(text(IDS_PROTECTION_SHUTTING_DOWN_IN), {left, detail});
+    case kProtectionRefused: return Substitute(text(IDS_PROTECTION_REFUSED), {detail});
+    case kProtectionCancelled: return Substitute(text(IDS_PROTECTION_CANCELLED), {detail});
+    default: return OrUnknown(detail, text);  // a later service's state: its words at least
+    }
+}
+
+StatusTexts DescribeStatus(StatusRecordRead const& read, std::uint64_t nowUtc, TextLoader const& text) {
     std::string const unknown = text(IDS_VALUE_UNKNOWN);
     StatusTexts out{unknown, unknown, unknown, unknown, unknown, unknown, unknown, unknown, unknown};
     if (read.block.outcome == StatusBlockRead::kMissing) {
@@ -86,7 +105,7 @@ StatusTexts DescribeStatus(StatusRecordRead const& read, TextLoader const& text)
     if (record.Has(kReadingHasOutputVoltage)) out.outputVoltage = FormatVolts(record.outputDeciVolts, text);
     out.model = OrUnknown(ModelText(record), text);
     if (!record.server.empty()) out.server = ServerText(record, text);
-    out.protection = OrUnknown(record.protection, text);
+    out.protection = ProtectionText(record, nowUtc, text);
     return out;
 }
 

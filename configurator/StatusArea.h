@@ -29,8 +29,13 @@ struct StatusTexts {
 };
 
 // No block: the service is stopped. A block without a record (a service
-// that writes none yet, or a damaged one): no reading yet.
-StatusTexts DescribeStatus(StatusRecordRead const& read, TextLoader const& text);
+// that writes none yet, or a damaged one): no reading yet. `nowUtc`
+// (FILETIME ticks) counts down the protection's due time.
+StatusTexts DescribeStatus(StatusRecordRead const& read, std::uint64_t nowUtc, TextLoader const& text);
+
+// The protection's state in the program's words, with the service's detail;
+// a due time as the whole seconds left, never fewer than there are.
+std::string ProtectionText(ReadingRecord const& record, std::uint64_t nowUtc, TextLoader const& text);
 
 // The state in words, from the service's word and NUT's status flags.
 unsigned StateTextId(std::uint32_t statusWord, std::string const& nutStatus, bool answered);

@@ -162,6 +162,14 @@
 #define IDS_SERVER_VERIFIED         315   // %1 the server read
 #define IDS_SERVER_NOT_VERIFIED     316   // %1 the server read
 #define IDS_SERVER_NOT_ENCRYPTED    317   // %1 the server read
+#define IDS_PROTECTION_OFF          320
+#define IDS_PROTECTION_ARMED        321   // %1 its rules, as the service words them
+#define IDS_PROTECTION_NOT_LOGGED_IN 322  // %1 why
+#define IDS_PROTECTION_WAITING      323   // %1 seconds left
+#define IDS_PROTECTION_SHUTTING_DOWN_IN 324  // %1 seconds left, %2 why
+#define IDS_PROTECTION_SHUTTING_DOWN 325  // %1 why
+#define IDS_PROTECTION_REFUSED      326   // %1 Windows' error
+#define IDS_PROTECTION_CANCELLED    327   // %1 why
 #include "framework/AfxRes.h"   // AFX_IDS_APP_TITLE
 
 #endif

@@ -10,14 +10,17 @@ std::size_t const kVersionAt = 0;
 std::size_t const kSizeAt = 4;
 std::size_t const kFlagsAt = 8;
 std::size_t const kReadAtAt = 12;
-std::size_t const kNumbersAt = 20;  // charge, runtime, load, input, output
-std::size_t const kStatusAt = 40;
-std::size_t const kManufacturerAt = 104;
-std::size_t const kModelAt = 168;
-std::size_t const kServerAt = 232;
+std::size_t const kNumbersAt = 20;  // charge, runtime, load, input, output, protection state
+std::size_t const kDueAt = 44;
+std::size_t const kStatusAt = 52;
+std::size_t const kManufacturerAt = 116;
+std::size_t const kModelAt = 180;
+std::size_t const kServerAt = 244;
 std::size_t const kProtectionAt = 360;
 std::size_t const kShortText = 64;
+std::size_t const kServerText = 116;
 std::size_t const kLongText = 128;
+static_assert(kServerAt + kServerText == kProtectionAt, "the fields follow each other");
 static_assert(kProtectionAt + kLongText == kReadingRecordBytes, "the layout's last field ends the record");
 
 void Put32(unsigned char* at, std::uint32_t value) {
@@ -54,7 +57,16 @@ NumberField const kNumbers[] = {{&ReadingRecord::charge},
                                 {&ReadingRecord::runtimeSeconds},
                                 {&ReadingRecord::load},
                                 {&ReadingRecord::inputDeciVolts},
-                                {&ReadingRecord::outputDeciVolts}};
+                                {&ReadingRecord::outputDeciVolts},
+                                {&ReadingRecord::protectionState}};
+static_assert(kNumbersAt + 4 * (sizeof kNumbers / sizeof kNumbers[0]) == kDueAt, "the numbers end at the due time");
+
+void Put64(unsigned char* at, std::uint64_t value) {
+    Put32(at, static_cast<std::uint32_t>(value));
+    Put32(at + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+std::uint64_t Get64(unsigned char const* at) { return Get32(at) | std::uint64_t{Get32(at + 4)} << 32; }
 
 struct TextField {
     std::string ReadingRecord::*member;
@@ -64,8 +76,8 @@ struct TextField {
 TextField const kTexts[] = {{&ReadingRecord::status, kStatusAt, kShortText},
                             {&ReadingRecord::manufacturer, kManufacturerAt, kShortText},
                             {&ReadingRecord::model, kModelAt, kShortText},
-                            {&ReadingRecord::server, kServerAt, kLongText},
-                            {&ReadingRecord::protection, kProtectionAt, kLongText}};
+                            {&ReadingRecord::server, kServerAt, kServerText},
+                            {&ReadingRecord::protectionDetail, kProtectionAt, kLongText}};
 
 }  // namespace
 
@@ -74,17 +86,17 @@ bool operator==(ReadingRecord const& a, ReadingRecord const& b) {
         if (a.*number.member != b.*number.member) return false;
     for (TextField const& text : kTexts)
         if (a.*text.member != b.*text.member) return false;
-    return a.flags == b.flags && a.readAtUtc == b.readAtUtc;
+    return a.flags == b.flags && a.readAtUtc == b.readAtUtc && a.protectionDueUtc == b.protectionDueUtc;
 }
 
 void EncodeReadingRecord(ReadingRecord const& record, unsigned char* out) {
     Put32(out + kVersionAt, kReadingRecordVersion);
     Put32(out + kSizeAt, kReadingRecordBytes);
     Put32(out + kFlagsAt, record.flags);
-    Put32(out + kReadAtAt, static_cast<std::uint32_t>(record.readAtUtc));
-    Put32(out + kReadAtAt + 4, static_cast<std::uint32_t>(record.readAtUtc >> 32));
+    Put64(out + kReadAtAt, record.readAtUtc);
     for (std::size_t i = 0; i < sizeof kNumbers / sizeof kNumbers[0]; ++i)
         Put32(out + kNumbersAt + 4 * i, record.*kNumbers[i].member);
+    Put64(out + kDueAt, record.protectionDueUtc);
     for (TextField const& text : kTexts) PutText(out + text.at, text.size, record.*text.member);
 }
 
@@ -94,9 +106,10 @@ bool DecodeReadingRecord(unsigned char const* in, std::size_t size, ReadingRecor
     if (recordSize < kReadingRecordBytes || recordSize > size) return false;
     ReadingRecord record;
     record.flags = Get32(in + kFlagsAt);
-    record.readAtUtc = Get32(in + kReadAtAt) | std::uint64_t{Get32(in + kReadAtAt + 4)} << 32;
+    record.readAtUtc = Get64(in + kReadAtAt);
     for (std::size_t i = 0; i < sizeof kNumbers / sizeof kNumbers[0]; ++i)
         record.*kNumbers[i].member = Get32(in + kNumbersAt + 4 * i);
+    record.protectionDueUtc = Get64(in + kDueAt);
     for (TextField const& text : kTexts)
         if (!GetText(in + text.at, text.size, record.*text.member)) return false;
     out = std::move(record);

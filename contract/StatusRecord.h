@@ -13,11 +13,15 @@
 //       40     4  ups.load, percent
 //       44     4  input.voltage, tenths of a volt
 //       48     4  output.voltage, tenths of a volt
-//       52    64  ups.status, UTF-8, NUL-terminated
-//      116    64  ups.mfr
-//      180    64  ups.model
-//      244   128  the server read, "ups@host:3493"
-//      372   128  the protection's state line
+//       52     4  the protection's state (ProtectionState)
+//       56     8  when the shutdown or wait under way ends, UTC, as a FILETIME;
+//                 0 when nothing is counted down
+//       64    64  ups.status, UTF-8, NUL-terminated
+//      128    64  ups.mfr
+//      192    64  ups.model
+//      256   116  the server read, "ups@host:3493"
+//      372   128  the protection's detail, as the service words it (English):
+//                 its rules, why it shuts down, why it is not logged in...
 //
 // A number whose flag is clear is absent (the UPS does not report it), never
 // zero. A text too long for its field is cut at a character's boundary.
@@ -48,6 +52,18 @@ enum ReadingFlag : std::uint32_t {
     kReadingLoggedIn = 1u << 8,   // logged in as a secondary: the primary waits for this PC
 };
 
+// What the protection does, for a reader to put in its own words.
+enum ProtectionState : std::uint32_t {
+    kProtectionUnknown = 0,            // nothing said (a source without protection)
+    kProtectionOff = 1,
+    kProtectionArmed = 2,              // detail: its rules ("critical, login mon")
+    kProtectionNotLoggedIn = 3,        // armed, but the primary will not wait: detail why
+    kProtectionWaitingForPrimary = 4,  // battery low: the primary's forced shutdown is awaited until the due time
+    kProtectionShuttingDown = 5,       // detail why; Windows goes at the due time
+    kProtectionRefused = 6,            // Windows refused the shutdown: detail its error
+    kProtectionCancelled = 7,          // an early shutdown called off: detail why
+};
+
 struct ReadingRecord {
     std::uint32_t flags = 0;
     std::uint64_t readAtUtc = 0;  // FILETIME ticks
@@ -56,11 +72,13 @@ struct ReadingRecord {
     std::uint32_t load = 0;
     std::uint32_t inputDeciVolts = 0;
     std::uint32_t outputDeciVolts = 0;
+    std::uint32_t protectionState = kProtectionUnknown;
+    std::uint64_t protectionDueUtc = 0;  // FILETIME ticks; 0: none
     std::string status;
     std::string manufacturer;
     std::string model;
     std::string server;
-    std::string protection;
+    std::string protectionDetail;
 
     bool Has(ReadingFlag flag) const { return (flags & flag) != 0; }
 };

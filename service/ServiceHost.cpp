@@ -69,7 +69,7 @@ public:
     void OnReading(SourceReading const& reading) override { protection_.OnReading(reading); }
     void OnWriteFailed(uint32_t failedWrites) override { WriteFailedWrites(failedWrites); }
     void OnResumed() override { protection_.OnResumed(); }
-    std::string ProtectionLine() override { return protection_.ProtectionLine(); }
+    ProtectionShown Protection() override { return protection_.Protection(); }
 
 private:
     ProtectionController& protection_;

@@ -13,7 +13,7 @@ StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount) {
     return words;
 }
 
-ReadingRecord RecordFor(SourceReading const& reading, std::string const& protectionLine, uint64_t readAtUtc) {
+ReadingRecord RecordFor(SourceReading const& reading, ProtectionShown const& protection, uint64_t readAtUtc) {
     ReadingRecord record;
     record.readAtUtc = readAtUtc;
     auto const flag = [&record](bool set, ReadingFlag which) {
@@ -38,19 +38,17 @@ ReadingRecord RecordFor(SourceReading const& reading, std::string const& protect
     record.manufacturer = reading.maker;
     record.model = reading.model;
     record.server = reading.server;
-    record.protection = protectionLine;
+    record.protectionState = protection.state;
+    record.protectionDueUtc = protection.dueUtc;
+    record.protectionDetail = protection.detail;
     return record;
 }
-
-namespace {
 
 uint64_t UtcNow() {
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
     return uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
 }
-
-}  // namespace
 
 StatusFeed::StatusFeed(std::unique_ptr<UpsSource> source, FeedObserver* observer)
     : source_(std::move(source)), observer_(observer) {}
@@ -115,7 +113,7 @@ void StatusFeed::Run() {
 
 void StatusFeed::Publish(SourceReading const& reading) {
     ReadingRecord const record =
-        RecordFor(reading, observer_ != nullptr ? observer_->ProtectionLine() : std::string(), UtcNow());
+        RecordFor(reading, observer_ != nullptr ? observer_->Protection() : ProtectionShown(), UtcNow());
     if (publisher_.Write(WordsFor(reading, writes_ + 1), &record, kWriteTimeoutMs)) {
         ++writes_;
     } else {

@@ -21,9 +21,19 @@ DWORD const kWriteTimeoutMs = 1000;
 // publishes status word 0, which readers take for "service stopped".
 StatusSnapshot WordsFor(SourceReading const& reading, uint32_t writeCount);
 
+// Where the protection stands, as the record carries it.
+struct ProtectionShown {
+    uint32_t state = kProtectionUnknown;  // ProtectionState
+    std::string detail;
+    uint64_t dueUtc = 0;  // FILETIME ticks; 0: nothing counted down
+};
+
 // The record of a reading taken at `readAtUtc` (FILETIME ticks) that the
-// block carries after its words, with the protection's state line.
-ReadingRecord RecordFor(SourceReading const& reading, std::string const& protectionLine, uint64_t readAtUtc);
+// block carries after its words, with where the protection stands.
+ReadingRecord RecordFor(SourceReading const& reading, ProtectionShown const& protection, uint64_t readAtUtc);
+
+// The time now, UTC, in FILETIME ticks (100 ns since 1601).
+uint64_t UtcNow();
 
 // What the service does besides publishing (its record, its protection),
 // told on the feed's worker thread.
@@ -38,7 +48,7 @@ public:
     virtual void OnResumed() {}
     // Where the protection stands, for the record of the reading about to
     // be published.
-    virtual std::string ProtectionLine() { return {}; }
+    virtual ProtectionShown Protection() { return {}; }
 };
 
 class StatusFeed {

@@ -172,6 +172,15 @@ void ProtectionController::Cancel(std::string const& reason) {
 }
 
 void ProtectionController::Publish() {
+    ProtectionSummary const summary = policy_.Summary();
+    shown_.state = summary.state;
+    shown_.detail = summary.detail;
+    // Turned into the wall clock once, so the time shown does not wander.
+    if (summary.dueMs != shownDueMs_) {
+        shownDueMs_ = summary.dueMs;
+        int64_t const fromNowMs = static_cast<int64_t>(summary.dueMs) - static_cast<int64_t>(::GetTickCount64());
+        shown_.dueUtc = summary.dueMs == 0 ? 0 : UtcNow() + static_cast<uint64_t>(fromNowMs * 10000);
+    }
     std::string line = policy_.StatusLine();
     if (line == publishedLine_) return;
     publishLine_(line);

@@ -32,7 +32,7 @@ public:
     // The feed's worker thread.
     void OnReading(SourceReading const& reading) override;
     void OnResumed() override;
-    std::string ProtectionLine() override { return publishedLine_; }
+    ProtectionShown Protection() override { return shown_; }
 
     // Once the feed's worker has ended: calls off an early shutdown that
     // Windows counts down, unless Windows itself is shutting down.
@@ -61,6 +61,8 @@ private:
     std::vector<ServiceEvent> reported_;  // of the reading under way
     LinePublisher publishLine_;
     std::string publishedLine_;
+    ProtectionShown shown_;
+    uint64_t shownDueMs_ = 0;  // shown_.dueUtc on the policy's clock
 };
 
 }  // namespace vandrel

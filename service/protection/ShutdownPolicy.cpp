@@ -249,33 +249,51 @@ bool ShutdownPolicy::CallOffOnStop(bool windowsShuttingDown) {
     return true;
 }
 
-std::string ShutdownPolicy::StatusLine() const {
+ProtectionSummary ShutdownPolicy::Summary() const {
     bool const critical = urgency_ == ShutdownUrgency::Critical;
     if (settings_.mode == ShutdownMode::Off && !(critical && (phase_ == Phase::Initiated || phase_ == Phase::Refused)))
-        return "off";
+        return {};
     switch (phase_) {
     case Phase::Initiated:
+        // After a failed hibernation Windows counts its own final delay.
         if (!hibernationFailure_.empty())
-            return "initiated (" + reason_ + "), hibernation failed: " + hibernationFailure_;
-        return "initiated (" + reason_ + ")";
-    case Phase::Refused: return "initiated (" + reason_ + "), Windows refused: " + refusal_;
-    case Phase::Cancelled: return "cancelled (" + cancelReason_ + ")";
+            return {kProtectionShuttingDown, reason_ + ", hibernation failed: " + hibernationFailure_};
+        return {kProtectionShuttingDown, reason_, initiatedMs_ + DelayMs()};
+    case Phase::Refused: return {kProtectionRefused, refusal_};
+    case Phase::Cancelled: return {kProtectionCancelled, cancelReason_};
     case Phase::Armed: break;
     }
     if (lowOnBattery_)
+        return {kProtectionWaitingForPrimary, std::string(), lowSinceMs_ + uint64_t{settings_.hostsyncSeconds} * 1000};
+    if (login_ == LoginState::Refused) return {kProtectionNotLoggedIn, loginProblem_};
+    std::string rules = "critical";
+    if (settings_.onBatteryLimitSeconds != 0)
+        rules += ", on battery > " + std::to_string(settings_.onBatteryLimitSeconds) + " s";
+    if (settings_.chargeBelowPercent != 0) rules += ", charge < " + std::to_string(settings_.chargeBelowPercent) + " %";
+    if (settings_.runtimeBelowSeconds != 0)
+        rules += ", runtime < " + std::to_string(settings_.runtimeBelowSeconds) + " s";
+    if (settings_.action == ShutdownAction::Hibernate) rules += ", hibernate";
+    // Without a login the NUT primary does not wait for this PC.
+    rules += settings_.login.empty() ? ", no login" : ", login " + settings_.login;
+    return {kProtectionArmed, rules};
+}
+
+std::string ShutdownPolicy::StatusLine() const {
+    ProtectionSummary const summary = Summary();
+    switch (summary.state) {
+    case kProtectionShuttingDown:
+        if (!hibernationFailure_.empty())
+            return "initiated (" + reason_ + "), hibernation failed: " + hibernationFailure_;
+        return "initiated (" + reason_ + ")";
+    case kProtectionRefused: return "initiated (" + reason_ + "), Windows refused: " + refusal_;
+    case kProtectionCancelled: return "cancelled (" + cancelReason_ + ")";
+    case kProtectionWaitingForPrimary:
         return "armed, battery low: waiting up to " + std::to_string(settings_.hostsyncSeconds) +
                " s for the primary's forced shutdown";
-    if (login_ == LoginState::Refused) return "armed, not logged in: " + loginProblem_;
-    std::string line = "armed (critical";
-    if (settings_.onBatteryLimitSeconds != 0)
-        line += ", on battery > " + std::to_string(settings_.onBatteryLimitSeconds) + " s";
-    if (settings_.chargeBelowPercent != 0) line += ", charge < " + std::to_string(settings_.chargeBelowPercent) + " %";
-    if (settings_.runtimeBelowSeconds != 0)
-        line += ", runtime < " + std::to_string(settings_.runtimeBelowSeconds) + " s";
-    if (settings_.action == ShutdownAction::Hibernate) line += ", hibernate";
-    // Without a login the NUT primary does not wait for this PC.
-    line += settings_.login.empty() ? ", no login" : ", login " + settings_.login;
-    return line + ")";
+    case kProtectionNotLoggedIn: return "armed, not logged in: " + loginProblem_;
+    case kProtectionArmed: return "armed (" + summary.detail + ")";
+    default: return "off";
+    }
 }
 
 }  // namespace vandrel

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/StatusRecord.h"
 #include "service/EventLogWriter.h"
 #include "service/feed/UpsSource.h"
 #include "service/settings/ServiceSettings.h"
@@ -50,6 +51,13 @@ struct ProtectionStep {
     std::vector<ProtectionEvent> events;  // what changed with this reading
 };
 
+// What the protection does now, for readers that word it themselves.
+struct ProtectionSummary {
+    ProtectionState state = kProtectionOff;
+    std::string detail;  // as ProtectionState says, in English
+    uint64_t dueMs = 0;  // on the policy's clock: when the shutdown or the wait ends; 0: none
+};
+
 class ShutdownPolicy {
 public:
     explicit ShutdownPolicy(ProtectionSettings const& settings = ProtectionSettings(),
@@ -80,6 +88,8 @@ public:
     // The service is stopping: true when an early shutdown Windows counts
     // down must be called off (not when Windows itself is shutting down).
     bool CallOffOnStop(bool windowsShuttingDown);
+
+    ProtectionSummary Summary() const;
 
     // For `status`: "off", "armed (critical, login mon)", "armed, not logged
     // in: <why>", "battery low: waiting up to 15 s for the primary",

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "configurator/resource.h"
+#include "contract/StatusPublisher.h"
 #include "res/resource.h"
 #include "tests/doubles/status/StatusBlockDouble.h"
 #include "tests/rigs/e2e/EndToEnd.h"
@@ -79,11 +80,34 @@ TEST_F(Japanese, TrayMenuAndVersionDialogAreJapanese) {
     EXPECT_TRUE(e2e::WaitForWindowGone(dialog, kWaitMs));
 }
 
-TEST_F(Japanese, ConfigurationDialogAndItsFieldMessagesAreJapanese) {
+// The status area too: the state and the protection's count-down in
+// Japanese, around the service's own detail.
+TEST_F(Japanese, ConfigurationDialogItsStatusAreaAndItsFieldMessagesAreJapanese) {
+    ReadingRecord record;
+    record.flags = kReadingAnswered;
+    record.status = "OB DISCHRG";
+    record.protectionState = kProtectionShuttingDown;
+    record.protectionDetail = "battery low";
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    record.protectionDueUtc = (std::uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime) + 600 * 10000000ull;
+    status_block::StatusPublisher publisher;
+    status_block::StatusPublisher::Options options;
+    options.initial.statusWord = kWordOnBattery;
+    options.mappingSize = kStatusBlockWithRecordSize;
+    ASSERT_FALSE(publisher.Create(options).failed());
+    ASSERT_TRUE(publisher.Write(options.initial, &record, kWaitMs));
+
     e2e::Process program = e2e::Process::Start(agent_.ConfigurationPath(), "");
     HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program.Id()}, kWaitMs);
     ASSERT_NE(nullptr, dialog) << "no configuration dialog";
     EXPECT_EQ(L"Dellomark - UPS サービスの設定", e2e::TextOf(dialog));
+    auto shown = [&](int id) { return e2e::TextOf(::GetDlgItem(dialog, id)); };
+    EXPECT_TRUE(e2e::PumpUntil([&] { return shown(IDC_UPS_STATE) == L"バッテリで運転中"; }, kWaitMs));
+    std::wstring const protection = shown(IDC_UPS_PROTECTION);
+    std::wstring const after = L" 秒後にシャットダウンします (battery low)";
+    EXPECT_TRUE(protection == L"600" + after || protection == L"599" + after)  // counted down from its own clock
+        << std::string(protection.begin(), protection.end());
 
     ::SendMessageA(::GetDlgItem(dialog, IDC_SOURCE_NUT), BM_CLICK, 0, 0);
     ::SendMessageA(::GetDlgItem(dialog, IDC_PORT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0"));

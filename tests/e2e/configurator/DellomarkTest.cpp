@@ -346,7 +346,8 @@ TEST_F(Dellomark, TheStatusAreaShowsTheLastReadingAndThenThatTheServiceStopped) 
     record.manufacturer = "Kestrel";
     record.model = "Rack 1500";
     record.server = "testups@127.0.0.1:3493";
-    record.protection = "armed (critical, login mon)";
+    record.protectionState = kProtectionArmed;
+    record.protectionDetail = "critical, login mon";
     status_block::StatusPublisher publisher;
     status_block::StatusPublisher::Options options;
     options.initial.statusWord = kWordOnBattery;
@@ -368,7 +369,7 @@ TEST_F(Dellomark, TheStatusAreaShowsTheLastReadingAndThenThatTheServiceStopped) 
     EXPECT_EQ(unknown, shown(IDC_UPS_OUTPUT_VOLTAGE));
     EXPECT_EQ(L"Kestrel Rack 1500", shown(IDC_UPS_MODEL));
     EXPECT_EQ(Fill(ProgramString(IDS_SERVER_NOT_VERIFIED), L"testups@127.0.0.1:3493"), shown(IDC_UPS_SERVER));
-    EXPECT_EQ(L"armed (critical, login mon)", shown(IDC_UPS_PROTECTION));
+    EXPECT_EQ(Fill(ProgramString(IDS_PROTECTION_ARMED), L"critical, login mon"), shown(IDC_UPS_PROTECTION));
     std::wstring const events = shown(IDC_UPS_EVENTS);
     EXPECT_LT(events.find(L"  newer"), events.find(L"  older")) << std::string(events.begin(), events.end());
     EXPECT_EQ(std::wstring::npos, events.find(L"garbage"));

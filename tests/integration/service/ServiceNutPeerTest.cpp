@@ -91,6 +91,7 @@ TEST_F(ServiceWithNutServer, TheBlockFollowsTheUpsAndTheServersFailures) {
     EXPECT_EQ(80u, onBattery.record.charge);
     EXPECT_EQ(23u, onBattery.record.load);
     EXPECT_EQ("Dummy 1500", onBattery.record.model);
+    EXPECT_EQ(std::uint32_t{kProtectionOff}, onBattery.record.protectionState) << "installed without protection";
     std::vector<vandrel::RecentEvent> events;
     for (ULONGLONG const end = ::GetTickCount64() + 5000; ::GetTickCount64() < end; ::Sleep(100)) {
         events = vandrel::ReadRecentEvents();

@@ -21,6 +21,10 @@ std::string IdText(unsigned id) {
     case IDS_STATE_CHARGING: return "%1+chrg";
     case IDS_STATE_REPLACE_BATTERY: return "%1+rb";
     case IDS_VALUE_UNKNOWN: return "?";
+    case IDS_PROTECTION_ARMED: return "armed:%1";
+    case IDS_PROTECTION_WAITING: return "wait:%1";
+    case IDS_PROTECTION_SHUTTING_DOWN_IN: return "down-in:%1:%2";
+    case IDS_PROTECTION_SHUTTING_DOWN: return "down:%1";
     default: return "<" + std::to_string(id) + ">";
     }
 }
@@ -37,38 +41,65 @@ StatusRecordRead ReadWithRecord(std::uint32_t word, char const* status, std::uin
 }
 
 TEST(StatusAreaState, TheWordAndTheFlagsGiveTheStateInWords) {
-    EXPECT_EQ(Id(IDS_STATE_BATTERY_LOW), DescribeStatus(ReadWithRecord(kWordOnBattery, "OB DISCHRG LB", 0), IdText).state);
-    EXPECT_EQ(Id(IDS_STATE_ON_LINE) + "+chrg", DescribeStatus(ReadWithRecord(kWordOnLine, "OL CHRG", 0), IdText).state);
-    EXPECT_EQ(Id(IDS_STATE_ON_BATTERY) + "+rb", DescribeStatus(ReadWithRecord(kWordOnBattery, "OB RB", 0), IdText).state);
-    EXPECT_EQ(Id(IDS_STATE_NO_CONNECTION), DescribeStatus(ReadWithRecord(kWordNoConnection, "OL CHRG", 0), IdText).state);
+    auto state = [](std::uint32_t word, char const* status) {
+        return DescribeStatus(ReadWithRecord(word, status, 0), 0, IdText).state;
+    };
+    EXPECT_EQ(Id(IDS_STATE_BATTERY_LOW), state(kWordOnBattery, "OB DISCHRG LB"));
+    EXPECT_EQ(Id(IDS_STATE_ON_LINE) + "+chrg", state(kWordOnLine, "OL CHRG"));
+    EXPECT_EQ(Id(IDS_STATE_ON_BATTERY) + "+rb", state(kWordOnBattery, "OB RB"));
+    EXPECT_EQ(Id(IDS_STATE_NO_CONNECTION), state(kWordNoConnection, "OL CHRG"));
     StatusRecordRead unanswered = ReadWithRecord(kWordOnLine, "OL", 0);
     unanswered.record.flags = 0;
-    EXPECT_EQ(Id(IDS_STATE_NO_CONNECTION), DescribeStatus(unanswered, IdText).state);
-    EXPECT_EQ("BYPASS", DescribeStatus(ReadWithRecord(0, "BYPASS", 0), IdText).state) << "a status of its own";
+    EXPECT_EQ(Id(IDS_STATE_NO_CONNECTION), DescribeStatus(unanswered, 0, IdText).state);
+    EXPECT_EQ("BYPASS", state(0, "BYPASS")) << "a status of its own";
 }
 
 // A block the service has not filled yet, or none at all: nothing of a
 // reading shows, and no number reads as a zero.
 TEST(StatusAreaState, NoBlockNoRecordAndAbsentNumbersShowNothingMadeUp) {
     StatusRecordRead read;
-    EXPECT_EQ(Id(IDS_STATE_SERVICE_STOPPED), DescribeStatus(read, IdText).state);
+    EXPECT_EQ(Id(IDS_STATE_SERVICE_STOPPED), DescribeStatus(read, 0, IdText).state);
     read.block.outcome = StatusBlockRead::kRead;
-    StatusTexts const empty = DescribeStatus(read, IdText);
+    StatusTexts const empty = DescribeStatus(read, 0, IdText);
     EXPECT_EQ(Id(IDS_STATE_NO_READING), empty.state);
     EXPECT_EQ("?", empty.charge);
     EXPECT_EQ("?", empty.server);
 
-    StatusTexts const bare = DescribeStatus(ReadWithRecord(kWordOnLine, "OL", 0), IdText);
+    StatusTexts const bare = DescribeStatus(ReadWithRecord(kWordOnLine, "OL", 0), 0, IdText);
     for (std::string const& value : {bare.charge, bare.runtime, bare.load, bare.inputVoltage, bare.outputVoltage,
                                      bare.model, bare.server, bare.protection})
         EXPECT_EQ("?", value);
     StatusRecordRead full = ReadWithRecord(kWordOnLine, "OL", kReadingHasCharge | kReadingHasLoad | kReadingEncrypted);
     full.record.model = "Rack 1500";
     full.record.server = "ups@nas:3493";
-    StatusTexts const shown = DescribeStatus(full, IdText);
+    StatusTexts const shown = DescribeStatus(full, 0, IdText);
     EXPECT_EQ("0%", shown.charge) << "a zero the UPS reports is shown";
     EXPECT_EQ("Rack 1500", shown.model);
     EXPECT_EQ(Id(IDS_SERVER_NOT_VERIFIED), shown.server.substr(0, Id(IDS_SERVER_NOT_VERIFIED).size()));
+}
+
+// The service says what the protection does; the program words it, and
+// counts a due time down from its own clock, never below what is left.
+TEST(StatusAreaProtection, EachStateInTheProgramsWordsWithTheServicesDetailAndSecondsLeft) {
+    std::uint64_t const second = 10000000;
+    std::uint64_t const now = 0x01DB'0000'0000'0000;
+    ReadingRecord record;
+    record.protectionState = kProtectionArmed;
+    record.protectionDetail = "critical, login mon";
+    EXPECT_EQ("armed:critical, login mon", ProtectionText(record, now, IdText));
+    record.protectionState = kProtectionShuttingDown;
+    record.protectionDetail = "battery low";
+    record.protectionDueUtc = now + 25 * second - 1;
+    EXPECT_EQ("down-in:25:battery low", ProtectionText(record, now, IdText));
+    EXPECT_EQ("down-in:0:battery low", ProtectionText(record, now + 26 * second, IdText)) << "past due";
+    record.protectionDueUtc = 0;
+    EXPECT_EQ("down:battery low", ProtectionText(record, now, IdText)) << "Windows counts its own delay";
+    record.protectionState = kProtectionWaitingForPrimary;
+    record.protectionDueUtc = now + 15 * second;
+    EXPECT_EQ("wait:15", ProtectionText(record, now, IdText));
+    record.protectionState = kProtectionUnknown;
+    record.protectionDetail = "";
+    EXPECT_EQ("?", ProtectionText(record, now, IdText)) << "a source without protection";
 }
 
 TEST(StatusAreaFormats, RuntimeInMinutesThenHoursAndVoltsWithOneDecimal) {

@@ -56,13 +56,17 @@ uint32_t Started(ShutdownPolicy& policy, SourceReading const& reading, uint64_t 
 
 TEST(ShutdownPolicy, CriticalIsAForcedShutdownALowBatteryHeldForHostsyncOrSilenceOnBattery) {
     ShutdownPolicy forced(Critical());
-    EXPECT_EQ(5u, Started(forced, Ups("OL FSD"), 0)) << "the final delay, not the grace";
+    EXPECT_EQ(5u, Started(forced, Ups("OL FSD"), 2000)) << "the final delay, not the grace";
     EXPECT_EQ("initiated (forced shutdown by the UPS's server)", forced.StatusLine());
+    EXPECT_EQ(kProtectionShuttingDown, forced.Summary().state);
+    EXPECT_EQ(7000u, forced.Summary().dueMs) << "when Windows goes";
 
     // The primary gets HOSTSYNC to force the shutdown before this PC acts alone.
     ShutdownPolicy low(Critical());
     EXPECT_EQ(ProtectionAction::None, Act(low, Ups("OB DISCHRG LB"), 1000));
     EXPECT_EQ("armed, battery low: waiting up to 15 s for the primary's forced shutdown", low.StatusLine());
+    EXPECT_EQ(kProtectionWaitingForPrimary, low.Summary().state);
+    EXPECT_EQ(16000u, low.Summary().dueMs) << "when this PC acts alone";
     EXPECT_EQ(ProtectionAction::None, Act(low, Ups("OB DISCHRG LB"), 15999));
     EXPECT_EQ("battery low", low.Observe(Ups("OB DISCHRG LB"), 16000).reason);
     ShutdownPolicy fleeting(Critical());

@@ -28,7 +28,8 @@ TEST(StatusRecord, TheReadingLiesWhereTheLayoutSaysAndReadsBackWhole) {
     reading.server = "ups@nas.lan:3493";
     reading.link.encrypted = true;
     reading.login = vandrel::LoginState::LoggedIn;
-    ReadingRecord const record = vandrel::RecordFor(reading, "armed (critical, login mon)", 0x01DB'0000'1234'5678);
+    vandrel::ProtectionShown const protection{kProtectionShuttingDown, "battery low", 0x01DB'0001'0000'0002};
+    ReadingRecord const record = vandrel::RecordFor(reading, protection, 0x01DB'0000'1234'5678);
     EXPECT_TRUE(record.Has(kReadingHasCharge));
     EXPECT_FALSE(record.Has(kReadingHasRuntime)) << "not reported: absent";
     EXPECT_FALSE(record.Has(kReadingHasOutputVoltage));
@@ -45,10 +46,13 @@ TEST(StatusRecord, TheReadingLiesWhereTheLayoutSaysAndReadsBackWhole) {
     EXPECT_EQ(0x01DB0000u, At(bytes, 28));
     EXPECT_EQ(23u, At(bytes, 40));
     EXPECT_EQ(2304u, At(bytes, 44));
-    EXPECT_EQ(std::string("Smart 1500"), reinterpret_cast<char const*>(&bytes[180 - 12]));
-    EXPECT_EQ(std::string("OB DISCHRG"), reinterpret_cast<char const*>(&bytes[52 - 12]));
-    EXPECT_EQ(std::string("ups@nas.lan:3493"), reinterpret_cast<char const*>(&bytes[244 - 12]));
-    EXPECT_EQ(std::string("armed (critical, login mon)"), reinterpret_cast<char const*>(&bytes[372 - 12]));
+    EXPECT_EQ(std::uint32_t{kProtectionShuttingDown}, At(bytes, 52));
+    EXPECT_EQ(2u, At(bytes, 56));
+    EXPECT_EQ(0x01DB0001u, At(bytes, 60));
+    EXPECT_EQ(std::string("OB DISCHRG"), reinterpret_cast<char const*>(&bytes[64 - 12]));
+    EXPECT_EQ(std::string("Smart 1500"), reinterpret_cast<char const*>(&bytes[192 - 12]));
+    EXPECT_EQ(std::string("ups@nas.lan:3493"), reinterpret_cast<char const*>(&bytes[256 - 12]));
+    EXPECT_EQ(std::string("battery low"), reinterpret_cast<char const*>(&bytes[372 - 12]));
 
     ReadingRecord back;
     ASSERT_TRUE(DecodeReadingRecord(bytes.data(), bytes.size(), back));
@@ -72,7 +76,7 @@ TEST(StatusRecord, AnOversizedTextIsCutBetweenCharactersAndABrokenRecordIsNone) 
     damaged[4] = 0xff;  // a size beyond the block
     EXPECT_FALSE(DecodeReadingRecord(damaged.data(), damaged.size(), back));
     damaged = bytes;
-    for (std::size_t i = 116 - 12; i < 180 - 12; ++i) damaged[i] = 'm';  // a text without its NUL
+    for (std::size_t i = 128 - 12; i < 192 - 12; ++i) damaged[i] = 'm';  // ups.mfr without its NUL
     EXPECT_FALSE(DecodeReadingRecord(damaged.data(), damaged.size(), back));
     damaged = bytes;
     damaged[0] = 2;  // a layout this reader does not know

@@ -56,6 +56,13 @@ StatusBlockDouble::StatusBlockDouble() {
     return PublishMutexOnly();
 }
 
+::testing::AssertionResult StatusBlockDouble::PublishReading(uint32_t statusWord, ReadingRecord const& record) {
+    ::testing::AssertionResult const mapped = PublishMappingOnly({0, statusWord, 0}, kStatusBlockWithRecordSize);
+    if (!mapped) return mapped;
+    EncodeReadingRecord(record, static_cast<unsigned char*>(const_cast<void*>(view_.get())) + kReadingRecordOffset);
+    return PublishMutexOnly();
+}
+
 ::testing::AssertionResult StatusBlockDouble::Map(DWORD size) {
     status_block::CreateError const error = status_block::CreateStatusMapping(size, mapping_);
     if (error.failed()) return Failure(error);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "contract/StatusPublisher.h"
+#include "contract/StatusRecord.h"
 #include "tests/doubles/status/SharedNamesLock.h"
 #include "win32/UniqueHandle.h"
 
@@ -45,6 +46,8 @@ public:
     ::testing::AssertionResult PublishMappingOnly(StatusSnapshot const& words = {},
                                                   DWORD mappingSize = kStatusBlockSize);
     ::testing::AssertionResult PublishMutexOnly();
+    // The block as the service writes it: the words, then `record`.
+    ::testing::AssertionResult PublishReading(uint32_t statusWord, ReadingRecord const& record);
 
     // New words, written under the mutex like the service does (or straight
     // into the view when there is no mutex). Waits at most `timeoutMs`.

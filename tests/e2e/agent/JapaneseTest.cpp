@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "configurator/resource.h"
-#include "contract/StatusPublisher.h"
 #include "res/resource.h"
 #include "tests/doubles/status/StatusBlockDouble.h"
 #include "tests/rigs/e2e/EndToEnd.h"
@@ -91,12 +90,8 @@ TEST_F(Japanese, ConfigurationDialogItsStatusAreaAndItsFieldMessagesAreJapanese)
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
     record.protectionDueUtc = (std::uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime) + 600 * 10000000ull;
-    status_block::StatusPublisher publisher;
-    status_block::StatusPublisher::Options options;
-    options.initial.statusWord = kWordOnBattery;
-    options.mappingSize = kStatusBlockWithRecordSize;
-    ASSERT_FALSE(publisher.Create(options).failed());
-    ASSERT_TRUE(publisher.Write(options.initial, &record, kWaitMs));
+    perimand_test::StatusBlockDouble block;
+    ASSERT_TRUE(block.PublishReading(kWordOnBattery, record));
 
     e2e::Process program = e2e::Process::Start(agent_.ConfigurationPath(), "");
     HWND dialog = e2e::WaitForWindow({"", DELLOMARK_DIALOG_CLASS, program.Id()}, kWaitMs);

@@ -11,7 +11,7 @@
 
 #include "configurator/resource.h"
 #include "contract/ServiceContract.h"
-#include "contract/StatusPublisher.h"
+#include "tests/doubles/status/StatusBlockDouble.h"
 #include "service/settings/StoredPassword.h"
 #include "tests/rigs/e2e/EndToEnd.h"
 #include "tests/rigs/e2e/Process.h"
@@ -348,12 +348,8 @@ TEST_F(Dellomark, TheStatusAreaShowsTheLastReadingAndThenThatTheServiceStopped) 
     record.server = "testups@127.0.0.1:3493";
     record.protectionState = kProtectionArmed;
     record.protectionDetail = "critical, login mon";
-    status_block::StatusPublisher publisher;
-    status_block::StatusPublisher::Options options;
-    options.initial.statusWord = kWordOnBattery;
-    options.mappingSize = kStatusBlockWithRecordSize;
-    ASSERT_FALSE(publisher.Create(options).failed());
-    ASSERT_TRUE(publisher.Write(options.initial, &record, kWaitMs));
+    perimand_test::StatusBlockDouble block;
+    ASSERT_TRUE(block.PublishReading(kWordOnBattery, record));
     WriteRecentEvents(std::wstring(L"2026-12-10T05:31:00Z\tPowerBack\tnewer\0garbage\0", 45) +
                       L"2026-12-10T05:30:00Z\tOnBattery\tolder" + std::wstring(2, L'\0'));
 
@@ -375,7 +371,7 @@ TEST_F(Dellomark, TheStatusAreaShowsTheLastReadingAndThenThatTheServiceStopped) 
     EXPECT_EQ(std::wstring::npos, events.find(L"garbage"));
     EXPECT_EQ(ERROR_SUCCESS, ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kStateKeyPath, "RecentEvents"));
 
-    publisher.Close();
+    block.Clear();
     EXPECT_TRUE(
         e2e::PumpUntil([&] { return shown(IDC_UPS_STATE) == ProgramString(IDS_STATE_SERVICE_STOPPED); }, kWaitMs));
     EXPECT_EQ(unknown, shown(IDC_UPS_CHARGE)) << "a stopped service's last numbers are not shown as current";

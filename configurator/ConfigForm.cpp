@@ -45,11 +45,22 @@ FailureText const kFailureTexts[] = {
     {"certificate expired or not yet valid", IDS_REFUSAL_EXPIRED},
     {"TLS below 1.2", IDS_REFUSAL_OLD_TLS},
     {"the server does not offer TLS", IDS_REFUSAL_NO_TLS},
+    {"certificate revoked", IDS_REFUSAL_REVOKED},
+    {"certificate not made for a server", IDS_REFUSAL_USAGE},
+};
+// Failures that end in a value of their own, which the string takes as %1.
+FailureText const kFailuresWithValue[] = {
+    {"certificate name does not match ", IDS_REFUSAL_NAME},
 };
 
 std::string Worded(std::string const& failure, TextLoader const& text) {
     for (FailureText const& known : kFailureTexts) {
         if (failure == known.failure) return text(known.id);
+    }
+    for (FailureText const& known : kFailuresWithValue) {
+        std::string const head = known.failure;
+        if (failure.size() > head.size() && failure.compare(0, head.size(), head) == 0)
+            return Substitute(text(known.id), {failure.substr(head.size())});
     }
     return failure;
 }

@@ -114,6 +114,9 @@
 #define IDS_REFUSAL_EXPIRED         287
 #define IDS_REFUSAL_OLD_TLS         288
 #define IDS_REFUSAL_NO_TLS          289
+#define IDS_REFUSAL_REVOKED         278
+#define IDS_REFUSAL_USAGE           279
+#define IDS_REFUSAL_NAME            277   // %1 the name it should carry
 
 // The Encryption list's items, in nut::TlsMode's order, and the CA's
 // stand-ins in the certificate box.

@@ -347,6 +347,7 @@ std::string FakeText(unsigned id) {
     case IDS_LINK_CLEAR: return "<clear>";
     case IDS_LINK_CLEAR_LOGIN: return "<clear, password too>";
     case IDS_REFUSAL_PIN: return "<other pin>";
+    case IDS_REFUSAL_NAME: return "<not for %1>";
     default: return "<" + std::to_string(id) + ">";
     }
 }
@@ -383,6 +384,8 @@ TEST(ConnectionTestReading, SaysHowTheLinkCameOutAndOffersOnlyAnUncheckedCertifi
     reading.link.encrypted = reading.link.verified = false;
     EXPECT_EQ("Refused: <other pin>", DescribeReading(reading, FakeText));
     EXPECT_EQ("", TrustableFingerprint(reading));
+    reading.failure = reading.link.refusal = "certificate name does not match nas.lan";
+    EXPECT_EQ("Refused: <not for nas.lan>", DescribeReading(reading, FakeText));
 }
 
 TEST(ConnectionTestReading, KnownFailuresAreWordedByTheProgramOthersShownAsGiven) {

@@ -198,12 +198,11 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
     return {};
 }
 
-std::string CheckArguments(std::vector<std::string> const& options, std::string& normalised) {
+std::string CheckArguments(std::vector<std::string> const& options, ServiceSettings base, std::string& normalised) {
     if (options.empty()) return "check takes --nut ups@host[:port] or other options of install";
-    ServiceSettings settings;  // a new install's
-    std::string const error = ApplySettingsArguments(options, settings);
+    std::string const error = ApplySettingsArguments(options, base);
     if (!error.empty()) return error;
-    normalised = settings.source == SourceKind::Nut ? nut::FormatUpsAddress(settings.ups) : std::string();
+    normalised = base.source == SourceKind::Nut ? nut::FormatUpsAddress(base.ups) : std::string();
     return {};
 }
 

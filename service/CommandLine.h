@@ -61,11 +61,12 @@ std::string ApplySettingsArguments(std::vector<std::string> const& args, Service
 // options): --password-stdin is refused.
 std::string ApplySettingsArguments(std::vector<std::string> const& args, ServiceSettings& settings);
 
-// check [--nut ups@host[:port]] [other options of install]: whether a new
-// install would take them, and with --nut the address as the service would
+// check [--nut ups@host[:port]] [other options of install]: whether the
+// service would take them over `base` (the stored settings on an upgrade, a
+// new install's otherwise), and with --nut the address as the service would
 // store it ("ups@[::1]:3493"; empty without). The setup asks this rather
 // than keep rules of its own. Empty on success, else one line.
-std::string CheckArguments(std::vector<std::string> const& options, std::string& normalised);
+std::string CheckArguments(std::vector<std::string> const& options, ServiceSettings base, std::string& normalised);
 
 // Uninstall: a delete that fails because someone deleted it first has
 // reached the goal all the same. (A stop that finds it stopped is the

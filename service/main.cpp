@@ -107,8 +107,11 @@ int main(int argc, char** argv) {
     case Command::Stop:
         return vandrel::Stop();
     case Command::Check: {
+        // On an upgrade the options go over what is stored, as config takes them.
+        vandrel::ServiceSettings stored;
+        vandrel::ReadServiceSettings(stored);
         std::string address;
-        std::string const bad = vandrel::CheckArguments(invocation.options, address);
+        std::string const bad = vandrel::CheckArguments(invocation.options, stored, address);
         if (!bad.empty()) {
             std::fprintf(stderr, "VandrelService: %s\n", bad.c_str());
             return vandrel::kExitUsage;

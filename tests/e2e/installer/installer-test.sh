@@ -17,7 +17,7 @@
 #   upgrade             over a running agent and service: new files, both
 #                       running again, settings kept (replaced when /NUT= is
 #                       given, a relative /TLSCA= or /ONEVENT= from where setup
-#                       started; /NOTIFY= kept without it, given alone put back
+#                       started, judged over what is stored; /NOTIFY= kept without it, given alone put back
 #                       with the rest when the service then fails to start);
 #                       programs still in use elsewhere are replaced at
 #                       the next restart (3010), protection kept without
@@ -395,6 +395,12 @@ scenario_upgrade() {
     check "a relative /ONEVENT= gave the service the program in the folder setup started in" \
         [ "$(reg_value "$parameters_key" OnEvent)" = 'C:\deploy\on-event.cmd' ]
     check "an upgrade with /NUT= and no /SHUTDOWN keeps protection on" protection_is_on
+    # Options are judged over what is stored: encryption off beside the CA
+    # now stored is refused before anything changes.
+    status=$(run_setup /S /NUT=other@[::1]:3493 /TLS=off)
+    check "an upgrade's /TLS=off beside a stored CA ends with code 2 (got $status)" [ "$status" = 2 ]
+    check "and the service keeps its CA" \
+        grep -qF MAMCAQU= <<<"$("$wine64" reg query "$parameters_key" /v TlsCa </dev/null 2>/dev/null)"
     check "the service runs after that upgrade" wait_until 50 service_runs
 
     # A service that cannot start after "config" (another publisher holds its

@@ -145,14 +145,22 @@ TEST(ServiceCommandLine, CheckGivesTheAddressAsStoredOrOneLineWhyNot) {
     ASSERT_EQ("", vandrel::ParseInvocation({"check", "--nut", "ups@[::1]"}, invocation));
     EXPECT_EQ(Command::Check, invocation.command);
     std::string address;
-    ASSERT_EQ("", vandrel::CheckArguments(invocation.options, address));
+    ServiceSettings const fresh;
+    ASSERT_EQ("", vandrel::CheckArguments(invocation.options, fresh, address));
     EXPECT_EQ("ups@[::1]:3493", address);
-    EXPECT_NE("", vandrel::CheckArguments({"--nut", "test#ups@nas"}, address));
-    EXPECT_NE("", vandrel::CheckArguments({}, address));
+    EXPECT_NE("", vandrel::CheckArguments({"--nut", "test#ups@nas"}, fresh, address));
+    EXPECT_NE("", vandrel::CheckArguments({}, fresh, address));
     // The setup's thresholds, judged as install would.
-    ASSERT_EQ("", vandrel::CheckArguments({"--charge-below", "40", "--runtime-below", "600"}, address));
+    ASSERT_EQ("", vandrel::CheckArguments({"--charge-below", "40", "--runtime-below", "600"}, fresh, address));
     EXPECT_EQ("", address);
-    EXPECT_NE("", vandrel::CheckArguments({"--charge-below", "101"}, address));
+    EXPECT_NE("", vandrel::CheckArguments({"--charge-below", "101"}, fresh, address));
+    // An upgrade's options go over what is stored, as config will take them.
+    ServiceSettings pinned;
+    pinned.source = SourceKind::Nut;
+    pinned.tls.check = nut::TlsCheck::Pin;
+    pinned.tls.pin.fill(0xab);
+    EXPECT_EQ("", vandrel::CheckArguments({"--nut", "ups@nas", "--tls", "off"}, fresh, address));
+    EXPECT_NE("", vandrel::CheckArguments({"--nut", "ups@nas", "--tls", "off"}, pinned, address));
 }
 
 TEST(ServiceCommandLine, TodaysInstallOptionsStillMeanASimulation) {
